@@ -1,0 +1,11 @@
+# Turns resources/strings.tsv (id TAB text, with \n and \t escapes) into a C++ table.
+file(STRINGS ${INPUT} lines ENCODING UTF-8)
+set(body "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^([0-9]+)\t(.*)$")
+    set(id ${CMAKE_MATCH_1})
+    set(text "${CMAKE_MATCH_2}")
+    string(APPEND body "    {${id}, R\"qf(${text})qf\"},\n")
+  endif()
+endforeach()
+file(WRITE ${OUTPUT} "// Generated from resources/strings.tsv; do not edit.\n#include \"shell/string_table.h\"\nnamespace qf {\nconst std::vector<StringEntry>& RawStringTable() {\n  static const std::vector<StringEntry> table = {\n${body}  };\n  return table;\n}\n}  // namespace qf\n")

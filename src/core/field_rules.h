@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/poi_document.h"
+
+namespace qf {
+
+// The rules every text passes before it is stored in a row. They never fail:
+// they cut, replace or clear.
+
+inline constexpr std::size_t kMaxNameLength = 255;
+inline constexpr std::size_t kMaxMemoLength = 255;
+inline constexpr std::size_t kMaxTelephoneLength = 18;
+
+// Trims blanks (U+0020, U+3000) and drops control and bidi formatting characters.
+std::size_t CleanText(std::u16string& text);
+// The name rule; 0 means the name is empty and the POI is to be dropped.
+std::size_t NormaliseName(std::u16string& text);
+
+void SetCoordinateText(PoiDocument& document, int row, int column, std::u16string_view text, bool clearIfInvalid);
+void SetTelephone(PoiDocument& document, int row, std::u16string_view text);
+void SetMemo(PoiDocument& document, int row, std::u16string_view text);
+// Appends a row with an already normalised name; with selectNew it is selected and focused.
+int AppendPoi(PoiDocument& document, std::u16string_view name, bool selectNew);
+void SetCell(PoiDocument& document, int row, int column, std::u16string_view text);
+int FindRowByName(const PoiDocument& document, std::u16string_view name, int skipRow);
+
+// The twelve camera type names, for codes 129 to 140.
+inline constexpr std::u16string_view kCameraTypeNames[12] = {
+    u"Fixed", u"Mobile", u"Traffic light", u"Toll road", u"Vehicle restriction", u"Other", u"Mobile 2",
+    u"Average speed check (Start)", u"Average speed check (End)", u"Bidirectional camera",
+    u"Accident blackspot location", u"Grade crossing without gates"};
+inline constexpr int kFirstCameraCode = 129;
+inline constexpr int kOtherCameraCode = 134;
+inline constexpr std::u16string_view kSafetyCameraName = u"Safety Camera";
+inline constexpr std::u16string_view kPhoneTypes[4] = {u"Default", u"Cell", u"Work", u"Home"};
+
+}  // namespace qf

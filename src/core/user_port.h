@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace qf {
+
+// Answers of the "Same POI Names" question.
+enum class DuplicateAnswer { RetainAll, Eliminate, EliminateAll, Retain };
+
+// How engine code talks to the user: implemented by the GUI, the CLI and the tests.
+// Engine code never blocks on a window and never prints.
+class UserPort {
+ public:
+  virtual ~UserPort() = default;
+  virtual DuplicateAnswer askDuplicateName(std::u16string_view name) = 0;
+  // An OK/Cancel question; the text is the formatted message of messageId.
+  virtual bool confirm(int messageId, std::u16string_view text) = 0;
+  // A message box: an error, or information such as the eliminated-duplicates count.
+  virtual void showMessage(int messageId, std::u16string_view text) = 0;
+  // The progress status line; text is already formatted with the percentage.
+  virtual void progress(std::u16string_view text, int percent) = 0;
+  virtual bool cancelRequested() = 0;
+};
+
+}  // namespace qf

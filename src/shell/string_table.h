@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qf {
+
+struct StringEntry {
+  int id;
+  const char* text;  // UTF-8, with \n escapes as written in resources/strings.tsv
+};
+const std::vector<StringEntry>& RawStringTable();
+
+// The text of a string-table entry; empty when the id is unknown.
+std::u16string LoadString(int id);
+// The text with its one "%s" or "%d" filled in and "%%" turned into "%".
+std::u16string FormatMessage(int id, std::u16string_view argument);
+std::u16string FormatMessage(int id, long long number);
+
+inline constexpr int kProgramTitle = 14290;
+
+}  // namespace qf

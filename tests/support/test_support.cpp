@@ -1,0 +1,89 @@
+#include "support/test_support.h"
+
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+namespace qf::test {
+
+DuplicateAnswer ScriptedUserPort::askDuplicateName(std::u16string_view name) {
+  askedNames.emplace_back(name);
+  if (duplicateAnswers.empty()) return DuplicateAnswer::Retain;
+  const DuplicateAnswer answer = duplicateAnswers.front();
+  duplicateAnswers.pop_front();
+  return answer;
+}
+
+bool ScriptedUserPort::confirm(int messageId, std::u16string_view) {
+  confirmIds.push_back(messageId);
+  if (confirmAnswers.empty()) return false;
+  const bool answer = confirmAnswers.front();
+  confirmAnswers.pop_front();
+  return answer;
+}
+
+void ScriptedUserPort::showMessage(int messageId, std::u16string_view text) { messages.emplace_back(messageId, text); }
+
+void ScriptedUserPort::progress(std::u16string_view, int percent) {
+  ++progressCalls;
+  lastPercent = percent;
+}
+
+std::filesystem::path CorpusPath(std::string_view relative) { return std::filesystem::path(QUILLFERN_CORPUS) / relative; }
+
+std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<std::uint8_t> Hex(std::string_view hex) {
+  std::vector<std::uint8_t> bytes;
+  int pending = -1;
+  for (char c : hex) {
+    int value;
+    if (c >= '0' && c <= '9') value = c - '0';
+    else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+    else continue;
+    if (pending < 0) {
+      pending = value;
+    } else {
+      bytes.push_back(static_cast<std::uint8_t>(pending * 16 + value));
+      pending = -1;
+    }
+  }
+  return bytes;
+}
+
+namespace {
+struct TempRoot {
+  std::filesystem::path path;
+  TempRoot() {
+    std::random_device random;
+    path = std::filesystem::temp_directory_path() / ("quillfern-test-" + std::to_string(random()));
+    std::filesystem::create_directories(path);
+  }
+  ~TempRoot() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+};
+}  // namespace
+
+std::filesystem::path TempDir() {
+  static TempRoot root;
+  static int counter = 0;
+  auto dir = root.path / std::to_string(++counter);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+}  // namespace qf::test
