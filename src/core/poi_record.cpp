@@ -65,7 +65,7 @@ void PoiRecord::setText(int column, std::u16string_view text) {
   const std::size_t start = offset(column);
   const std::size_t tail = others - start;
   std::memmove(chars + start + text.size(), chars + start + old, tail * sizeof(char16_t));
-  std::memcpy(chars + start, text.data(), text.size() * sizeof(char16_t));
+  if (!text.empty()) std::memcpy(chars + start, text.data(), text.size() * sizeof(char16_t));
   block_[1 + column] = static_cast<char16_t>(text.size());
 }
 
