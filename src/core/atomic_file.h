@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "core/byte_sink.h"
+
+namespace qf {
+
+// Replaces a file all at once: the bytes go to a temporary file beside the target, which is renamed over the
+// target only when everything was written and flushed to disk. A failure at any point leaves the old file as
+// it was. An existing target's permission bits are carried over to the new file.
+class AtomicFile : public ByteSink {
+ public:
+  AtomicFile() = default;
+  ~AtomicFile() override;  // removes the temporary file unless committed
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  // Creates the temporary file beside `target`; false when that is not possible.
+  bool open(const std::filesystem::path& target);
+  // Buffered append; false after any failure (including a failed or missing open).
+  bool write(const void* data, std::size_t size) override;
+  // Flushes, syncs and renames over the target; false (target untouched) on any failure.
+  bool commit();
+
+ private:
+  bool flushBuffer();
+  void discard();
+
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+  int fd_ = -1;
+  bool failed_ = false;
+  std::vector<std::uint8_t> buffer_;
+};
+
+}  // namespace qf

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qf {
+
+// An INI-style settings file with the semantics of the classic profile functions: "[Section]" headers,
+// "Key=Value" lines (names may contain blanks and compare without regard to ASCII case), values trimmed of
+// surrounding blanks and of one pair of enclosing quotes, integers read from their leading decimal digits.
+// Everything else in the file (comments, unknown sections and keys, their order and spelling) is kept, so a
+// load and save round trip changes only the keys that were set. Text is UTF-8; values are passed as bytes.
+class ProfileFile {
+ public:
+  // Reads the file; a missing file gives an empty profile. False (and an empty profile) when the file exists
+  // but cannot be read: the caller should then not save over it.
+  bool load(const std::filesystem::path& path);
+  // Takes the file's text from memory; any bytes are accepted (lines end in LF or CRLF, a UTF-8 BOM is skipped).
+  void parse(std::string_view text);
+  std::string text() const;
+  // Writes the file atomically, creating its folder when needed; false when it could not be written.
+  bool save(const std::filesystem::path& path) const;
+
+  // The value of the first matching key of the first matching section, or `fallback` when there is none.
+  std::string getString(std::string_view section, std::string_view key, std::string_view fallback) const;
+  // The value as an integer: optional sign and leading decimal digits, the rest ignored ("12abc" is 12,
+  // "abc" is 0); a missing key or an empty value gives `fallback`. Values beyond the int range saturate.
+  int getInt(std::string_view section, std::string_view key, int fallback) const;
+
+  // Replaces the key's value in place, or adds the key after the section's last key (and the section at the
+  // end of the file when it is new). Line breaks in a value become blanks. Section and key names are the
+  // program's own: they must not contain '=', ']' or line breaks.
+  void setString(std::string_view section, std::string_view key, std::string_view value);
+  void setInt(std::string_view section, std::string_view key, int value);
+  void removeKey(std::string_view section, std::string_view key);
+  // Removes every key of the section; a section left empty this way is not written at all.
+  void clearSection(std::string_view section);
+
+ private:
+  struct Line {
+    std::string text{};  // as in the file, rewritten when the value is set
+    std::string key{};   // empty for headers, comments and other lines
+    std::string value{};
+    bool isKey = false;
+  };
+  struct Section {
+    std::string name{};
+    std::string header{};  // the header line as written; empty for the lines before the first header
+    bool cleared = false;  // emptied by clearSection: left out of the file until keys are set again
+    std::vector<Line> lines{};
+  };
+
+  Section* findSection(std::string_view name);
+  const Section* findSection(std::string_view name) const;
+  const Line* findKey(std::string_view section, std::string_view key) const;
+  void addLine(std::string_view line);
+
+  std::vector<Section> sections_ = std::vector<Section>(1);  // [0]: the lines before the first header
+};
+
+}  // namespace qf
