@@ -1,1 +1,115 @@
-int main() { return 0; }
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/cli_commands.h"
+
+namespace {
+
+constexpr const char* kUsage = R"(Usage: quillfern-cli COMMAND [OPTIONS] FILE...
+
+Commands:
+  convert IN OUT     read IN and write OUT; formats follow the file extensions
+  info FILE          POI count, document kind, signal mark, bounding box, record types
+  cat FILE           the rows as tab-separated text (Name, Lng, Lat, Tel, Memo)
+
+Options:
+  --format N             force the output format of convert (a file-dialog format number)
+  --input-format N       force the format IN is read as
+  --json                 cat: one JSON object per row instead of tab-separated text
+  --optimise, --no-optimise
+                         group OV2 records by location ("Optimise POI"; default on)
+  --signal-mark          write a signal mark into OV2 files ("Signal Mark")
+  --check-names          look for POIs of the same name while reading ("Check Name")
+  --duplicates=keep|eliminate
+                         what to do with such POIs (default keep)
+  --dms                  show coordinates in degrees, minutes and seconds ("DMS Format")
+  --compass              show coordinates with compass letters ("Compass Direction")
+  --translate-name       save OV2 files under the device's char-code name ("Translate Name")
+  --overwrite-read-only  answer yes when asked to replace a read-only file
+  --settings PATH        read settings from PATH instead of the default settings file
+  -h, --help             show this help
+
+Formats: 1 OV2, 2 phonebook, 3 KML, 4 GPX, 5 GPI (read only), 6-9 csv/asc/poi/txt,
+10-21 csv/asc/poi/txt in ANSI, Unicode and UTF-8.
+)";
+
+int Usage(FILE* out, int status) {
+  std::fputs(kUsage, out);
+  return status;
+}
+
+std::optional<int> ParseNumber(std::string_view text) {
+  int value = 0;
+  if (text.empty() || text.size() > 3) return std::nullopt;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qf::CliRequest request;
+  std::vector<std::string> positional;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    auto value = [&]() -> std::optional<std::string_view> {
+      if (i + 1 >= argc) return std::nullopt;
+      return std::string_view(argv[++i]);
+    };
+    if (arg == "-h" || arg == "--help") return Usage(stdout, 0);
+    if (arg == "--json") {
+      request.json = true;
+    } else if (arg == "--optimise" || arg == "--optimize") {
+      request.optimise = true;
+    } else if (arg == "--no-optimise" || arg == "--no-optimize") {
+      request.optimise = false;
+    } else if (arg == "--signal-mark") {
+      request.signalMark = true;
+    } else if (arg == "--check-names") {
+      request.checkNames = true;
+    } else if (arg == "--duplicates=keep") {
+      request.eliminateDuplicates = false;
+    } else if (arg == "--duplicates=eliminate") {
+      request.eliminateDuplicates = true;
+    } else if (arg == "--dms") {
+      request.dms = true;
+    } else if (arg == "--compass") {
+      request.compass = true;
+    } else if (arg == "--translate-name") {
+      request.translateName = true;
+    } else if (arg == "--overwrite-read-only") {
+      request.overwriteReadOnly = true;
+    } else if (arg == "--settings") {
+      const auto path = value();
+      if (!path) return Usage(stderr, 2);
+      request.settingsPath = std::string(*path);
+    } else if (arg == "--format" || arg == "--input-format") {
+      const auto text = value();
+      const auto number = text ? ParseNumber(*text) : std::nullopt;
+      if (!number || *number > 21) {
+        std::fprintf(stderr, "quillfern-cli: %s needs a format number from 0 to 21\n", std::string(arg).c_str());
+        return 2;
+      }
+      (arg == "--format" ? request.outputFormat : request.inputFormat) = static_cast<qf::FileFormat>(*number);
+    } else if (arg.starts_with("-") && arg.size() > 1) {
+      std::fprintf(stderr, "quillfern-cli: unknown option %s\n", std::string(arg).c_str());
+      return Usage(stderr, 2);
+    } else {
+      positional.emplace_back(arg);
+    }
+  }
+  if (positional.empty()) return Usage(stderr, 2);
+  request.command = positional.front();
+  request.files.assign(positional.begin() + 1, positional.end());
+  std::error_code error;
+  request.executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) request.executable = argv[0];
+  return qf::RunCliCommand(request);
+}

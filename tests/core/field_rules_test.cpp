@@ -14,7 +14,7 @@ std::u16string Name(std::u16string text) {
 
 TEST(FieldRulesTest, CleanTextTrimsBlanksBeforeDroppingControls) {
   std::u16string text = u"\u3000 a\u200Eb\x01 c \u3000";
-  EXPECT_EQ(CleanText(text), 5u);
+  EXPECT_EQ(CleanText(text), 4u);
   EXPECT_EQ(text, u"ab c");
   // The blank before the control character only becomes trailing afterwards, so it stays.
   text = u"ab \x01";

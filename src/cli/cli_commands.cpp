@@ -1,0 +1,220 @@
+#include "cli/cli_commands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+
+#include "cli/cli_user_port.h"
+#include "core/app_settings.h"
+#include "core/coordinates.h"
+#include "core/profile_file.h"
+#include "core/settings_location.h"
+#include "core/unicode.h"
+#include "formats/file_format.h"
+#include "formats/file_pipeline.h"
+#include "formats/ov2_summary.h"
+
+namespace qf {
+
+namespace {
+
+AppSettings SettingsFor(const CliRequest& request) {
+  ProfileFile profile;
+  profile.load(SettingsPath(request.executable, request.settingsPath));
+  AppSettings settings = LoadSettings(profile);
+  auto apply = [&](Switch s, const std::optional<bool>& value) {
+    if (value) settings.set(s, *value);
+  };
+  apply(Switch::OptimisePoi, request.optimise);
+  apply(Switch::SignalMark, request.signalMark);
+  apply(Switch::CheckName, request.checkNames);
+  apply(Switch::DmsFormat, request.dms);
+  apply(Switch::CompassDirection, request.compass);
+  apply(Switch::TranslateName, request.translateName);
+  return settings;
+}
+
+struct Session {
+  AppSettings settings;
+  CliUserPort port;
+  PoiDocument document;
+};
+
+void Prepare(Session& session, const CliRequest& request) {
+  session.settings = SettingsFor(request);
+  session.document.display = session.settings.displayOptions();
+  session.port.duplicates = request.eliminateDuplicates ? DuplicateAnswer::EliminateAll : DuplicateAnswer::RetainAll;
+  session.port.overwriteReadOnly = request.overwriteReadOnly;
+}
+
+bool Open(Session& session, const CliRequest& request, const std::filesystem::path& path) {
+  const FileFormat format = request.inputFormat.value_or(ReadFormatForPath(path));
+  const int result =
+      RunFileOperation(session.document, FileOperation::Open, format, path, session.settings, session.port);
+  session.port.finishProgress();
+  return result == 0;
+}
+
+void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+int Convert(const CliRequest& request) {
+  if (request.files.size() != 2) return -1;
+  Session session;
+  Prepare(session, request);
+  if (!Open(session, request, request.files[0])) return 1;
+  std::filesystem::path output = request.files[1];
+  FileFormat format = request.outputFormat.value_or(WriteFormatForPath(output, TextEncoding::Ansi));
+  if (!IsWritable(format)) {
+    std::fprintf(stderr, "quillfern-cli: format %d can be read but not written\n", static_cast<int>(format));
+    return 2;
+  }
+  const int result =
+      RunFileOperation(session.document, FileOperation::Save, format, output, session.settings, session.port);
+  session.port.finishProgress();
+  if (result != 0) return 1;
+  std::printf("Wrote %d POIs to %s\n", session.document.rowCount(), session.document.path.string().c_str());
+  return 0;
+}
+
+std::u16string_view KindName(DocumentKind kind) {
+  switch (kind) {
+    case DocumentKind::SafetyCamera:
+      return u"safety-camera document";
+    case DocumentKind::Phonebook:
+      return u"phonebook document";
+    default:
+      return u"ordinary POI document";
+  }
+}
+
+std::string Degrees(std::int32_t units) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.5f", units / 100000.0);
+  return text;
+}
+
+std::string BoundingBox(const PoiDocument& document) {
+  std::int32_t west = std::numeric_limits<std::int32_t>::max(), east = std::numeric_limits<std::int32_t>::min();
+  std::int32_t south = west, north = east;
+  for (const PoiRecord& row : document.rows) {
+    const auto x = CoordinateToUnits(row.text(kLng), document.display);
+    const auto y = CoordinateToUnits(row.text(kLat), document.display);
+    if (x == kMissingUnits || y == kMissingUnits) continue;
+    west = std::min(west, x), east = std::max(east, x), south = std::min(south, y), north = std::max(north, y);
+  }
+  if (west > east) return "none";
+  return "west " + Degrees(west) + ", south " + Degrees(south) + ", east " + Degrees(east) + ", north " +
+         Degrees(north);
+}
+
+std::string SignalMarkText(const PoiDocument& document) {
+  if (!document.hasSignalMark()) return "absent";
+  std::string hex;
+  char byte[4];
+  for (std::uint8_t b : document.signalMark) {
+    std::snprintf(byte, sizeof byte, "%02X ", b);
+    hex += byte;
+  }
+  hex.pop_back();
+  return "present (" + hex + ")";
+}
+
+// Walked before the document is read, so that the file's bytes and the rows are never held together.
+std::string RecordTypes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  if (error) return "";
+  std::vector<std::uint8_t> bytes(size);
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) return "";
+  const Ov2Summary summary = SummariseOv2(bytes);
+  std::string text;
+  for (std::size_t type = 0; type < summary.recordCounts.size(); ++type) {
+    if (summary.recordCounts[type] == 0) continue;
+    if (!text.empty()) text += ", ";
+    text += "type " + std::to_string(type) + ": " + std::to_string(summary.recordCounts[type]);
+  }
+  return text.empty() ? "none" : text;
+}
+
+int Info(const CliRequest& request) {
+  if (request.files.size() != 1) return -1;
+  Session session;
+  Prepare(session, request);
+  const std::filesystem::path path = request.files[0];
+  const bool ov2 = request.inputFormat.value_or(ReadFormatForPath(path)) == FileFormat::Ov2;
+  const std::string records = ov2 ? RecordTypes(path) : "";
+  if (!Open(session, request, path)) return 1;
+  const PoiDocument& document = session.document;
+  std::string text = "File: " + path.string() + "\n";
+  text += "Format: " + Utf16ToUtf8(FormatName(document.format)) + "\n";
+  text += "POIs: " + std::to_string(document.rowCount()) + "\n";
+  text += "Kind: " + Utf16ToUtf8(KindName(document.kind)) + "\n";
+  text += std::string("Rich POI file: ") + (document.richPoiFile ? "yes" : "no") + "\n";
+  text += "Signal mark: " + SignalMarkText(document) + "\n";
+  text += "Bounding box: " + BoundingBox(document) + "\n";
+  if (ov2) text += "Records: " + records + "\n";
+  Print(text);
+  return 0;
+}
+
+std::string JsonString(std::u16string_view text) {
+  std::string out = "\"";
+  for (char c : Utf16ToUtf8(text)) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+int Cat(const CliRequest& request) {
+  if (request.files.size() != 1) return -1;
+  Session session;
+  Prepare(session, request);
+  if (!Open(session, request, request.files[0])) return 1;
+  static constexpr const char* kKeys[] = {"name", "lng", "lat", "tel", "memo"};
+  std::string out;
+  for (const PoiRecord& row : session.document.rows) {
+    for (int column = kName; column <= kMemo; ++column) {
+      if (request.json) {
+        out += column == kName ? "{" : ", ";
+        out += std::string("\"") + kKeys[column] + "\": " + JsonString(row.text(column));
+      } else {
+        if (column != kName) out += '\t';
+        out += Utf16ToUtf8(row.text(column));
+      }
+    }
+    out += request.json ? "}\n" : "\n";
+    if (out.size() > (1 << 20)) {
+      Print(out);
+      out.clear();
+    }
+  }
+  Print(out);
+  return 0;
+}
+
+}  // namespace
+
+int RunCliCommand(const CliRequest& request) {
+  int status = -1;
+  if (request.command == "convert") status = Convert(request);
+  if (request.command == "info") status = Info(request);
+  if (request.command == "cat") status = Cat(request);
+  if (status == -1) {
+    std::fprintf(stderr, "quillfern-cli: unknown command or wrong number of files; see quillfern-cli --help\n");
+    return 2;
+  }
+  return status;
+}
+
+}  // namespace qf

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/poi_document.h"
+
+namespace qf {
+
+// A parsed command line; unset options leave the settings file's values alone.
+struct CliRequest {
+  std::string command;
+  std::vector<std::string> files;
+  std::filesystem::path executable;
+  std::optional<std::filesystem::path> settingsPath;
+  std::optional<FileFormat> inputFormat;
+  std::optional<FileFormat> outputFormat;
+  std::optional<bool> optimise;
+  std::optional<bool> signalMark;
+  std::optional<bool> checkNames;
+  std::optional<bool> dms;
+  std::optional<bool> compass;
+  std::optional<bool> translateName;
+  bool eliminateDuplicates = false;
+  bool overwriteReadOnly = false;
+  bool json = false;
+};
+
+// Runs the command; the exit status is 0 on success, 1 when an operation failed
+// and 2 for a malformed command line.
+int RunCliCommand(const CliRequest& request);
+
+}  // namespace qf

@@ -1,0 +1,99 @@
+#include "formats/file_format.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+namespace qf {
+
+namespace {
+
+std::string LowerExtension(const std::filesystem::path& path) {
+  std::string extension = path.extension().string();
+  if (!extension.empty()) extension.erase(0, 1);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+FileFormat TextFormat(FileFormat ansiFormat, TextEncoding encoding) {
+  return static_cast<FileFormat>(static_cast<int>(ansiFormat) + static_cast<int>(encoding));
+}
+
+}  // namespace
+
+FileFormat ReadFormatForPath(const std::filesystem::path& path) {
+  const std::string extension = LowerExtension(path);
+  if (extension == "ov2") return FileFormat::Ov2;
+  if (extension == "kml") return FileFormat::Kml;
+  if (extension == "gpx") return FileFormat::Gpx;
+  if (extension == "gpi") return FileFormat::Gpi;
+  if (extension == "csv") return FileFormat::CsvDetect;
+  if (extension == "asc") return FileFormat::AscDetect;
+  if (extension == "poi") return FileFormat::PoiDetect;
+  return FileFormat::TxtDetect;
+}
+
+FileFormat WriteFormatForPath(std::filesystem::path& path, TextEncoding encoding) {
+  const std::string extension = LowerExtension(path);
+  if (extension == "ov2") return FileFormat::Ov2;
+  if (extension == "kml") return FileFormat::Kml;
+  if (extension == "gpx") return FileFormat::Gpx;
+  if (extension == "gpi") {
+    path.replace_extension(".ov2");
+    return FileFormat::Ov2;
+  }
+  if (extension == "csv") return TextFormat(FileFormat::CsvAnsi, encoding);
+  if (extension == "asc") return TextFormat(FileFormat::AscAnsi, encoding);
+  if (extension == "poi") return TextFormat(FileFormat::PoiAnsi, encoding);
+  return TextFormat(FileFormat::TxtAnsi, encoding);
+}
+
+bool IsReadable(FileFormat format) {
+  const int value = static_cast<int>(format);
+  return value >= 0 && value <= static_cast<int>(FileFormat::TxtUtf8);
+}
+
+bool IsWritable(FileFormat format) {
+  switch (format) {
+    case FileFormat::Ov2:
+    case FileFormat::Phonebook:
+    case FileFormat::Kml:
+    case FileFormat::Gpx:
+      return true;
+    default:
+      return static_cast<int>(format) >= static_cast<int>(FileFormat::CsvAnsi) &&
+             static_cast<int>(format) <= static_cast<int>(FileFormat::TxtUtf8);
+  }
+}
+
+std::u16string_view FormatName(FileFormat format) {
+  static constexpr std::u16string_view kNames[] = {
+      u"TomTom Favorites",
+      u"TomTom POI Files",
+      u"TomTom Phonebook Files",
+      u"Google Earth Files",
+      u"GPS Exchange Files",
+      u"Garmin POI Files",
+      u"Text Files, Comma Separated",
+      u"Text Files, Comma Separated",
+      u"Opel Navi Files, Comma Separated",
+      u"Text Files, Tab Separated",
+      u"Text Files, ANSI Comma Separated",
+      u"Text Files, Unicode Comma Separated",
+      u"Text Files, UTF-8 Comma Separated",
+      u"Text Files, ANSI Comma Separated",
+      u"Text Files, Unicode Comma Separated",
+      u"Text Files, UTF-8 Comma Separated",
+      u"Opel Navi Files, ANSI Comma Separated",
+      u"Opel Navi Files, Unicode Comma Separated",
+      u"Opel Navi Files, UTF-8 Comma Separated",
+      u"Text Files, ANSI Tab Separated",
+      u"Text Files, Unicode Tab Separated",
+      u"Text Files, UTF-8 Tab Separated",
+  };
+  const int value = static_cast<int>(format);
+  return value >= 0 && value < static_cast<int>(std::size(kNames)) ? kNames[value] : std::u16string_view();
+}
+
+}  // namespace qf

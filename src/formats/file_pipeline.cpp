@@ -1,0 +1,203 @@
+#include "formats/file_pipeline.h"
+
+#include <fstream>
+#include <memory>
+#include <new>
+#include <span>
+#include <system_error>
+
+#include "core/atomic_file.h"
+#include "core/distances.h"
+#include "core/unicode.h"
+#include "formats/charcode.h"
+#include "formats/file_session.h"
+#include "formats/ov2_reader.h"
+#include "formats/ov2_writer.h"
+#include "shell/string_table.h"
+
+namespace fs = std::filesystem;
+
+namespace qf {
+
+namespace {
+
+using Reader = int (*)(FileSession&, std::span<std::uint8_t>);
+using Writer = int (*)(FileSession&, ByteSink&);
+
+Reader ReaderFor(FileFormat format) {
+  switch (format) {
+    case FileFormat::Ov2:
+      return ReadOv2;
+    default:
+      return nullptr;
+  }
+}
+
+Writer WriterFor(FileFormat format) {
+  switch (format) {
+    case FileFormat::Ov2:
+      return WriteOv2;
+    default:
+      return nullptr;
+  }
+}
+
+// Some readers rely on a terminator after the file's last byte.
+std::pair<std::uint8_t, std::uint8_t> SpareBytes(FileFormat format) {
+  const int value = static_cast<int>(format);
+  if (format == FileFormat::Kml || format == FileFormat::Gpx) return {0, 0};
+  if (format == FileFormat::Phonebook || (value >= 6 && value <= 8) || (value >= 10 && value <= 18)) return {10, 0};
+  if (format == FileFormat::TxtDetect || value >= 19) return {13, 0};
+  return {0, 0};
+}
+
+void ShowFileError(UserPort& port, int messageId, const fs::path& path) {
+  port.showMessage(messageId, FormatMessage(messageId, DisplayName(path)));
+}
+
+struct FileBuffer {
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t size = 0;
+};
+
+// Reads the whole file into a buffer two bytes longer than the file; 0 or a message id.
+int ReadWholeFile(const fs::path& path, FileFormat format, FileBuffer& buffer) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) return kCannotOpen;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return kCannotOpen;
+  const auto size = fs::file_size(path, error);
+  if (error) return kCannotRead;
+  try {
+    buffer.data = std::make_unique_for_overwrite<std::uint8_t[]>(size + 2);
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+  buffer.size = size;
+  if (!in.read(reinterpret_cast<char*>(buffer.data.get()), static_cast<std::streamsize>(size))) return kCannotRead;
+  const auto [first, second] = SpareBytes(format);
+  buffer.data[size] = first;
+  buffer.data[size + 1] = second;
+  return 0;
+}
+
+bool IsReadOnly(const fs::path& path) {
+  std::error_code error;
+  const auto status = fs::status(path, error);
+  if (error || !fs::exists(status)) return false;
+  constexpr auto kWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  return (status.permissions() & kWrite) == fs::perms::none;
+}
+
+bool ClearReadOnly(const fs::path& path) {
+  std::error_code error;
+  fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, error);
+  return !error;
+}
+
+// The device's char code form of a file name, used when "Translate Name" is on.
+fs::path TranslatedPath(const fs::path& path) {
+  const std::u16string name = Utf8ToUtf16(path.filename().string());
+  return path.parent_path() / Utf16ToUtf8(ToTomTomCharCode(name));
+}
+
+int Save(FileSession& session, const fs::path& requested) {
+  fs::path target = requested;
+  fs::path replaced;
+  if (session.format == FileFormat::Ov2 && session.settings.on(Switch::TranslateName)) {
+    const fs::path translated = TranslatedPath(requested);
+    if (translated != requested) {
+      replaced = requested;
+      target = translated;
+    }
+  }
+  const Writer writer = WriterFor(session.format);
+  if (writer == nullptr) return kCannotSave;
+  if (IsReadOnly(target)) {
+    if (!session.port.confirm(kReadOnlyRetry, FormatMessage(kReadOnlyRetry, DisplayName(target)))) return kCancelled;
+    if (!ClearReadOnly(target)) return kCannotSave;
+  }
+  AtomicFile file;
+  if (!file.open(target)) return kCannotSave;
+  if (const int result = writer(session, file); result != 0) return result;
+  if (!file.commit()) return kCannotWrite;
+  session.progress(1, 1);
+  if (!replaced.empty()) {
+    std::error_code ignored;
+    if (fs::is_regular_file(replaced, ignored)) {
+      ClearReadOnly(replaced);
+      fs::remove(replaced, ignored);
+    }
+  }
+  if (session.operation == FileOperation::Save) session.document.path = target;
+  return 0;
+}
+
+int Read(FileSession& session, const fs::path& path) {
+  PoiDocument& document = session.document;
+  FileBuffer buffer;
+  if (const int result = ReadWholeFile(path, session.format, buffer); result != 0) return result;
+  if (session.operation == FileOperation::Open) {
+    ResetToNew(document);
+  } else {
+    for (PoiRecord& row : document.rows) row.selected = row.focused = false;
+  }
+  const Reader reader = ReaderFor(session.format);
+  if (reader == nullptr) return kUnknownContent;
+  const int result = reader(session, {buffer.data.get(), buffer.size});
+  if (result != 0) return result;
+  session.progress(1, 1);
+  if (session.operation == FileOperation::Open) {
+    document.basePointPinned = false;
+    if (document.rowCount() > 0) SetBasePoint(document, 0);
+  } else {
+    SetBasePoint(document, document.baseRow);
+  }
+  if (session.eliminatedCount() > 0) {
+    session.port.showMessage(kEliminatedDuplicates, FormatMessage(kEliminatedDuplicates, session.eliminatedCount()));
+  }
+  return 0;
+}
+
+void FinishOpen(FileSession& session, const fs::path& path, int result) {
+  PoiDocument& document = session.document;
+  if (result != 0) {
+    ResetToNew(document);
+    return;
+  }
+  if (document.kind == DocumentKind::Phonebook) document.display.showDistance = false;
+  if (!document.rows.empty()) document.rows.front().selected = document.rows.front().focused = true;
+  document.modified = session.eliminatedCount() > 0;
+  document.path = path;
+  document.title = Utf8ToUtf16(path.stem().string());
+  document.format = session.format == FileFormat::Favourites ? FileFormat::Ov2 : session.format;
+}
+
+}  // namespace
+
+std::u16string DisplayName(const fs::path& path) { return FromTomTomCharCode(Utf8ToUtf16(path.string())); }
+
+int RunFileOperation(PoiDocument& document, FileOperation operation, FileFormat format, const fs::path& path,
+                     const AppSettings& settings, UserPort& port) {
+  FileSession session(document, operation, format, settings, port);
+  const int rowsBefore = document.rowCount();
+  const bool writing = operation == FileOperation::Save || operation == FileOperation::Export;
+  const int result = writing ? Save(session, path) : Read(session, path);
+  if (result > 0) ShowFileError(port, result, path);
+  switch (operation) {
+    case FileOperation::Save:
+      if (result == 0) document.modified = false;
+      break;
+    case FileOperation::Import:
+      if (document.rowCount() != rowsBefore) document.modified = true;
+      break;
+    case FileOperation::Open:
+      FinishOpen(session, path, result);
+      break;
+    case FileOperation::Export:
+      break;
+  }
+  return result;
+}
+
+}  // namespace qf

@@ -1,0 +1,67 @@
+#include "formats/file_session.h"
+
+#include <algorithm>
+
+#include "shell/string_table.h"
+
+namespace qf {
+
+namespace {
+constexpr int kReadingFavourites = 13111;
+constexpr int kFirstOperationProgress = 13112;  // Open, Save, Import, Export follow in that order
+}  // namespace
+
+FileSession::FileSession(PoiDocument& document, FileOperation operation, FileFormat format,
+                         const AppSettings& settings, UserPort& port)
+    : document(document), operation(operation), format(format), settings(settings), port(port) {}
+
+bool FileSession::hasName(std::u16string_view name) {
+  // Every row counts, also those appended earlier from the same file; an index keeps
+  // the check linear on large files.
+  if (!namesIndexed_) {
+    for (const PoiRecord& row : document.rows) names_.emplace(row.text(kName));
+    namesIndexed_ = true;
+  }
+  return names_.contains(std::u16string(name));
+}
+
+bool FileSession::eliminateDuplicate(std::u16string_view name) {
+  if (!settings.on(Switch::CheckName) || remembered_ == Remembered::RetainAll) return false;
+  bool eliminate = false;
+  if (hasName(name)) {
+    DuplicateAnswer answer = DuplicateAnswer::EliminateAll;
+    if (remembered_ == Remembered::Ask) answer = port.askDuplicateName(name);
+    if (answer == DuplicateAnswer::RetainAll) remembered_ = Remembered::RetainAll;
+    if (answer == DuplicateAnswer::EliminateAll) remembered_ = Remembered::EliminateAll;
+    eliminate = answer == DuplicateAnswer::Eliminate || answer == DuplicateAnswer::EliminateAll;
+  }
+  if (eliminate) {
+    ++eliminated_;
+  } else {
+    names_.emplace(name);
+  }
+  return eliminate;
+}
+
+void FileSession::progress(std::uint64_t total, std::uint64_t current) {
+  if (quiet || total == 0) return;
+  const int percent = static_cast<int>(std::min<std::uint64_t>(current * 100 / total, 100));
+  if (percent == lastPercent_) return;
+  lastPercent_ = percent;
+  const int id = format == FileFormat::Favourites ? kReadingFavourites
+                                                   : kFirstOperationProgress + static_cast<int>(operation);
+  port.progress(FormatMessage(id, percent), percent);
+}
+
+std::vector<int> FileSession::rowsToWrite() const {
+  std::vector<int> rows;
+  rows.reserve(document.rows.size());
+  const bool exporting = operation == FileOperation::Export;
+  const int first = !exporting && document.basePointPinned ? 1 : 0;
+  for (int row = first; row < document.rowCount(); ++row) {
+    if (!exporting || document.rows[static_cast<std::size_t>(row)].selected) rows.push_back(row);
+  }
+  return rows;
+}
+
+}  // namespace qf

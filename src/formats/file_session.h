@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "core/app_settings.h"
+#include "core/poi_document.h"
+#include "core/user_port.h"
+
+namespace qf {
+
+// The transient state of one file operation that readers and writers share:
+// the document, what is being done, the duplicate-name answer and the progress line.
+class FileSession {
+ public:
+  FileSession(PoiDocument& document, FileOperation operation, FileFormat format, const AppSettings& settings,
+              UserPort& port);
+
+  PoiDocument& document;
+  const FileOperation operation;
+  FileFormat format;  // readers store the exact format they detect
+  const AppSettings& settings;
+  UserPort& port;
+  bool quiet = false;  // no progress line (automatic saving, batch conversion)
+
+  // The duplicate-name check for a normalised name about to be appended; true means
+  // skip the POI. Always false while "Check Name" is off.
+  bool eliminateDuplicate(std::u16string_view name);
+  int eliminatedCount() const { return eliminated_; }
+
+  // The progress status line; repeated equal percentages are not shown again.
+  void progress(std::uint64_t total, std::uint64_t current);
+
+  // Rows a writer writes: every row (without a pinned base-point row) for Save,
+  // the selected rows for Export, in table order.
+  std::vector<int> rowsToWrite() const;
+
+ private:
+  bool hasName(std::u16string_view name);
+
+  enum class Remembered { Ask, RetainAll, EliminateAll };
+  Remembered remembered_ = Remembered::Ask;
+  int eliminated_ = 0;
+  int lastPercent_ = -1;
+  bool namesIndexed_ = false;
+  std::unordered_set<std::u16string> names_;
+};
+
+}  // namespace qf

@@ -1,0 +1,134 @@
+// OV2 files travel both ways between us and GPSBabel, the common peer of TomTom users.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/coordinates.h"
+#include "core/field_rules.h"
+#include "core/unicode.h"
+#include "formats/file_pipeline.h"
+#include "support/test_support.h"
+
+namespace qf {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Poi {
+  std::string name;
+  double longitude;
+  double latitude;
+};
+
+int Gpsbabel(const std::string& arguments) { return std::system(("gpsbabel " + arguments + " 2>&1").c_str()); }
+
+// What GPSBabel reads from an OV2 file, through its tab-separated output.
+std::vector<Poi> ReadWithGpsbabel(const fs::path& ov2) {
+  const fs::path tsv = test::TempDir() / "babel.tsv";
+  EXPECT_EQ(Gpsbabel("-i tomtom -f '" + ov2.string() + "' -o tabsep -F '" + tsv.string() + "'"), 0);
+  std::vector<Poi> pois;
+  std::ifstream in(tsv);
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> fields;
+    std::stringstream stream(line);
+    for (std::string field; std::getline(stream, field, '\t');) fields.push_back(field);
+    pois.push_back({fields.at(1), std::stod(fields.at(8)), std::stod(fields.at(7))});
+  }
+  return pois;
+}
+
+std::vector<Poi> Rows(const PoiDocument& document) {
+  std::vector<Poi> pois;
+  for (const PoiRecord& row : document.rows) {
+    pois.push_back({Utf16ToUtf8(row.text(kName)), CoordinateToUnits(row.text(kLng), document.display) / 1e5,
+                    CoordinateToUnits(row.text(kLat), document.display) / 1e5});
+  }
+  return pois;
+}
+
+void ExpectSamePois(const std::vector<Poi>& ours, const std::vector<Poi>& theirs) {
+  ASSERT_EQ(ours.size(), theirs.size());
+  for (std::size_t i = 0; i < ours.size(); ++i) {
+    EXPECT_EQ(ours[i].name, theirs[i].name) << i;
+    EXPECT_NEAR(ours[i].longitude, theirs[i].longitude, 0.000006) << ours[i].name;
+    EXPECT_NEAR(ours[i].latitude, theirs[i].latitude, 0.000006) << ours[i].name;
+  }
+}
+
+PoiDocument LatinDocument() {
+  PoiDocument document;
+  const struct {
+    std::u16string_view name, lng, lat;
+  } rows[] = {
+      {u"Aebi Frères, Bogis-Bossey", u"6.17021", u"46.35438"},
+      {u"Mühle Severy", u"6.44952", u"46.5682"},
+      {u"Straße ÄÖÜ äöü ß", u"6.45", u"46.57"},
+      {u"Château d'Ô ÿ", u"-1.25", u"-33.5"},
+      {u"Señor Ñandú", u"-70.25", u"-33.45"},
+      {u"Plain", u"179.99999", u"-89.99999"},
+      {u"Near one", u"6.45001", u"46.57001"},
+      {u"Near two", u"6.45002", u"46.57002"},
+  };
+  for (const auto& row : rows) {
+    const int r = AppendPoi(document, row.name, false);
+    SetCoordinateText(document, r, kLng, row.lng, false);
+    SetCoordinateText(document, r, kLat, row.lat, false);
+  }
+  return document;
+}
+
+PoiDocument Open(const fs::path& path) {
+  PoiDocument document;
+  test::ScriptedUserPort port;
+  EXPECT_EQ(RunFileOperation(document, FileOperation::Open, FileFormat::Ov2, path, AppSettings{}, port), 0);
+  return document;
+}
+
+TEST(GpsbabelInteropTest, GpsbabelReadsWhatWeWritePlainAndOptimised) {
+  for (const bool optimise : {false, true}) {
+    PoiDocument document = LatinDocument();
+    AppSettings settings;
+    settings.set(Switch::OptimisePoi, optimise);
+    test::ScriptedUserPort port;
+    const fs::path path = test::TempDir() / "ours.ov2";
+    ASSERT_EQ(RunFileOperation(document, FileOperation::Save, FileFormat::Ov2, path, settings, port), 0);
+    // The optimised file comes back grouped by location, which is the order GPSBabel sees too.
+    ExpectSamePois(Rows(Open(path)), ReadWithGpsbabel(path));
+    if (!optimise) ExpectSamePois(Rows(document), ReadWithGpsbabel(path));
+  }
+}
+
+TEST(GpsbabelInteropTest, WeReadWhatGpsbabelWrites) {
+  const fs::path dir = test::TempDir();
+  std::ofstream(dir / "in.csv") << "No,Latitude,Longitude,Name\n"
+                                   "1,52.37,4.89,Café \"du Nord\" & fils\n"
+                                   "2,-33.45,-70.25,Señor Ñandú\n"
+                                   "3,46.5682,6.44952,Mühle Severy\n"
+                                   "4,0,0,Null Island\n";
+  ASSERT_EQ(Gpsbabel("-i unicsv -f '" + (dir / "in.csv").string() + "' -o tomtom -F '" + (dir / "babel.ov2").string() +
+                     "'"),
+            0);
+  // GPSBabel truncates negative coordinates towards zero when it writes (-70.25 becomes -70.24999),
+  // so positions are compared with what it reads back itself.
+  const std::vector<Poi> ours = Rows(Open(dir / "babel.ov2"));
+  ExpectSamePois(ours, ReadWithGpsbabel(dir / "babel.ov2"));
+  const std::vector<std::string> names = {"Café \"du Nord\" & fils", "Señor Ñandú", "Mühle Severy", "Null Island"};
+  ASSERT_EQ(ours.size(), names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(ours[i].name, names[i]);
+}
+
+TEST(GpsbabelInteropTest, CorpusFilesReadAsGpsbabelReadsThem) {
+  for (const char* file : {"ov2/tomtom.ov2", "ov2/ov2-arc-out.ov2", "ov2/ov2-geo-out.ov2", "ov2/stations_DE.ov2",
+                           "ov2/chateaux.ov2", "ov2/pinpoi_test.ov2"}) {
+    SCOPED_TRACE(file);
+    ExpectSamePois(Rows(Open(test::CorpusPath(file))), ReadWithGpsbabel(test::CorpusPath(file)));
+  }
+}
+
+}  // namespace
+}  // namespace qf
