@@ -1,0 +1,327 @@
+#include "formats/ov2_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <limits>
+#include <string>
+
+#include "core/coordinates.h"
+#include "core/field_rules.h"
+#include "formats/charcode.h"
+#include "formats/file_pipeline.h"
+#include "formats/ov2_huffman.h"
+
+namespace qf {
+
+namespace {
+
+using Record = std::span<std::uint8_t>;
+
+constexpr std::size_t kHeaderBytes = 5;
+constexpr std::size_t kSkipperBytes = 21;
+constexpr std::size_t kPoiMinimum = 15;
+constexpr std::size_t kRichMinimum = 16;
+constexpr std::size_t kCameraBytes = 11;
+constexpr std::size_t kMarkBytes = 21;
+constexpr std::size_t kTextOffset = 13;   // text field of types 2, 3 and 15
+constexpr std::size_t kFieldLimit = 274;  // characters taken from such a text field
+constexpr std::size_t kRichTextLimit = 276;
+constexpr std::uint8_t kScrambleMask = 0x3C;
+constexpr std::int32_t kLatitudeBias = 8000000;
+constexpr std::int32_t kCompactStep = 8000000;
+constexpr std::int32_t kFullTurn = 36000000;
+constexpr int kCompactTurns = 9;  // stepping by 8000000 around 36000000 comes back after nine steps
+constexpr std::int32_t kNoSkipperEast = std::numeric_limits<std::int32_t>::min();
+
+std::uint32_t Uint16At(const std::uint8_t* p) { return p[0] | p[1] << 8; }
+std::uint32_t Uint24At(const std::uint8_t* p) { return Uint16At(p) | static_cast<std::uint32_t>(p[2]) << 16; }
+std::uint32_t Uint32At(const std::uint8_t* p) { return Uint24At(p) | static_cast<std::uint32_t>(p[3]) << 24; }
+std::int32_t Int32At(const std::uint8_t* p) { return static_cast<std::int32_t>(Uint32At(p)); }
+
+bool IsPlainPoiType(std::uint8_t type) { return type == 2 || type == 3 || type == 15 || type == 23 || type == 29; }
+
+// Total bytes of the record at the start of `rest` (at least kHeaderBytes long).
+std::uint64_t RecordLength(std::span<const std::uint8_t> rest) {
+  switch (rest[0]) {
+    case 23:
+      return rest[1] + 8u;
+    case 29:
+      return rest[1] + 11u;
+    case 30:
+      return kCameraBytes;
+    default:
+      return Uint32At(&rest[1]);
+  }
+}
+
+// Decodes the text field of a type-2 record into `text` (at most kFieldLimit characters)
+// and returns the offset just past its zero byte, or npos when the field runs to the end.
+std::size_t DecodeTextField(std::span<const std::uint8_t> field, std::u16string& text) {
+  text.clear();
+  if (field.size() >= 2 && field[0] == '>' && field[1] == '>') {
+    for (std::size_t i = 2; i < field.size(); i += 2) {
+      if (field[i] == 0) return i + 1;
+      if (i + 1 == field.size()) break;  // half a code at the end
+      if (text.size() < kFieldLimit) text += DecodeCharCode(static_cast<std::uint16_t>(Uint16At(&field[i])));
+    }
+    return std::u16string::npos;
+  }
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == 0) return i + 1;
+    if (text.size() < kFieldLimit) text += static_cast<char16_t>(field[i]);
+  }
+  return std::u16string::npos;
+}
+
+// `count` 16-bit codes from `offset`, as far as they lie inside the record.
+void DecodeCodes(Record record, std::size_t offset, std::size_t count, std::u16string& text) {
+  count = std::min(count, (record.size() - offset) / 2);
+  for (std::size_t i = 0; i < count; ++i) {
+    text += DecodeCharCode(static_cast<std::uint16_t>(Uint16At(&record[offset + 2 * i])));
+  }
+}
+
+// A base code unit, then one byte per character: printable ASCII, the base plus an
+// offset, or 0xFF with a literal code unit.
+void DecodeBaseOffset(std::span<const std::uint8_t> bytes, std::u16string& text) {
+  const auto base = static_cast<char16_t>(Uint16At(bytes.data()));
+  for (std::size_t i = 2; i < bytes.size(); ++i) {
+    const std::uint8_t b = bytes[i];
+    if (b == 0xFF) {
+      if (i + 2 >= bytes.size()) return;
+      text += static_cast<char16_t>(Uint16At(&bytes[i + 1]));
+      i += 2;
+    } else if (b < 0x5B) {
+      text += static_cast<char16_t>(b + 0x20);
+    } else {
+      text += static_cast<char16_t>(base + (b - 0x5B));
+    }
+  }
+}
+
+// Decimal text without allocating.
+class DecimalText {
+ public:
+  explicit DecimalText(std::uint32_t value) {
+    std::array<char, 10> digits{};
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+    size_ = static_cast<std::size_t>(end - digits.data());
+    std::copy(digits.data(), end, chars_.begin());
+  }
+  operator std::u16string_view() const { return {chars_.data(), size_}; }
+
+ private:
+  std::array<char16_t, 10> chars_{};
+  std::size_t size_ = 0;
+};
+
+class Ov2Reader {
+ public:
+  Ov2Reader(FileSession& session, std::span<std::uint8_t> bytes)
+      : session_(session),
+        document_(session.document),
+        bytes_(bytes),
+        importing_(session.operation == FileOperation::Import) {}
+
+  int run() {
+    std::size_t position = 0;
+    while (position < bytes_.size()) {
+      const std::span<std::uint8_t> rest = bytes_.subspan(position);
+      const std::uint8_t type = rest[0];
+      if (IsPlainPoiType(type) && document_.kind == DocumentKind::SafetyCamera) return kIncompatibleStructures;
+      if (rest.size() < kHeaderBytes) return kWrongContent;
+      const std::uint64_t length = RecordLength(rest);
+      if (length > rest.size() || length < kHeaderBytes) return kWrongContent;
+      if (type > 100) return kUnknownContent;
+      const int result = readRecord(rest.first(static_cast<std::size_t>(length)));
+      if (result != 0) return result;
+      // A skipper's block is entered, not jumped over.
+      position += type == 1 ? kSkipperBytes : static_cast<std::size_t>(length);
+      session_.progress(bytes_.size(), position);
+    }
+    return 0;
+  }
+
+ private:
+  int readRecord(Record record) {
+    switch (record[0]) {
+      case 0:
+        return 0;
+      case 1:
+        return readSkipper(record);
+      case 2:
+      case 3:
+      case 15:
+        return readPoi(record);
+      case 23:
+        readCompactPoi(record);
+        return 0;
+      case 29:
+        return readRichPoi(record);
+      case 30:
+        return readCamera(record);
+      case 100:
+        return readMark(record);
+      default:
+        return kUnknownContent;
+    }
+  }
+
+  int readSkipper(Record record) {
+    if (record.size() < kSkipperBytes) return kWrongContent;
+    eastMax_ = std::max(eastMax_, Int32At(&record[5]));
+    westMin_ = std::min(westMin_, Int32At(&record[13]));
+    return 0;
+  }
+
+  int readPoi(Record record) {
+    if (record.size() < kPoiMinimum) return kWrongContent;
+    if (record[0] == 15) {
+      for (std::size_t i = kTextOffset; i + 1 < record.size(); ++i) record[i] ^= kScrambleMask;
+    }
+    const std::size_t fieldEnd = DecodeTextField(record.subspan(kTextOffset), text_);
+    memo_.clear();
+    // Type 3 carries no memo; in a rich POI document the memo holds the rich records' number.
+    if (record[0] != 3 && !document_.richPoiFile && fieldEnd != std::u16string::npos) {
+      readMemo(record.subspan(kTextOffset + fieldEnd));
+    }
+    const int row = appendPoi(Int32At(&record[5]), Int32At(&record[9]), memo_.size());
+    if (row >= 0 && !memo_.empty()) SetMemo(document_, row, memo_);
+    return 0;
+  }
+
+  // UTF-16LE code units up to the end of the record or a zero unit.
+  void readMemo(std::span<const std::uint8_t> bytes) {
+    const std::size_t units = std::min(bytes.size() / 2, kMaxMemoLength);
+    for (std::size_t i = 0; i < units; ++i) {
+      const auto unit = static_cast<char16_t>(Uint16At(&bytes[2 * i]));
+      if (unit == 0) break;
+      memo_ += unit;
+    }
+  }
+
+  void readCompactPoi(Record record) {
+    DecodeTextField(record.subspan(8, record[1]), text_);
+    appendPoi(compactLongitude(static_cast<std::int32_t>(Uint24At(&record[2]))),
+              static_cast<std::int32_t>(Uint24At(&record[5])) - kLatitudeBias, 0);
+  }
+
+  // Compact longitudes are stored modulo 8000000; the skipper box read so far tells
+  // which turn is meant. When no turn fits, the value is the one the search started with.
+  std::int32_t compactLongitude(std::int32_t x) const {
+    if (eastMax_ == kNoSkipperEast) return x;
+    for (int step = 0; step < kCompactTurns && (x < westMin_ || x > eastMax_); ++step) {
+      x -= kCompactStep;
+      if (x < -kMaxLongitudeUnits) x += kFullTurn;
+    }
+    return x;
+  }
+
+  int readRichPoi(Record record) {
+    if (record.size() < kRichMinimum) return kWrongContent;
+    if (!importing_) document_.richPoiFile = true;
+    const std::size_t textBytes = record[1] - 3u;  // the bytes from offset 14 to the end
+    const std::uint8_t encoding = record[10];
+    std::uint32_t number = 0;
+    text_.clear();
+    switch (encoding) {
+      case 2:
+        number = Uint24At(&record[11]);
+        DecodeHuffman(record.subspan(14, textBytes), kRichTextLimit, text_);
+        break;
+      case 3:
+        number = Uint24At(&record[12]);
+        DecodeHuffman(record.subspan(14, textBytes), kRichTextLimit, text_);
+        break;
+      case 5:
+        DecodeCodes(record, 12, textBytes / 2 + 1, text_);
+        break;
+      case 6:
+        number = Uint24At(&record[11]);
+        DecodeCodes(record, 14, textBytes / 2, text_);
+        break;
+      case 7:
+        number = Uint24At(&record[12]);
+        DecodeCodes(record, 15, textBytes / 2, text_);
+        break;
+      case 10:
+        number = Uint24At(&record[11]);
+        DecodeBaseOffset(record.subspan(14, textBytes), text_);
+        break;
+      default:
+        return 0;
+    }
+    const int row = appendPoi(Int32At(&record[2]), Int32At(&record[6]), 8);
+    if (row >= 0 && encoding != 5 && !importing_) SetMemo(document_, row, DecimalText(number));
+    return 0;
+  }
+
+  int readCamera(Record record) {
+    if (record.size() != kCameraBytes) return kWrongContent;
+    if (!importing_) {
+      document_.kind = DocumentKind::SafetyCamera;
+    } else if (document_.kind != DocumentKind::SafetyCamera) {
+      return kIncompatibleStructures;
+    }
+    const int row = AppendPoi(document_, kSafetyCameraName, importing_);
+    setCoordinates(row, Int32At(&record[2]), Int32At(&record[6]));
+    const int speed = record[10] == 0 ? 0 : std::clamp(record[10] / 2 * 10, 20, 140);
+    SetCell(document_, row, kTel, DecimalText(static_cast<std::uint32_t>(speed)));
+    int code = record[1];
+    if (code < kFirstCameraCode || code >= kFirstCameraCode + 12) code = kOtherCameraCode;
+    SetCell(document_, row, kMemo, kCameraTypeNames[code - kFirstCameraCode]);
+    return 0;
+  }
+
+  int readMark(Record record) {
+    if (record.size() != kMarkBytes) return kWrongContent;
+    if (!importing_) std::copy(record.begin(), record.end(), document_.signalMark.begin());
+    return 0;
+  }
+
+  // The POI step shared by every POI record: `text_` holds the decoded text, name and
+  // telephone joined by ">". Returns the new row, or -1 when the POI is skipped.
+  int appendPoi(std::int32_t longitude, std::int32_t latitude, std::size_t moreCharacters) {
+    const std::size_t separator = text_.find(u'>');
+    name_.assign(text_, 0, separator);
+    if (NormaliseName(name_) == 0 || session_.eliminateDuplicate(name_)) return -1;
+    const int row = AppendPoi(document_, name_, importing_);
+    const std::size_t telephone = separator == std::u16string::npos ? 0 : text_.size() - separator - 1;
+    if (telephone + moreCharacters > 0) {
+      // One allocation for everything still to come instead of one per text.
+      document_.rows.back().reserve(20 + telephone + moreCharacters);
+    }
+    setCoordinates(row, longitude, latitude);
+    if (separator != std::u16string::npos) {
+      SetTelephone(document_, row, std::u16string_view(text_).substr(separator + 1));
+    }
+    return row;
+  }
+
+  void setCoordinates(int row, std::int32_t longitude, std::int32_t latitude) {
+    if (UnitsInRange(longitude, Axis::Longitude)) {
+      SetCell(document_, row, kLng, FormatUnits(longitude, Axis::Longitude, document_.display));
+    }
+    if (UnitsInRange(latitude, Axis::Latitude)) {
+      SetCell(document_, row, kLat, FormatUnits(latitude, Axis::Latitude, document_.display));
+    }
+  }
+
+  FileSession& session_;
+  PoiDocument& document_;
+  std::span<std::uint8_t> bytes_;
+  const bool importing_;
+  std::int32_t eastMax_ = kNoSkipperEast;
+  std::int32_t westMin_ = std::numeric_limits<std::int32_t>::max();
+  // Reused for every record, so that reading allocates nothing beyond the rows.
+  std::u16string text_;
+  std::u16string name_;
+  std::u16string memo_;
+};
+
+}  // namespace
+
+int ReadOv2(FileSession& session, std::span<std::uint8_t> bytes) { return Ov2Reader(session, bytes).run(); }
+
+}  // namespace qf
