@@ -9,19 +9,6 @@
 #include "formats/file_pipeline.h"
 #include "poi_generator.h"
 
-namespace {
-
-class QuietPort : public qf::UserPort {
- public:
-  qf::DuplicateAnswer askDuplicateName(std::u16string_view) override { return qf::DuplicateAnswer::RetainAll; }
-  bool confirm(int, std::u16string_view) override { return false; }
-  void showMessage(int, std::u16string_view) override {}
-  void progress(std::u16string_view, int) override {}
-  bool cancelRequested() override { return false; }
-};
-
-}  // namespace
-
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: make_big_file COUNT OUTPUT\n");
@@ -31,7 +18,7 @@ int main(int argc, char** argv) {
   std::filesystem::path output = argv[2];
   qf::AppSettings settings;
   settings.set(qf::Switch::OptimisePoi, false);
-  QuietPort port;
+  qf::SilentUserPort port;
   const qf::FileFormat format = qf::WriteFormatForPath(output, qf::TextEncoding::Utf8);
   return qf::RunFileOperation(document, qf::FileOperation::Save, format, output, settings, port) == 0 ? 0 : 1;
 }

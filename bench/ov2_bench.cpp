@@ -15,15 +15,6 @@ namespace {
 
 constexpr std::size_t kPois = 1'000'000;
 
-class SilentPort : public UserPort {
- public:
-  DuplicateAnswer askDuplicateName(std::u16string_view) override { return DuplicateAnswer::RetainAll; }
-  bool confirm(int, std::u16string_view) override { return false; }
-  void showMessage(int, std::u16string_view) override {}
-  void progress(std::u16string_view, int) override {}
-  bool cancelRequested() override { return false; }
-};
-
 PoiDocument& BigDocument() {
   static PoiDocument document = bench::GeneratePois(kPois);
   return document;
@@ -32,7 +23,7 @@ PoiDocument& BigDocument() {
 std::vector<std::uint8_t> Write(bool optimise) {
   AppSettings settings;
   settings.set(Switch::OptimisePoi, optimise);
-  SilentPort port;
+  SilentUserPort port;
   FileSession session(BigDocument(), FileOperation::Save, FileFormat::Ov2, settings, port);
   MemorySink sink;
   if (WriteOv2(session, sink) != 0) std::abort();
@@ -51,7 +42,7 @@ BENCHMARK(BM_WriteOv2)->Arg(0)->Arg(1)->ArgNames({"optimise"})->Unit(benchmark::
 void BM_ReadOv2(benchmark::State& state) {
   const std::vector<std::uint8_t> file = Write(state.range(0) != 0);
   AppSettings settings;
-  SilentPort port;
+  SilentUserPort port;
   for (auto _ : state) {
     state.PauseTiming();
     std::vector<std::uint8_t> bytes = file;

@@ -41,11 +41,16 @@ struct Session {
   PoiDocument document;
 };
 
-void Prepare(Session& session, const CliRequest& request) {
-  session.settings = SettingsFor(request);
-  session.document.display = session.settings.displayOptions();
-  session.port.duplicates = request.eliminateDuplicates ? DuplicateAnswer::EliminateAll : DuplicateAnswer::RetainAll;
-  session.port.overwriteReadOnly = request.overwriteReadOnly;
+// The command's one session. It is never freed: the process ends right after the command,
+// and the system drops a million rows at once far faster than they can be freed one by one.
+Session& NewSession(const CliRequest& request) {
+  static Session* const session = new Session;
+  Session& s = *session;
+  s.settings = SettingsFor(request);
+  s.document.display = s.settings.displayOptions();
+  s.port.duplicates = request.eliminateDuplicates ? DuplicateAnswer::EliminateAll : DuplicateAnswer::RetainAll;
+  s.port.overwriteReadOnly = request.overwriteReadOnly;
+  return s;
 }
 
 bool Open(Session& session, const CliRequest& request, const std::filesystem::path& path) {
@@ -60,8 +65,7 @@ void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), s
 
 int Convert(const CliRequest& request) {
   if (request.files.size() != 2) return -1;
-  Session session;
-  Prepare(session, request);
+  Session& session = NewSession(request);
   if (!Open(session, request, request.files[0])) return 1;
   std::filesystem::path output = request.files[1];
   FileFormat format = request.outputFormat.value_or(WriteFormatForPath(output, TextEncoding::Ansi));
@@ -140,8 +144,7 @@ std::string RecordTypes(const std::filesystem::path& path) {
 
 int Info(const CliRequest& request) {
   if (request.files.size() != 1) return -1;
-  Session session;
-  Prepare(session, request);
+  Session& session = NewSession(request);
   const std::filesystem::path path = request.files[0];
   const bool ov2 = request.inputFormat.value_or(ReadFormatForPath(path)) == FileFormat::Ov2;
   const std::string records = ov2 ? RecordTypes(path) : "";
@@ -178,8 +181,7 @@ std::string JsonString(std::u16string_view text) {
 
 int Cat(const CliRequest& request) {
   if (request.files.size() != 1) return -1;
-  Session session;
-  Prepare(session, request);
+  Session& session = NewSession(request);
   if (!Open(session, request, request.files[0])) return 1;
   static constexpr const char* kKeys[] = {"name", "lng", "lat", "tel", "memo"};
   std::string out;

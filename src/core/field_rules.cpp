@@ -92,7 +92,10 @@ std::size_t NormaliseName(std::u16string& text) {
   for (char16_t& c : text) {
     if (c == u'>' || c == u'|' || c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
   }
-  return CleanText(text);
+  CleanText(text);
+  // Dropped control characters can leave nothing but blanks, which is no name either.
+  if (std::all_of(text.begin(), text.end(), IsBlank)) text.clear();
+  return text.size();
 }
 
 void SetCoordinateText(PoiDocument& document, int row, int column, std::u16string_view text, bool clearIfInvalid) {

@@ -23,4 +23,15 @@ class UserPort {
   virtual bool cancelRequested() = 0;
 };
 
+// A user who is never asked: every duplicate is kept, every question declined,
+// nothing is shown (benchmarks, fuzzing, unattended work).
+class SilentUserPort : public UserPort {
+ public:
+  DuplicateAnswer askDuplicateName(std::u16string_view) override { return DuplicateAnswer::RetainAll; }
+  bool confirm(int, std::u16string_view) override { return false; }
+  void showMessage(int, std::u16string_view) override {}
+  void progress(std::u16string_view, int) override {}
+  bool cancelRequested() override { return false; }
+};
+
 }  // namespace qf

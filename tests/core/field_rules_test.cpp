@@ -27,6 +27,9 @@ TEST(FieldRulesTest, NameRule) {
   EXPECT_EQ(NormaliseName(blank), 0u);
   std::u16string empty;
   EXPECT_EQ(NormaliseName(empty), 0u);
+  // A blank that only remains because the characters around it were dropped is still no name.
+  std::u16string controls = u"\x11\r\x15";
+  EXPECT_EQ(NormaliseName(controls), 0u);
   EXPECT_EQ(Name(u"a>b|c"), u"a b c");
   EXPECT_EQ(Name(u"x\u200Ey"), u"xy");
   EXPECT_EQ(Name(std::u16string(300, u'n')), std::u16string(255, u'n'));
