@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <iterator>
 #include <limits>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "core/coordinates.h"
 #include "core/field_rules.h"
@@ -116,13 +119,77 @@ class DecimalText {
   std::size_t size_ = 0;
 };
 
+// The skipper box read so far, which places compact records.
+struct SkipperBounds {
+  std::int32_t eastMax = kNoSkipperEast;
+  std::int32_t westMin = std::numeric_limits<std::int32_t>::max();
+};
+
+// What reading the bytes before a record boundary would leave behind for the records
+// after it: the document's kind and rich flag, the skipper box, and at most how many
+// rows were added. Found by walking the records without decoding them.
+struct SplitPoint {
+  std::size_t offset = 0;
+  DocumentKind kind = DocumentKind::Poi;
+  bool richPoiFile = false;
+  SkipperBounds bounds;
+  std::size_t rowBound = 0;
+};
+
+// The first record boundary at or after the middle of the file, or nothing when the first
+// half holds anything the reader would stop at: then the file is read in one go.
+std::optional<SplitPoint> FindSplit(std::span<const std::uint8_t> bytes, const PoiDocument& document,
+                                    bool importing) {
+  SplitPoint split;
+  split.kind = document.kind;
+  split.richPoiFile = document.richPoiFile;
+  while (split.offset < bytes.size() / 2) {
+    const auto rest = bytes.subspan(split.offset);
+    const std::uint8_t type = rest[0];
+    if (rest.size() < kHeaderBytes) return std::nullopt;
+    const std::uint64_t length = RecordLength(rest);
+    if (length > rest.size() || length < kHeaderBytes) return std::nullopt;
+    if (IsPlainPoiType(type) && split.kind == DocumentKind::SafetyCamera) return std::nullopt;
+    switch (type) {
+      case 0:
+      case 100:
+        break;
+      case 1:
+        if (length < kSkipperBytes) return std::nullopt;
+        split.bounds.eastMax = std::max(split.bounds.eastMax, Int32At(&rest[5]));
+        split.bounds.westMin = std::min(split.bounds.westMin, Int32At(&rest[13]));
+        break;
+      case 29:
+        if (!importing) split.richPoiFile = true;
+        [[fallthrough]];
+      case 2:
+      case 3:
+      case 15:
+      case 23:
+        ++split.rowBound;
+        break;
+      case 30:
+        if (importing && split.kind != DocumentKind::SafetyCamera) return std::nullopt;
+        split.kind = DocumentKind::SafetyCamera;
+        ++split.rowBound;
+        break;
+      default:
+        return std::nullopt;
+    }
+    split.offset += type == 1 ? kSkipperBytes : static_cast<std::size_t>(length);
+  }
+  return split;
+}
+
 class Ov2Reader {
  public:
-  Ov2Reader(FileSession& session, std::span<std::uint8_t> bytes)
+  Ov2Reader(FileSession& session, std::span<std::uint8_t> bytes, SkipperBounds bounds = {})
       : session_(session),
         document_(session.document),
         bytes_(bytes),
-        importing_(session.operation == FileOperation::Import) {}
+        importing_(session.operation == FileOperation::Import),
+        eastMax_(bounds.eastMax),
+        westMin_(bounds.westMin) {}
 
   int run() {
     std::size_t position = 0;
@@ -312,8 +379,8 @@ class Ov2Reader {
   PoiDocument& document_;
   std::span<std::uint8_t> bytes_;
   const bool importing_;
-  std::int32_t eastMax_ = kNoSkipperEast;
-  std::int32_t westMin_ = std::numeric_limits<std::int32_t>::max();
+  std::int32_t eastMax_;
+  std::int32_t westMin_;
   // Reused for every record, so that reading allocates nothing beyond the rows.
   std::u16string text_;
   std::u16string name_;
@@ -322,6 +389,54 @@ class Ov2Reader {
 
 }  // namespace
 
-int ReadOv2(FileSession& session, std::span<std::uint8_t> bytes) { return Ov2Reader(session, bytes).run(); }
+namespace {
+
+// Files this large are read in two halves at once, one on each core.
+constexpr std::size_t kTwoHalvesBytes = 1 << 20;
+
+// Appends the second half's rows as if one reader had read on from the first half.
+void Merge(PoiDocument& document, PoiDocument&& second, bool importing) {
+  if (importing && !second.rows.empty() && !document.rows.empty()) document.rows.back().focused = false;
+  document.rows.reserve(document.rows.size() + second.rows.size());
+  std::move(second.rows.begin(), second.rows.end(), std::back_inserter(document.rows));
+  document.kind = second.kind;
+  document.richPoiFile = second.richPoiFile;
+  if (second.hasSignalMark()) document.signalMark = second.signalMark;
+  document.nextRowId = second.nextRowId;
+}
+
+int ReadInTwoHalves(FileSession& session, std::span<std::uint8_t> bytes, const SplitPoint& split) {
+  PoiDocument& document = session.document;
+  PoiDocument second;
+  second.kind = split.kind;
+  second.richPoiFile = split.richPoiFile;
+  second.display = document.display;
+  // Row identities stay unique: the first half adds at most rowBound rows.
+  second.nextRowId = document.nextRowId + static_cast<RowId>(split.rowBound);
+  FileSession secondSession(second, session.operation, session.format, session.settings, session.port);
+  secondSession.quiet = true;
+  int secondResult = 0;
+  int firstResult = 0;
+  {
+    std::jthread worker(
+        [&] { secondResult = Ov2Reader(secondSession, bytes.subspan(split.offset), split.bounds).run(); });
+    firstResult = Ov2Reader(session, bytes.first(split.offset)).run();
+  }
+  if (firstResult != 0) return firstResult;
+  Merge(document, std::move(second), session.operation == FileOperation::Import);
+  return secondResult;
+}
+
+}  // namespace
+
+int ReadOv2(FileSession& session, std::span<std::uint8_t> bytes) {
+  // The duplicate-name check compares each name with every earlier one, so it reads in order.
+  if (bytes.size() >= kTwoHalvesBytes && !session.settings.on(Switch::CheckName)) {
+    if (const auto split = FindSplit(bytes, session.document, session.operation == FileOperation::Import)) {
+      return ReadInTwoHalves(session, bytes, *split);
+    }
+  }
+  return Ov2Reader(session, bytes).run();
+}
 
 }  // namespace qf

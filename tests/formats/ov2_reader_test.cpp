@@ -8,6 +8,7 @@
 
 #include "core/field_rules.h"
 #include "formats/charcode.h"
+#include "formats/file_pipeline.h"
 #include "formats/ov2_huffman.h"
 #include "support/test_support.h"
 
@@ -451,6 +452,66 @@ TEST_F(Ov2ReaderTest, CorpusFilesGiveTheirPoiCounts) {
   }
   document = PoiDocument{};
   EXPECT_EQ(read(test::ReadBytes(test::CorpusPath("malformed/stations_PL.ov2"))), 14224);
+}
+
+}  // namespace
+}  // namespace qf
+
+namespace qf {
+namespace {
+
+// A deleted record, which lets a test push what follows past the middle of a large file.
+Bytes Filler(std::uint32_t length) {
+  Bytes record(length, 0);
+  record[1] = static_cast<std::uint8_t>(length);
+  record[2] = static_cast<std::uint8_t>(length >> 8);
+  record[3] = static_cast<std::uint8_t>(length >> 16);
+  return record;
+}
+const Bytes kHalfFile = Filler(1200000);
+
+// Large files are read in two halves at once; the second half must see what the first left behind.
+TEST_F(Ov2ReaderTest, SecondHalfOfALargeFileSeesTheStateOfTheFirst) {
+  Bytes rich{7, 0, 0};  // the number 7, then the name in 16-bit codes
+  AppendCodes(rich, u"R");
+  const Bytes file = Skipper(21, 600000, 5300000, 400000, 5200000) + Rich(6, rich) +
+                     Poi(Latin1(u"A"), 489000, 5237000) + kHalfFile + Poi(Latin1(u"B>123"), 1, 2, u"memo") +
+                     Compact(Latin1(u"C"), 8500000, 8000000 + 5200000) + kMark + Poi(Latin1(u"D"), 3, 4);
+  ASSERT_EQ(read(file), 0);
+  ASSERT_EQ(document.rowCount(), 5);
+  expectRow(0, u"R", u"4.89000", u"52.37000", u"", u"7");
+  expectRow(1, u"A", u"4.89000", u"52.37000", u"", u"");
+  // A rich document takes no memo from plain records; the compact record is placed by the first half's skipper.
+  expectRow(2, u"B", u"0.00001", u"0.00002", u"123", u"");
+  expectRow(3, u"C", u"5.00000", u"52.00000", u"", u"");
+  expectRow(4, u"D", u"0.00003", u"0.00004", u"", u"");
+  EXPECT_TRUE(document.richPoiFile);
+  EXPECT_TRUE(document.hasSignalMark());
+  std::vector<RowId> ids;
+  for (const PoiRecord& row : document.rows) ids.push_back(row.id());
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(std::unique(ids.begin(), ids.end()), ids.end());
+}
+
+TEST_F(Ov2ReaderTest, ErrorsInEitherHalfOfALargeFileKeepTheRowsBeforeThem) {
+  EXPECT_EQ(read(Camera(129, 10) + kHalfFile + Poi(Latin1(u"Plain"), 1, 2)), kIncompatibleStructures);
+  EXPECT_EQ(document.rowCount(), 1);
+  EXPECT_EQ(document.kind, DocumentKind::SafetyCamera);
+
+  document = PoiDocument{};
+  EXPECT_EQ(read(Poi(Latin1(u"A"), 1, 2) + kHalfFile + Poi(Latin1(u"B"), 1, 2) + Bytes{2, 99, 0, 0, 0}),
+            kWrongContent);
+  EXPECT_EQ(document.rowCount(), 2);
+}
+
+TEST_F(Ov2ReaderTest, ImportOfALargeFileSelectsItsRowsAndFocusesTheLast) {
+  AppendPoi(document, u"Mine", false);
+  ASSERT_EQ(read(Poi(Latin1(u"A"), 1, 2) + kHalfFile + Poi(Latin1(u"B"), 1, 2), FileOperation::Import), 0);
+  ASSERT_EQ(document.rowCount(), 3);
+  EXPECT_FALSE(document.rows[0].selected);
+  EXPECT_TRUE(document.rows[1].selected && !document.rows[1].focused);
+  EXPECT_TRUE(document.rows[2].selected && document.rows[2].focused);
+  EXPECT_GT(document.nextRowId, document.rows[2].id());
 }
 
 }  // namespace
