@@ -53,8 +53,16 @@ Session& NewSession(const CliRequest& request) {
   return s;
 }
 
+bool Supported(FileFormat format, bool writing) {
+  if (writing ? CanWrite(format) : CanRead(format)) return true;
+  std::fprintf(stderr, "quillfern-cli: %s (format %d) cannot be %s by this version\n",
+               Utf16ToUtf8(FormatName(format)).c_str(), static_cast<int>(format), writing ? "written" : "read");
+  return false;
+}
+
 bool Open(Session& session, const CliRequest& request, const std::filesystem::path& path) {
   const FileFormat format = request.inputFormat.value_or(ReadFormatForPath(path));
+  if (!Supported(format, false)) return false;
   const int result =
       RunFileOperation(session.document, FileOperation::Open, format, path, session.settings, session.port);
   session.port.finishProgress();
@@ -65,14 +73,11 @@ void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), s
 
 int Convert(const CliRequest& request) {
   if (request.files.size() != 2) return -1;
+  std::filesystem::path output = request.files[1];
+  const FileFormat format = request.outputFormat.value_or(WriteFormatForPath(output, TextEncoding::Ansi));
+  if (!Supported(format, true)) return 2;
   Session& session = NewSession(request);
   if (!Open(session, request, request.files[0])) return 1;
-  std::filesystem::path output = request.files[1];
-  FileFormat format = request.outputFormat.value_or(WriteFormatForPath(output, TextEncoding::Ansi));
-  if (!IsWritable(format)) {
-    std::fprintf(stderr, "quillfern-cli: format %d can be read but not written\n", static_cast<int>(format));
-    return 2;
-  }
   const int result =
       RunFileOperation(session.document, FileOperation::Save, format, output, session.settings, session.port);
   session.port.finishProgress();

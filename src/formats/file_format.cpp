@@ -49,24 +49,6 @@ FileFormat WriteFormatForPath(std::filesystem::path& path, TextEncoding encoding
   return TextFormat(FileFormat::TxtAnsi, encoding);
 }
 
-bool IsReadable(FileFormat format) {
-  const int value = static_cast<int>(format);
-  return value >= 0 && value <= static_cast<int>(FileFormat::TxtUtf8);
-}
-
-bool IsWritable(FileFormat format) {
-  switch (format) {
-    case FileFormat::Ov2:
-    case FileFormat::Phonebook:
-    case FileFormat::Kml:
-    case FileFormat::Gpx:
-      return true;
-    default:
-      return static_cast<int>(format) >= static_cast<int>(FileFormat::CsvAnsi) &&
-             static_cast<int>(format) <= static_cast<int>(FileFormat::TxtUtf8);
-  }
-}
-
 std::u16string_view FormatName(FileFormat format) {
   static constexpr std::u16string_view kNames[] = {
       u"TomTom Favorites",

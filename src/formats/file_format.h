@@ -17,8 +17,6 @@ FileFormat ReadFormatForPath(const std::filesystem::path& path);
 // given encoding. A ".gpi" name is changed to ".ov2", since that format is read only.
 FileFormat WriteFormatForPath(std::filesystem::path& path, TextEncoding encoding);
 
-bool IsReadable(FileFormat format);
-bool IsWritable(FileFormat format);
 // The dialog filter name of a format, e.g. "TomTom POI Files".
 std::u16string_view FormatName(FileFormat format);
 

@@ -175,6 +175,9 @@ void FinishOpen(FileSession& session, const fs::path& path, int result) {
 
 }  // namespace
 
+bool CanRead(FileFormat format) { return ReaderFor(format) != nullptr; }
+bool CanWrite(FileFormat format) { return WriterFor(format) != nullptr; }
+
 std::u16string DisplayName(const fs::path& path) { return FromTomTomCharCode(Utf8ToUtf16(path.string())); }
 
 int RunFileOperation(PoiDocument& document, FileOperation operation, FileFormat format, const fs::path& path,

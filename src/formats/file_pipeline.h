@@ -29,6 +29,10 @@ inline constexpr int kCancelled = -1;
 int RunFileOperation(PoiDocument& document, FileOperation operation, FileFormat format,
                      const std::filesystem::path& path, const AppSettings& settings, UserPort& port);
 
+// Whether a reader or writer for the format is built in.
+bool CanRead(FileFormat format);
+bool CanWrite(FileFormat format);
+
 // The name of a file as the user should see it: device char codes shown as characters.
 std::u16string DisplayName(const std::filesystem::path& path);
 

@@ -84,6 +84,10 @@ TEST_F(CliTest, ErrorsNameTheFileAndWriteNothing) {
   EXPECT_TRUE(run.out.empty());
   EXPECT_FALSE(fs::exists(out));
 
+  const CliRun unwritable = cli("convert " + corpus("ov2/tomtom.ov2") + " '" + (dir / "out.kml").string() + "'");
+  EXPECT_EQ(unwritable.status, 2);
+  EXPECT_NE(unwritable.err.find("Google Earth Files (format 3) cannot be written"), std::string::npos);
+
   const CliRun missing = cli("info '" + (dir / "missing.ov2").string() + "'");
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("Can not open the file"), std::string::npos);
