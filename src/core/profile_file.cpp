@@ -34,18 +34,10 @@ std::string DecodeValue(std::string_view text) {
   return std::string(text);
 }
 
-// `text` between two characters. (Built by appending: GCC 12 warns falsely on "x" + std::string at -O3.)
-std::string Enclosed(char open, std::string_view text, char close) {
-  std::string result(1, open);
-  result.append(text);
-  result += close;
-  return result;
-}
-
 // Quotes a value that reading would otherwise change, so that every value comes back exactly as set.
 std::string EncodeValue(std::string_view value) {
   const bool protect = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || IsQuoted(value));
-  return protect ? Enclosed('"', value, '"') : std::string(value);
+  return protect ? "\"" + std::string(value) + "\"" : std::string(value);
 }
 
 char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -172,7 +164,7 @@ void ProfileFile::setString(std::string_view section, std::string_view key, std:
   }
   Section* target = findSection(section);
   if (target == nullptr) {
-    target = &sections_.emplace_back(Section{.name = std::string(section), .header = Enclosed('[', section, ']')});
+    target = &sections_.emplace_back(Section{.name = std::string(section), .header = "[" + std::string(section) + "]"});
   }
   // After the section's last non-blank line, so blank lines that separate it from the next section stay last.
   auto last = std::find_if(target->lines.rbegin(), target->lines.rend(),
