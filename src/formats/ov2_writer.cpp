@@ -1,9 +1,13 @@
 #include "formats/ov2_writer.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <numeric>
 #include <optional>
 #include <span>
+#include <thread>
 
 #include "core/coordinates.h"
 #include "core/field_rules.h"
@@ -24,6 +28,7 @@ constexpr std::uint8_t kRichNumberCodes = 6;  // encoding byte: number, then cod
 constexpr std::uint8_t kEmptySpeedByte = 12;  // reads back as 60
 constexpr std::size_t kChunkBytes = 1 << 20;
 constexpr std::int64_t kCellSize = 5000;     // 0.05 degree
+constexpr std::int64_t kCellMargin = 1;      // a cell's box reaches this far past its rows
 constexpr std::int64_t kGroupReach = 10000;  // 0.1 degree
 
 void PutUint32(std::uint8_t* p, std::uint32_t value) {
@@ -192,70 +197,121 @@ struct Box {
     south = std::min(south, other.south);
   }
   Box grown(std::int64_t by) const { return {east + by, north + by, west - by, south - by}; }
-  bool overlaps(const Box& other) const {
-    return std::max(west, other.west) < std::min(east, other.east) &&
-           std::max(south, other.south) < std::min(north, other.north);
-  }
 };
 
 // A skipper being filled starts inverted, so that the first box merged into it replaces it.
 constexpr Box kInvertedBox = {-kMaxLongitudeUnits, -kMaxLatitudeUnits, kMaxLongitudeUnits, kMaxLatitudeUnits};
 
+// The extent of a cell's rows. Its box adds the margin, which can leave the 32-bit range.
+struct Bounds {
+  std::int32_t east;
+  std::int32_t north;
+  std::int32_t west;
+  std::int32_t south;
+
+  static Bounds Of(UnitPosition p) { return {p.longitude, p.latitude, p.longitude, p.latitude}; }
+  void widen(UnitPosition p) {
+    east = std::max(east, p.longitude);
+    north = std::max(north, p.latitude);
+    west = std::min(west, p.longitude);
+    south = std::min(south, p.latitude);
+  }
+  void widen(const Bounds& other) {
+    east = std::max(east, other.east);
+    north = std::max(north, other.north);
+    west = std::min(west, other.west);
+    south = std::min(south, other.south);
+  }
+  UnitPosition corner() const { return {west, south}; }
+  Box box() const { return Box{east, north, west, south}.grown(kCellMargin); }
+};
+
+// Whether two cells' boxes, each grown by the group reach, overlap with a positive area:
+// the edges are compared before growing, so that nothing overflows.
+bool Meet(const Bounds& a, const Bounds& b) {
+  constexpr std::int64_t kGap = 2 * (kCellMargin + kGroupReach);
+  return std::int64_t{std::max(a.west, b.west)} - std::min(a.east, b.east) < kGap &&
+         std::int64_t{std::max(a.south, b.south)} - std::min(a.north, b.north) < kGap;
+}
+
 std::int64_t FloorDiv(std::int64_t value, std::int64_t divisor) {
   return value / divisor - (value % divisor < 0 ? 1 : 0);
 }
 
-std::uint64_t SquareKey(std::int64_t column, std::int64_t line) {
-  return static_cast<std::uint64_t>(static_cast<std::uint32_t>(column)) << 32 | static_cast<std::uint32_t>(line);
-}
-
-// Grid squares to numbers, by open addressing: a million squares are looked up per file.
-class SquareIndex {
+// The grid squares the rows lie in, numbered so that the 25 squares of each block of five by
+// five come one after the other, blocks by column, then line. A cell's box lies within its
+// square and the margin, so cells meet only when their squares are at most five apart either
+// way: in the same block or the eight around it. Counting from the lowest column and line in
+// use keeps the numbers small, and below 2^40 for any coordinates.
+class SquareGrid {
  public:
-  static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+  static constexpr std::int64_t kBlockSide = 5;
+  static constexpr std::int64_t kBlockSquares = kBlockSide * kBlockSide;
 
-  // The number stored for `key`, to be set when it is still kNone.
-  std::uint32_t& operator[](std::uint64_t key) {
-    if (2 * (used_ + 1) > slots_.size()) grow();
-    Slot& slot = slots_[slotOf(key)];
-    if (slot.value == kNone) {
-      slot.key = key;
-      ++used_;
-    }
-    return slot.value;
+  SquareGrid() = default;
+  // The grid around `positions`, which must not be empty.
+  explicit SquareGrid(std::span<const UnitPosition> positions) {
+    Bounds all = Bounds::Of(positions.front());
+    for (UnitPosition p : positions) all.widen(p);
+    // Floor division keeps the order, so the outermost points give the outermost squares.
+    firstColumn_ = FloorDiv(all.west, kCellSize);
+    firstLine_ = FloorDiv(all.south, kCellSize);
+    blockColumns_ = (FloorDiv(all.east, kCellSize) - firstColumn_) / kBlockSide + 1;
+    blockLines_ = (FloorDiv(all.north, kCellSize) - firstLine_) / kBlockSide + 1;
   }
-  std::uint32_t find(std::uint64_t key) const { return slots_.empty() ? kNone : slots_[slotOf(key)].value; }
+
+  // `p` must lie within the grid.
+  std::uint64_t squareOf(UnitPosition p) const {
+    const std::int64_t column = FloorDiv(p.longitude, kCellSize) - firstColumn_;
+    const std::int64_t line = FloorDiv(p.latitude, kCellSize) - firstLine_;
+    const std::int64_t block = column / kBlockSide * blockLines_ + line / kBlockSide;
+    return static_cast<std::uint64_t>(block * kBlockSquares + column % kBlockSide * kBlockSide + line % kBlockSide);
+  }
+  std::uint64_t blockOf(UnitPosition p) const { return squareOf(p) / kBlockSquares; }
+  // Bits that hold every square number.
+  int squareBits() const {
+    return std::bit_width(static_cast<std::uint64_t>(blockColumns_ * blockLines_ * kBlockSquares - 1));
+  }
+
+  // The first and last number of the blocks `columnStep` columns beside `block`, from the line
+  // below it to the line above, which are numbered one after the other; none off the grid.
+  std::optional<std::pair<std::uint64_t, std::uint64_t>> blocksBeside(std::uint64_t block, int columnStep) const {
+    const std::int64_t column = static_cast<std::int64_t>(block) / blockLines_ + columnStep;
+    const std::int64_t line = static_cast<std::int64_t>(block) % blockLines_;
+    if (column < 0 || column >= blockColumns_) return std::nullopt;
+    const std::int64_t first = column * blockLines_ + std::max<std::int64_t>(line - 1, 0);
+    const std::int64_t last = column * blockLines_ + std::min(line + 1, blockLines_ - 1);
+    return std::pair{static_cast<std::uint64_t>(first), static_cast<std::uint64_t>(last)};
+  }
 
  private:
-  struct Slot {
-    std::uint64_t key = 0;
-    std::uint32_t value = kNone;
-  };
-
-  std::size_t slotOf(std::uint64_t key) const {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t slot = Mix(key) & mask;
-    while (slots_[slot].value != kNone && slots_[slot].key != key) slot = (slot + 1) & mask;
-    return slot;
-  }
-
-  void grow() {
-    std::vector<Slot> old(std::max<std::size_t>(64, 2 * slots_.size()));
-    old.swap(slots_);
-    for (const Slot& slot : old) {
-      if (slot.value != kNone) slots_[slotOf(slot.key)] = slot;
-    }
-  }
-
-  static std::size_t Mix(std::uint64_t key) {
-    key = (key ^ (key >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    key = (key ^ (key >> 27)) * 0x94D049BB133111EBULL;
-    return static_cast<std::size_t>(key ^ (key >> 31));
-  }
-
-  std::vector<Slot> slots_;
-  std::size_t used_ = 0;
+  std::int64_t firstColumn_ = 0;
+  std::int64_t firstLine_ = 0;
+  std::int64_t blockColumns_ = 0;
+  std::int64_t blockLines_ = 0;
 };
+
+// Sorts `rows` by `keys`, which move along, keeping the order of rows with equal keys: a radix
+// sort, lowest digit first, over the `keyBits` low bits of the keys.
+void SortByKey(std::vector<std::uint64_t>& keys, std::vector<std::uint32_t>& rows, int keyBits) {
+  constexpr int kDigitBits = 11;
+  constexpr std::size_t kDigitMask = (std::size_t{1} << kDigitBits) - 1;
+  std::vector<std::uint64_t> keysOut(keys.size());
+  std::vector<std::uint32_t> rowsOut(rows.size());
+  for (int shift = 0; shift < keyBits; shift += kDigitBits) {
+    const auto digit = [shift](std::uint64_t key) { return static_cast<std::size_t>(key >> shift) & kDigitMask; };
+    std::vector<std::uint32_t> next(kDigitMask + 1);  // where the next key with each digit goes
+    for (std::uint64_t key : keys) ++next[digit(key)];
+    std::exclusive_scan(next.begin(), next.end(), next.begin(), 0u);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      const std::uint32_t to = next[digit(keys[i])]++;
+      keysOut[to] = keys[i];
+      rowsOut[to] = rows[i];
+    }
+    keys.swap(keysOut);
+    rows.swap(rowsOut);
+  }
+}
 
 // Collects the file's bytes and hands them to the sink in large pieces.
 class ChunkWriter {
@@ -305,92 +361,62 @@ class OptimisedLayout {
  public:
   explicit OptimisedLayout(std::span<const UnitPosition> positions) : positions_(positions) {}
 
-  // Cells in creation order, each with its rows (indexes into `positions`) in order.
+  // The cells in square order, each with its rows (indexes into `positions`) in order, and the
+  // order in which they were created.
   void buildCells() {
-    SquareIndex index;
+    if (positions_.empty()) return;
+    grid_ = SquareGrid(positions_);
+    const std::vector<std::uint64_t> squares = sortRowsBySquare();
+    // The positions in that order, fetched all at once, which is much faster than one by one below.
+    std::vector<UnitPosition> sorted(positions_.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = positions_[rowsByCell_[i]];
+    // Each run of one square is a cell; there are at most as many cells as rows.
     cells_.reserve(positions_.size());
-    std::vector<std::uint32_t> cellOfRow(positions_.size());
-    for (std::size_t i = 0; i < positions_.size(); ++i) {
-      const std::int64_t x = positions_[i].longitude;
-      const std::int64_t y = positions_[i].latitude;
-      // Cells lie on the grid, so the one containing a point is the one at its floor anchor.
-      const std::int64_t column = FloorDiv(x, kCellSize);
-      const std::int64_t line = FloorDiv(y, kCellSize);
-      std::uint32_t& cell = index[SquareKey(column, line)];
-      if (cell == SquareIndex::kNone) {
-        cell = static_cast<std::uint32_t>(cells_.size());
-        cells_.push_back({.column = column, .line = line, .box = {x, y, x, y}});
+    for (std::uint32_t begin = 0, end = 0; begin < squares.size(); begin = end) {
+      Cell cell{.bounds = Bounds::Of(sorted[begin]), .firstRow = begin};
+      for (end = begin + 1; end < squares.size() && squares[end] == squares[begin]; ++end) {
+        cell.bounds.widen(sorted[end]);
       }
-      cells_[cell].box.widen({x, y, x, y});
-      ++cells_[cell].rowCount;
-      cellOfRow[i] = cell;
+      cell.rowCount = end - begin;
+      cells_.push_back(cell);
     }
-    for (Cell& cell : cells_) cell.box = cell.box.grown(1);
-    // The rows of each cell, one after the other.
-    std::uint32_t start = 0;
-    for (Cell& cell : cells_) {
-      cell.firstRow = start;
-      start += cell.rowCount;
-    }
-    rowsByCell_.resize(positions_.size());
-    std::vector<std::uint32_t> filled(cells_.size());
-    for (std::size_t i = 0; i < positions_.size(); ++i) {
-      const std::uint32_t cell = cellOfRow[i];
-      rowsByCell_[cells_[cell].firstRow + filled[cell]++] = static_cast<std::uint32_t>(i);
-    }
+    findCreationOrder();
   }
 
   // Each cell not yet taken starts a group with every later free cell whose box, grown by
-  // 0.1 degree, overlaps its own grown box. A box lies within its grid square and a
-  // one-unit margin, so such cells are at most five squares away in each direction:
-  // squares are bucketed in blocks of five by five, and partners lie in the same block
-  // or the eight around it. Candidates are taken in creation order, as a pairwise scan would.
+  // 0.1 degree, overlaps its own grown box. Such cells lie in the same block or the eight
+  // around it. The group lists them in creation order, as a pairwise scan would.
   void buildGroups() {
-    constexpr std::int64_t kBlock = 5;
-    SquareIndex blocks;
-    std::vector<std::uint32_t> nextInBlock(cells_.size(), SquareIndex::kNone);
-    for (std::size_t c = cells_.size(); c-- > 0;) {
-      std::uint32_t& head = blocks[SquareKey(FloorDiv(cells_[c].column, kBlock), FloorDiv(cells_[c].line, kBlock))];
-      nextInBlock[c] = head;
-      head = static_cast<std::uint32_t>(c);
-    }
-    std::vector<std::uint32_t> partners;
-    for (std::size_t a = 0; a + 1 < cells_.size(); ++a) {
-      if (cells_[a].taken) continue;
-      const Box reach = cells_[a].box.grown(kGroupReach);
-      const std::int64_t blockColumn = FloorDiv(cells_[a].column, kBlock);
-      const std::int64_t blockLine = FloorDiv(cells_[a].line, kBlock);
+    listByBlock();
+    taken_.assign(cells_.size(), false);
+    std::vector<std::uint32_t> partners;  // by creation rank
+    for (std::uint32_t rank = 0; rank + 1 < creationOrder_.size(); ++rank) {
+      const std::uint32_t a = creationOrder_[rank];
+      if (taken_[a]) continue;
       partners.clear();
-      for (std::int64_t column = blockColumn - 1; column <= blockColumn + 1; ++column) {
-        for (std::int64_t line = blockLine - 1; line <= blockLine + 1; ++line) {
-          for (std::uint32_t b = blocks.find(SquareKey(column, line)); b != SquareIndex::kNone; b = nextInBlock[b]) {
-            if (b > a && !cells_[b].taken && reach.overlaps(cells_[b].box.grown(kGroupReach))) partners.push_back(b);
-          }
-        }
+      Bounds groupBounds = cells_[a].bounds;
+      for (const int columnStep : {-1, 0, 1}) {
+        for (Block& block : blocksBeside(blockOfCell_[a], columnStep)) takePartners(block, rank, partners, groupBounds);
       }
-      if (partners.empty()) continue;
-      std::sort(partners.begin(), partners.end());
-      Group group{.firstCell = groupCells_.size(), .box = cells_[a].box};
-      groupCells_.push_back(static_cast<std::uint32_t>(a));
-      cells_[a].taken = true;
-      for (std::uint32_t b : partners) {
-        groupCells_.push_back(b);
-        cells_[b].taken = true;
-        group.box.widen(cells_[b].box);
-      }
-      group.endCell = groupCells_.size();
-      groups_.push_back(group);
+      if (!partners.empty()) addGroup(a, partners, groupBounds);
     }
   }
 
   // Which groups stay (three or more cells, or three or more rows) and how many bytes every
   // block takes, so that each skipper can be written before the records it covers.
-  // Record i of the rows ends at recordEnds[i] in the records made in row order.
-  void measure(std::span<const std::size_t> recordEnds) {
-    recordEnds_ = recordEnds;
-    for (Cell& cell : cells_) {
-      cell.bytes = cell.rowCount >= 3 ? kSkipperBytes : 0;
-      for (std::uint32_t i = 0; i < cell.rowCount; ++i) cell.bytes += recordSize(rowsByCell_[cell.firstRow + i]);
+  // `records` holds the records made in row order, record i ending at recordEnds[i].
+  void measure(std::span<const std::uint8_t> records, std::span<const std::size_t> recordEnds) {
+    // Each row's record, found in one go for all rows: far faster than one at a time while writing.
+    recordsByCell_.resize(rowsByCell_.size());
+    for (std::size_t i = 0; i < rowsByCell_.size(); ++i) {
+      const std::uint32_t row = rowsByCell_[i];
+      const std::size_t start = row == 0 ? 0 : recordEnds[row - 1];
+      recordsByCell_[i] = records.subspan(start, recordEnds[row] - start);
+    }
+    cellBytes_.resize(cells_.size());
+    for (std::size_t c = 0; c < cells_.size(); ++c) {
+      cellBytes_[c] = cells_[c].rowCount >= 3 ? kSkipperBytes : 0;
+      for (std::span<const std::uint8_t> record : recordsOf(cells_[c])) cellBytes_[c] += record.size();
     }
     for (Group& group : groups_) {
       std::uint32_t rows = 0;
@@ -398,8 +424,8 @@ class OptimisedLayout {
       group.kept = group.endCell - group.firstCell >= 3 || rows >= 3;
       group.bytes = kSkipperBytes;
       for (std::uint32_t c : cellsOf(group)) {
-        cells_[c].taken = group.kept;
-        group.bytes += cells_[c].bytes;
+        taken_[c] = group.kept;
+        group.bytes += cellBytes_[c];
       }
     }
   }
@@ -407,7 +433,7 @@ class OptimisedLayout {
   // Writes the file body after the signal mark: the kept groups, then the cells no group
   // holds, inside a top skipper unless that would hold exactly one block. Nothing at all
   // when there are no rows.
-  void write(std::span<const std::uint8_t> records, ChunkWriter& out) const {
+  void write(ChunkWriter& out) const {
     if (positions_.empty()) return;
     Box top = kInvertedBox;
     std::size_t topBytes = kSkipperBytes;
@@ -419,33 +445,43 @@ class OptimisedLayout {
       topBytes += group.bytes;
       ++blocks;
     }
-    for (const Cell& cell : cells_) {
-      if (cell.taken) continue;
-      top.widen(cell.box);
-      topBytes += cell.bytes;
+    for (std::uint32_t c : creationOrder_) {
+      if (taken_[c]) continue;
+      top.widen(cells_[c].bounds.box());
+      topBytes += cellBytes_[c];
       ++blocks;
-      bareRecords = bareRecords || cell.rowCount < 3;
+      bareRecords = bareRecords || cells_[c].rowCount < 3;
     }
     if (blocks > 1 || bareRecords) out.skipper(topBytes, top);
     for (const Group& group : groups_) {
       if (!group.kept) continue;
       out.skipper(group.bytes, group.box);
-      for (std::uint32_t c : cellsOf(group)) writeCell(cells_[c], records, out);
+      for (std::uint32_t c : cellsOf(group)) writeCell(c, out);
     }
-    for (const Cell& cell : cells_) {
-      if (!cell.taken) writeCell(cell, records, out);
+    for (std::uint32_t c : creationOrder_) {
+      if (!taken_[c]) writeCell(c, out);
     }
   }
 
  private:
+  static constexpr std::uint32_t kNoCell = 0xFFFFFFFF;
+
   struct Cell {
-    std::int64_t column;
-    std::int64_t line;
-    Box box;
-    std::uint32_t rowCount = 0;
+    Bounds bounds;
     std::uint32_t firstRow = 0;  // in rowsByCell_
-    bool taken = false;
-    std::size_t bytes = 0;
+    std::uint32_t rowCount = 0;
+  };
+  // A cell as the group scan sees it, kept with the others of its block.
+  struct Candidate {
+    std::uint32_t rank;  // in creation order
+    Bounds bounds;
+  };
+  // The cells of a block that may still join a group are candidates_[begin] to candidates_[end - 1].
+  struct Block {
+    std::uint64_t number;  // in grid_
+    std::uint32_t begin;
+    std::uint32_t end;
+    std::array<std::uint32_t, 3> around;  // in blocks_, the first of the column to the left, its own, to the right
   };
   struct Group {
     std::size_t firstCell;  // in groupCells_; the cell that started the group comes first
@@ -455,26 +491,129 @@ class OptimisedLayout {
     std::size_t bytes = 0;
   };
 
-  std::span<const std::uint32_t> cellsOf(const Group& group) const {
-    return {groupCells_.data() + group.firstCell, group.endCell - group.firstCell};
+  // Sorts rowsByCell_ by square, stably, which puts the rows of each cell together, in row
+  // order. Returns the squares in that order.
+  std::vector<std::uint64_t> sortRowsBySquare() {
+    std::vector<std::uint64_t> squares(positions_.size());
+    std::transform(positions_.begin(), positions_.end(), squares.begin(),
+                   [this](UnitPosition p) { return grid_.squareOf(p); });
+    rowsByCell_.resize(positions_.size());
+    std::iota(rowsByCell_.begin(), rowsByCell_.end(), 0u);
+    SortByKey(squares, rowsByCell_, grid_.squareBits());
+    return squares;
   }
-  std::size_t recordStart(std::uint32_t row) const { return row == 0 ? 0 : recordEnds_[row - 1]; }
-  std::size_t recordSize(std::uint32_t row) const { return recordEnds_[row] - recordStart(row); }
 
-  void writeCell(const Cell& cell, std::span<const std::uint8_t> records, ChunkWriter& out) const {
-    if (cell.rowCount >= 3) out.skipper(cell.bytes, cell.box);
-    for (std::uint32_t i = 0; i < cell.rowCount; ++i) {
-      const std::uint32_t row = rowsByCell_[cell.firstRow + i];
-      out.append(records.subspan(recordStart(row), recordSize(row)));
+  // Cells were created in the order of their first rows.
+  void findCreationOrder() {
+    std::vector<std::uint32_t> cellOfFirstRow(positions_.size(), kNoCell);
+    for (std::uint32_t c = 0; c < cells_.size(); ++c) cellOfFirstRow[rowsByCell_[cells_[c].firstRow]] = c;
+    creationOrder_.reserve(cells_.size());
+    for (std::uint32_t c : cellOfFirstRow) {
+      if (c != kNoCell) creationOrder_.push_back(c);
     }
   }
 
+  // Lists the cells for the group scan block by block, the blocks in number order, so that the
+  // blocks of a column around a cell are one stretch of the list. In square order, the cells of
+  // a block are already together.
+  void listByBlock() {
+    std::vector<std::uint32_t> ranks(cells_.size());
+    for (std::uint32_t rank = 0; rank < creationOrder_.size(); ++rank) ranks[creationOrder_[rank]] = rank;
+    candidates_.reserve(cells_.size());
+    blockOfCell_.reserve(cells_.size());
+    for (std::uint32_t c = 0; c < cells_.size(); ++c) {
+      const std::uint64_t block = grid_.blockOf(cells_[c].bounds.corner());
+      if (blocks_.empty() || blocks_.back().number != block) blocks_.push_back({block, c, c, {}});
+      candidates_.push_back({ranks[c], cells_[c].bounds});
+      ++blocks_.back().end;
+      blockOfCell_.push_back(static_cast<std::uint32_t>(blocks_.size() - 1));
+    }
+    findBlocksAround();
+  }
+
+  // For each block, where the blocks around it begin in blocks_, column by column. They rise with
+  // the block numbers, so one sweep per column finds them all.
+  void findBlocksAround() {
+    for (const int columnStep : {-1, 0, 1}) {
+      auto next = blocks_.begin();
+      for (Block& block : blocks_) {
+        const auto numbers = grid_.blocksBeside(block.number, columnStep);
+        if (numbers) {
+          while (next != blocks_.end() && next->number < numbers->first) ++next;
+        }
+        block.around[columnStep + 1] = static_cast<std::uint32_t>(next - blocks_.begin());
+      }
+    }
+  }
+
+  // The blocks `columnStep` columns beside blocks_[at], on its line and the two next to it.
+  std::span<Block> blocksBeside(std::size_t at, int columnStep) {
+    const auto numbers = grid_.blocksBeside(blocks_[at].number, columnStep);
+    if (!numbers) return {};
+    const auto begin = blocks_.begin() + blocks_[at].around[columnStep + 1];
+    auto end = begin;
+    while (end != blocks_.end() && end->number <= numbers->second) ++end;
+    return {begin, end};
+  }
+
+  // Moves the cells of `block` that join the group of the cell created `rank`th to `partners`,
+  // widening `groupBounds` by them. Cells created before it leave the block too: later groups
+  // start at later cells, which only take cells created after them.
+  void takePartners(Block& block, std::uint32_t rank, std::vector<std::uint32_t>& partners, Bounds& groupBounds) {
+    const Bounds& reach = cells_[creationOrder_[rank]].bounds;
+    auto kept = candidates_.begin() + block.begin;
+    for (auto c = kept; c != candidates_.begin() + block.end; ++c) {
+      if (c->rank <= rank) continue;
+      if (Meet(reach, c->bounds)) {
+        partners.push_back(c->rank);
+        groupBounds.widen(c->bounds);
+      } else {
+        *kept++ = *c;
+      }
+    }
+    block.end = static_cast<std::uint32_t>(kept - candidates_.begin());
+  }
+
+  // The group of cell `a` and its partners, given by creation rank, listed in creation order.
+  void addGroup(std::uint32_t a, std::vector<std::uint32_t>& partners, const Bounds& groupBounds) {
+    std::sort(partners.begin(), partners.end());
+    Group group{.firstCell = groupCells_.size(), .box = groupBounds.box()};
+    groupCells_.push_back(a);
+    taken_[a] = true;
+    for (std::uint32_t rank : partners) {
+      groupCells_.push_back(creationOrder_[rank]);
+      taken_[creationOrder_[rank]] = true;
+    }
+    group.endCell = groupCells_.size();
+    groups_.push_back(group);
+  }
+
+  std::span<const std::uint32_t> cellsOf(const Group& group) const {
+    return {groupCells_.data() + group.firstCell, group.endCell - group.firstCell};
+  }
+  std::span<const std::span<const std::uint8_t>> recordsOf(const Cell& cell) const {
+    return {recordsByCell_.data() + cell.firstRow, cell.rowCount};
+  }
+
+  void writeCell(std::uint32_t c, ChunkWriter& out) const {
+    if (cells_[c].rowCount >= 3) out.skipper(cellBytes_[c], cells_[c].bounds.box());
+    for (std::span<const std::uint8_t> record : recordsOf(cells_[c])) out.append(record);
+  }
+
   std::span<const UnitPosition> positions_;
-  std::vector<Cell> cells_;
+  SquareGrid grid_;
+  std::vector<Cell> cells_;  // in square order
+  std::vector<std::uint32_t> creationOrder_;
+  std::vector<std::size_t> cellBytes_;  // with the cell's skipper, if any
   std::vector<std::uint32_t> rowsByCell_;
+  // The rows' records, in the order of rowsByCell_.
+  std::vector<std::span<const std::uint8_t>> recordsByCell_;
+  std::vector<Block> blocks_;               // those holding cells, in number order
+  std::vector<std::uint32_t> blockOfCell_;  // by cell, in blocks_
+  std::vector<Candidate> candidates_;
+  std::vector<bool> taken_;
   std::vector<Group> groups_;
   std::vector<std::uint32_t> groupCells_;
-  std::span<const std::size_t> recordEnds_;
 };
 
 class Ov2Writer {
@@ -487,17 +626,9 @@ class Ov2Writer {
       out_.append(*mark);
     }
     rows_ = session_.rowsToWrite();
-    positions_.reserve(rows_.size());
-    bool everyPosition = true;
-    std::size_t estimate = 0;
-    for (int row : rows_) {
-      positions_.push_back(RowPosition(document_, row));
-      everyPosition = everyPosition && !document_.text(row, kLng).empty() && !document_.text(row, kLat).empty();
-      estimate += 16 + 2 * (document_.text(row, kName).size() + document_.text(row, kTel).size() +
-                            document_.text(row, kMemo).size());
-    }
-    if (session_.settings.on(Switch::OptimisePoi) && everyPosition) {
-      writeOptimised(estimate);
+    const RowSurvey survey = readPositions();
+    if (session_.settings.on(Switch::OptimisePoi) && survey.everyPosition) {
+      writeOptimised(survey.recordBytes);
     } else {
       writePlain();
     }
@@ -505,6 +636,36 @@ class Ov2Writer {
   }
 
  private:
+  struct RowSurvey {
+    bool everyPosition = true;    // every row has both coordinates
+    std::size_t recordBytes = 0;  // about the size of the rows' records
+  };
+
+  // Fills positions_, half of them on a second core: reading coordinate texts takes long.
+  RowSurvey readPositions() {
+    positions_.resize(rows_.size());
+    const std::size_t half = rows_.size() / 2;
+    RowSurvey first;
+    RowSurvey second;
+    {
+      std::jthread other([&] { second = readPositions(half, rows_.size()); });
+      first = readPositions(0, half);
+    }
+    return {first.everyPosition && second.everyPosition, first.recordBytes + second.recordBytes};
+  }
+  RowSurvey readPositions(std::size_t begin, std::size_t end) {
+    RowSurvey survey;
+    for (std::size_t i = begin; i < end; ++i) {
+      const int row = rows_[i];
+      positions_[i] = RowPosition(document_, row);
+      survey.everyPosition =
+          survey.everyPosition && !document_.text(row, kLng).empty() && !document_.text(row, kLat).empty();
+      survey.recordBytes += 16 + 2 * (document_.text(row, kName).size() + document_.text(row, kTel).size() +
+                                      document_.text(row, kMemo).size());
+    }
+    return survey;
+  }
+
   void makeRecord(std::size_t i, std::vector<std::uint8_t>& out) {
     make_(document_.rows[static_cast<std::size_t>(rows_[i])], positions_[i], out);
     session_.progress(rows_.size(), ++made_);
@@ -517,20 +678,26 @@ class Ov2Writer {
     }
   }
 
-  void writeOptimised(std::size_t estimate) {
+  void writeOptimised(std::size_t recordBytes) {
     OptimisedLayout layout(positions_);
-    layout.buildCells();
-    layout.buildGroups();
-    // Records are made in row order, which reads the rows far faster than cell order would.
+    // Records are made in row order, which reads the rows far faster than cell order would,
+    // and on a second core while this one lays out the cells: both only read the rows.
     std::vector<std::uint8_t> records;
-    records.reserve(estimate);
     std::vector<std::size_t> recordEnds(rows_.size());
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-      makeRecord(i, records);
-      recordEnds[i] = records.size();
+    {
+      std::jthread maker([&] {
+        records.reserve(recordBytes);
+        for (std::size_t i = 0; i < rows_.size(); ++i) {
+          make_(document_.rows[static_cast<std::size_t>(rows_[i])], positions_[i], records);
+          recordEnds[i] = records.size();
+        }
+      });
+      layout.buildCells();
+      layout.buildGroups();
     }
-    layout.measure(recordEnds);
-    layout.write(records, out_);
+    session_.progress(rows_.size(), rows_.size());
+    layout.measure(records, recordEnds);
+    layout.write(out_);
   }
 
   FileSession& session_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <tuple>
@@ -493,6 +494,53 @@ TEST_F(Ov2WriterTest, FastOptimiserFindsPartnersAtTheFarthestReach) {
         EXPECT_EQ(bytes.size(), (squares == 5 ? 21u : 0u) + 21 + 21 + 5 * 15);
       }
     }
+  }
+}
+
+TEST_F(Ov2WriterTest, OptimisedCellsMeetOnlyWhenTheirGrownBoxesOverlap) {
+  // Grown by the margin and the reach, boxes 20002 units apart touch but do not overlap.
+  settings.set(Switch::OptimisePoi, true);
+  for (const std::int32_t gap : {20001, 20002}) {
+    for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+      document = PoiDocument{};
+      for (int i = 0; i < 3; ++i) add(u"A", 0, 0);
+      add(u"B", dx * gap, dy * gap);
+      add(u"C", 17000000, 8000000);
+      const Bytes bytes = write();
+      ASSERT_EQ(bytes, LiteralOptimised(document)) << gap << " " << dx << " " << dy;
+      EXPECT_EQ(bytes.size(), (gap == 20001 ? 21u : 0u) + 21 + 21 + 5 * 15);
+    }
+  }
+}
+
+TEST_F(Ov2WriterTest, FastOptimiserTakesAnyCoordinates) {
+  // Files can carry coordinates far off the map: cells then spread over the whole 32-bit range,
+  // and crowd together and meet at its ends like anywhere else.
+  settings.set(Switch::OptimisePoi, true);
+  constexpr std::int64_t kLowest = std::numeric_limits<std::int32_t>::lowest();
+  constexpr std::int64_t kHighest = std::numeric_limits<std::int32_t>::max();
+  std::mt19937 random(31);
+  const auto uniform = [&](std::int64_t low, std::int64_t high) {
+    return std::uniform_int_distribution<std::int64_t>(low, high)(random);
+  };
+  const auto coordinate = [&] {
+    switch (uniform(0, 3)) {
+      case 0:
+        return uniform(kLowest, kHighest);
+      case 1:
+        return kLowest + uniform(0, 40000);
+      case 2:
+        return kHighest - uniform(0, 40000);
+      default:
+        return uniform(-40000, 40000);
+    }
+  };
+  for (int trial = 0; trial < 40; ++trial) {
+    document = PoiDocument{};
+    for (int i = 0; i < 150; ++i) {
+      add(u"P", static_cast<std::int32_t>(coordinate()), static_cast<std::int32_t>(coordinate()));
+    }
+    ASSERT_EQ(write(), LiteralOptimised(document)) << "trial " << trial;
   }
 }
 
