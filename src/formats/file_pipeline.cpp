@@ -129,7 +129,10 @@ int Save(FileSession& session, const fs::path& requested) {
       fs::remove(replaced, ignored);
     }
   }
-  if (session.operation == FileOperation::Save) session.document.path = target;
+  if (session.operation == FileOperation::Save) {
+    session.document.path = target;
+    session.document.title = Utf8ToUtf16(target.stem().string());
+  }
   return 0;
 }
 

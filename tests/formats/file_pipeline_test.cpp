@@ -163,6 +163,7 @@ TEST_F(FilePipelineTest, TranslateNameSavesUnderTheDeviceNameAndRemovesTheOldFil
   const fs::path written = fs::directory_iterator(dir)->path();
   EXPECT_EQ(written.filename().string().front(), '}');
   EXPECT_EQ(document.path, written);
+  EXPECT_EQ(DisplayName(document.title), u"台北");
   EXPECT_EQ(DisplayName(written.filename()), u"台北.ov2");
 }
 
