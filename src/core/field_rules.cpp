@@ -86,7 +86,16 @@ std::size_t CleanText(std::u16string& text) {
   return out;
 }
 
+// Most names need no change at all; telling them apart in one pass keeps reading fast.
+bool IsNormalName(std::u16string_view text) {
+  if (text.empty() || text.size() > kMaxNameLength || IsBlank(text.front()) || IsBlank(text.back())) return false;
+  return std::none_of(text.begin(), text.end(), [](char16_t c) {
+    return c == u'>' || c == u'|' || IsDroppedFormatting(c);
+  });
+}
+
 std::size_t NormaliseName(std::u16string& text) {
+  if (IsNormalName(text)) return text.size();
   if (text.empty()) return 0;
   CutTo(text, kMaxNameLength);
   for (char16_t& c : text) {

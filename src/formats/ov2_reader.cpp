@@ -407,7 +407,12 @@ void Merge(PoiDocument& document, PoiDocument&& second, bool importing) {
 
 int ReadInTwoHalves(FileSession& session, std::span<std::uint8_t> bytes, const SplitPoint& split) {
   PoiDocument& document = session.document;
+  // Room for about as many rows again as the first half holds, so that neither half nor
+  // the merge has to move the rows while a large file is read.
+  const std::size_t expected = split.rowBound + split.rowBound / 8;
+  document.rows.reserve(document.rows.size() + split.rowBound + expected);
   PoiDocument second;
+  second.rows.reserve(expected);
   second.kind = split.kind;
   second.richPoiFile = split.richPoiFile;
   second.display = document.display;
