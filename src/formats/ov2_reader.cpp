@@ -183,17 +183,22 @@ std::optional<SplitPoint> FindSplit(std::span<const std::uint8_t> bytes, const P
 
 class Ov2Reader {
  public:
-  Ov2Reader(FileSession& session, std::span<std::uint8_t> bytes, SkipperBounds bounds = {})
+  // Reads the records from `begin` up to `end`; the lengths they claim are checked against
+  // the whole file, since a skipper's block may reach past `end`.
+  Ov2Reader(FileSession& session, std::span<std::uint8_t> bytes, std::size_t begin, std::size_t end,
+            SkipperBounds bounds = {})
       : session_(session),
         document_(session.document),
         bytes_(bytes),
+        begin_(begin),
+        end_(end),
         importing_(session.operation == FileOperation::Import),
         eastMax_(bounds.eastMax),
         westMin_(bounds.westMin) {}
 
   int run() {
-    std::size_t position = 0;
-    while (position < bytes_.size()) {
+    std::size_t position = begin_;
+    while (position < end_) {
       const std::span<std::uint8_t> rest = bytes_.subspan(position);
       const std::uint8_t type = rest[0];
       if (IsPlainPoiType(type) && document_.kind == DocumentKind::SafetyCamera) return kIncompatibleStructures;
@@ -378,6 +383,8 @@ class Ov2Reader {
   FileSession& session_;
   PoiDocument& document_;
   std::span<std::uint8_t> bytes_;
+  const std::size_t begin_;
+  const std::size_t end_;
   const bool importing_;
   std::int32_t eastMax_;
   std::int32_t westMin_;
@@ -423,9 +430,10 @@ int ReadInTwoHalves(FileSession& session, std::span<std::uint8_t> bytes, const S
   int secondResult = 0;
   int firstResult = 0;
   {
-    std::jthread worker(
-        [&] { secondResult = Ov2Reader(secondSession, bytes.subspan(split.offset), split.bounds).run(); });
-    firstResult = Ov2Reader(session, bytes.first(split.offset)).run();
+    std::jthread worker([&] {
+      secondResult = Ov2Reader(secondSession, bytes, split.offset, bytes.size(), split.bounds).run();
+    });
+    firstResult = Ov2Reader(session, bytes, 0, split.offset).run();
   }
   if (firstResult != 0) return firstResult;
   Merge(document, std::move(second), session.operation == FileOperation::Import);
@@ -441,7 +449,7 @@ int ReadOv2(FileSession& session, std::span<std::uint8_t> bytes) {
       return ReadInTwoHalves(session, bytes, *split);
     }
   }
-  return Ov2Reader(session, bytes).run();
+  return Ov2Reader(session, bytes, 0, bytes.size()).run();
 }
 
 }  // namespace qf

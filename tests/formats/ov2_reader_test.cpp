@@ -493,6 +493,13 @@ TEST_F(Ov2ReaderTest, SecondHalfOfALargeFileSeesTheStateOfTheFirst) {
   EXPECT_EQ(std::unique(ids.begin(), ids.end()), ids.end());
 }
 
+TEST_F(Ov2ReaderTest, SkipperBlocksMayReachAcrossTheMiddleOfALargeFile) {
+  const Bytes inside = Poi(Latin1(u"A"), 1, 2) + kHalfFile + Poi(Latin1(u"B"), 3, 4);
+  const Bytes file = Skipper(static_cast<std::uint32_t>(21 + inside.size()), 10, 10, 0, 0) + inside;
+  ASSERT_EQ(read(file), 0);
+  EXPECT_EQ(document.rowCount(), 2);
+}
+
 TEST_F(Ov2ReaderTest, ErrorsInEitherHalfOfALargeFileKeepTheRowsBeforeThem) {
   EXPECT_EQ(read(Camera(129, 10) + kHalfFile + Poi(Latin1(u"Plain"), 1, 2)), kIncompatibleStructures);
   EXPECT_EQ(document.rowCount(), 1);
