@@ -5,7 +5,8 @@
 namespace qf {
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
-  const icu::UnicodeString text = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+  const icu::UnicodeString text =
+      icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
   return {text.getBuffer(), static_cast<std::size_t>(text.length())};
 }
 

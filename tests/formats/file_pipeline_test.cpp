@@ -93,7 +93,8 @@ TEST_F(FilePipelineTest, DuplicateNamesAskOncePerOperationAndAreCounted) {
   EXPECT_EQ(port.askedNames, std::vector<std::u16string>{u"Same"});
   EXPECT_TRUE(document.modified);
   ASSERT_EQ(port.messages.size(), 1u);
-  EXPECT_EQ(port.messages[0], std::make_pair(int{kEliminatedDuplicates}, std::u16string(u"Eliminated 2 duplicate POIs")));
+  EXPECT_EQ(port.messages[0].first, kEliminatedDuplicates);
+  EXPECT_EQ(port.messages[0].second, u"Eliminated 2 duplicate POIs");
 
   // A new operation asks again; rows already in the document count as existing.
   port.duplicateAnswers = {DuplicateAnswer::Eliminate, DuplicateAnswer::RetainAll};

@@ -30,7 +30,9 @@ void ScriptedUserPort::progress(std::u16string_view, int percent) {
   lastPercent = percent;
 }
 
-std::filesystem::path CorpusPath(std::string_view relative) { return std::filesystem::path(QUILLFERN_CORPUS) / relative; }
+std::filesystem::path CorpusPath(std::string_view relative) {
+  return std::filesystem::path(QUILLFERN_CORPUS) / relative;
+}
 
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
