@@ -14,6 +14,7 @@
 #include "formats/file_format.h"
 #include "formats/file_pipeline.h"
 #include "formats/ov2_summary.h"
+#include "shell/string_table.h"
 
 namespace qf {
 
@@ -210,6 +211,26 @@ int Cat(const CliRequest& request) {
   return 0;
 }
 
+int TranslateNamesCommand(const CliRequest& request) {
+  if (request.files.size() != 1 || !request.nameDirection) return -1;
+  CliUserPort port;
+  const TranslateNamesResult result = TranslateNames(request.files[0], *request.nameDirection, port);
+  if (result.messageId != 0) {
+    port.showMessage(result.messageId, FormatMessage(result.messageId, result.name));
+    return 1;
+  }
+  Print(Utf16ToUtf8(FormatMessage(14445, result.count)) + "\n");
+  return 0;
+}
+
+int QueryName(const CliRequest& request) {
+  if (!request.files.empty() || request.tomtomName.has_value() == request.windowsName.has_value()) return -1;
+  const std::u16string answer = request.tomtomName ? QueryWindowsName(Utf8ToUtf16(*request.tomtomName))
+                                                   : QueryTomTomName(Utf8ToUtf16(*request.windowsName));
+  Print(Utf16ToUtf8(answer) + "\n");
+  return 0;
+}
+
 }  // namespace
 
 int RunCliCommand(const CliRequest& request) {
@@ -217,6 +238,8 @@ int RunCliCommand(const CliRequest& request) {
   if (request.command == "convert") status = Convert(request);
   if (request.command == "info") status = Info(request);
   if (request.command == "cat") status = Cat(request);
+  if (request.command == "translate-names") status = TranslateNamesCommand(request);
+  if (request.command == "query-name") status = QueryName(request);
   if (status == -1) {
     std::fprintf(stderr, "quillfern-cli: unknown command or wrong number of files; see quillfern-cli --help\n");
     return 2;

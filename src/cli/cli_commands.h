@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/poi_document.h"
+#include "formats/name_translation.h"
 
 namespace qf {
 
@@ -26,6 +27,9 @@ struct CliRequest {
   bool eliminateDuplicates = false;
   bool overwriteReadOnly = false;
   bool json = false;
+  std::optional<NameDirection> nameDirection;  // translate-names --to
+  std::optional<std::string> tomtomName;       // query-name --tomtom
+  std::optional<std::string> windowsName;      // query-name --windows
 };
 
 // Runs the command; the exit status is 0 on success, 1 when an operation failed

@@ -15,6 +15,11 @@ Commands:
   convert IN OUT     read IN and write OUT; formats follow the file extensions
   info FILE          POI count, document kind, signal mark, bounding box, record types
   cat FILE           the rows as tab-separated text (Name, Lng, Lat, Tel, Memo)
+  translate-names DIR --to tomtom|windows
+                     rename the device files of DIR (ov2, bmp, ogg, rpf, vif and
+                     *_Images folders) into TomTom char code or back
+  query-name --tomtom NAME | --windows NAME
+                     the Windows file name of a TomTom name, or the TomTom name of a file name
 
 Options:
   --format N             force the output format of convert (a file-dialog format number)
@@ -86,6 +91,20 @@ int main(int argc, char** argv) {
       request.translateName = true;
     } else if (arg == "--overwrite-read-only") {
       request.overwriteReadOnly = true;
+    } else if (arg == "--to") {
+      const auto to = value();
+      if (to == "tomtom") {
+        request.nameDirection = qf::NameDirection::ToTomTom;
+      } else if (to == "windows") {
+        request.nameDirection = qf::NameDirection::ToWindows;
+      } else {
+        std::fprintf(stderr, "quillfern-cli: --to needs tomtom or windows\n");
+        return 2;
+      }
+    } else if (arg == "--tomtom" || arg == "--windows") {
+      const auto name = value();
+      if (!name) return Usage(stderr, 2);
+      (arg == "--tomtom" ? request.tomtomName : request.windowsName) = std::string(*name);
     } else if (arg == "--settings") {
       const auto path = value();
       if (!path) return Usage(stderr, 2);

@@ -108,5 +108,40 @@ TEST_F(CliTest, DuplicatesCanBeEliminatedWhileReading) {
   EXPECT_NE(run.err.find("Eliminated 54 duplicate POIs"), std::string::npos) << run.err;
 }
 
+TEST_F(CliTest, TranslateNamesRenamesTheDeviceFilesOfAFolder) {
+  const fs::path device = dir / "device";
+  fs::create_directory(device);
+  std::ofstream(device / "中.ov2") << "x";
+  std::ofstream(device / "中.txt") << "x";
+  const std::string folder = "'" + device.string() + "'";
+  const CliRun there = cli("translate-names " + folder + " --to tomtom");
+  ASSERT_EQ(there.status, 0) << there.err;
+  EXPECT_EQ(there.out, "Translated 1 files/folders\n");
+  EXPECT_TRUE(fs::exists(device / "}J+O.ov2"));
+  EXPECT_TRUE(fs::exists(device / "中.txt"));
+
+  std::ofstream(device / "中.ov2") << "new";
+  const CliRun clash = cli("translate-names " + folder + " --to tomtom");
+  EXPECT_EQ(clash.status, 1);
+  EXPECT_NE(clash.err.find("The name for file/folder already exists: }J+O.ov2"), std::string::npos) << clash.err;
+  fs::remove(device / "中.ov2");
+
+  EXPECT_EQ(cli("translate-names " + folder + " --to windows").out, "Translated 1 files/folders\n");
+  EXPECT_TRUE(fs::exists(device / "中.ov2"));
+
+  const CliRun missing = cli("translate-names '" + (dir / "missing").string() + "' --to windows");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("Disk structure is wrong"), std::string::npos) << missing.err;
+  EXPECT_EQ(cli("translate-names " + folder).status, 2);
+  EXPECT_EQ(cli("translate-names " + folder + " --to mac").status, 2);
+}
+
+TEST_F(CliTest, QueryNameShowsTheOtherForm) {
+  EXPECT_EQ(cli("query-name --tomtom 中.ov2").out, "}J+O.ov2\n");
+  EXPECT_EQ(cli("query-name --windows '}j+o.ov2'").out, "中.ov2\n");
+  EXPECT_EQ(cli("query-name").status, 2);
+  EXPECT_EQ(cli("query-name --tomtom a --windows b").status, 2);
+}
+
 }  // namespace
 }  // namespace qf

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "core/user_port.h"
+
+namespace qf {
+
+enum class NameDirection { ToTomTom, ToWindows };
+
+struct TranslateNamesResult {
+  int count = 0;      // entries renamed, also when stopped early
+  int messageId = 0;  // 0 (done or Esc), 14442, 14443 or 14444
+  std::u16string name;  // the %s of the message
+};
+
+// Receives the status-line texts 13117 and 13118 as they come.
+using StatusLine = std::function<void(std::u16string_view)>;
+
+// Renames the device files of a folder (POI, image, sound, voice and route files, and
+// "*_Images" folders) into the other char code. Symbolic links are left alone, no existing
+// entry is ever replaced, and Esc stops between two entries.
+TranslateNamesResult TranslateNames(const std::filesystem::path& folder, NameDirection direction, UserPort& port,
+                                    const StatusLine& status = {});
+
+// The Query Names calculator: the device name in TomTom char code is the file name
+// on the disk, and that file name translated back is the name the device shows.
+std::u16string QueryWindowsName(std::u16string_view tomtomName);
+std::u16string QueryTomTomName(std::u16string_view windowsName);
+
+}  // namespace qf
