@@ -11,6 +11,7 @@
 #include "core/unicode.h"
 #include "formats/charcode.h"
 #include "formats/file_session.h"
+#include "formats/gpi_reader.h"
 #include "formats/ov2_reader.h"
 #include "formats/ov2_writer.h"
 #include "shell/string_table.h"
@@ -28,6 +29,8 @@ Reader ReaderFor(FileFormat format) {
   switch (format) {
     case FileFormat::Ov2:
       return ReadOv2;
+    case FileFormat::Gpi:
+      return ReadGpi;
     default:
       return nullptr;
   }

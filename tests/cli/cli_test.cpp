@@ -62,6 +62,15 @@ TEST_F(CliTest, InfoDescribesTheFile) {
   EXPECT_NE(cli("info " + corpus("ov2/Speed_Cameras.ov2")).out.find("POIs: 60\n"), std::string::npos);
 }
 
+TEST_F(CliTest, GarminFilesConvertToOv2) {
+  const fs::path out = dir / "garmin.gpi";
+  const CliRun run = cli("convert " + corpus("gpi/garmin_gpi.gpi") + " '" + out.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  // A Garmin file cannot be written, so the output becomes an OV2 file.
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_NE(cli("info '" + (dir / "garmin.ov2").string() + "'").out.find("POIs: 86\n"), std::string::npos);
+}
+
 TEST_F(CliTest, ConvertRoundTripsAndCatShowsTheRows) {
   const std::string out = "'" + (dir / "out.ov2").string() + "'";
   ASSERT_EQ(cli("convert " + corpus("ov2/pinpoi_test.ov2") + " " + out + " --no-optimise").status, 0);
