@@ -14,6 +14,7 @@
 #include "formats/gpi_reader.h"
 #include "formats/ov2_reader.h"
 #include "formats/ov2_writer.h"
+#include "formats/phonebook.h"
 #include "shell/string_table.h"
 
 namespace fs = std::filesystem;
@@ -29,6 +30,8 @@ Reader ReaderFor(FileFormat format) {
   switch (format) {
     case FileFormat::Ov2:
       return ReadOv2;
+    case FileFormat::Phonebook:
+      return ReadPhonebook;
     case FileFormat::Gpi:
       return ReadGpi;
     default:
@@ -40,6 +43,8 @@ Writer WriterFor(FileFormat format) {
   switch (format) {
     case FileFormat::Ov2:
       return WriteOv2;
+    case FileFormat::Phonebook:
+      return WritePhonebook;
     default:
       return nullptr;
   }

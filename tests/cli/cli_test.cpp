@@ -71,6 +71,15 @@ TEST_F(CliTest, GarminFilesConvertToOv2) {
   EXPECT_NE(cli("info '" + (dir / "garmin.ov2").string() + "'").out.find("POIs: 86\n"), std::string::npos);
 }
 
+TEST_F(CliTest, PhonebooksConvertWithTheirFormatNumber) {
+  std::ofstream(dir / "phones.txt", std::ios::binary) << "\"Anna\",\"+31 20 555\",\"CELL\"\r\n";
+  const std::string out = "'" + (dir / "copy.txt").string() + "'";
+  ASSERT_EQ(cli("convert --input-format 2 --format 2 '" + (dir / "phones.txt").string() + "' " + out).status, 0);
+  const CliRun info = cli("info --input-format 2 " + out);
+  EXPECT_NE(info.out.find("Kind: phonebook document\n"), std::string::npos) << info.out;
+  EXPECT_EQ(cli("cat --input-format 2 " + out).out, "Anna\t\t\t+31 20 555\tCell\n");
+}
+
 TEST_F(CliTest, ConvertRoundTripsAndCatShowsTheRows) {
   const std::string out = "'" + (dir / "out.ov2").string() + "'";
   ASSERT_EQ(cli("convert " + corpus("ov2/pinpoi_test.ov2") + " " + out + " --no-optimise").status, 0);
