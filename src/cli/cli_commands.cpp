@@ -75,7 +75,7 @@ void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), s
 int Convert(const CliRequest& request) {
   if (request.files.size() != 2) return -1;
   std::filesystem::path output = request.files[1];
-  const FileFormat format = request.outputFormat.value_or(WriteFormatForPath(output, TextEncoding::Ansi));
+  const FileFormat format = request.outputFormat.value_or(WriteFormatForPath(output, request.encoding));
   if (!Supported(format, true)) return 2;
   Session& session = NewSession(request);
   if (!Open(session, request, request.files[0])) return 1;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/poi_document.h"
+#include "formats/file_format.h"
 #include "formats/name_translation.h"
 
 namespace qf {
@@ -17,6 +18,7 @@ struct CliRequest {
   std::filesystem::path executable;
   std::optional<std::filesystem::path> settingsPath;
   std::optional<FileFormat> inputFormat;
+  TextEncoding encoding = TextEncoding::Ansi;  // of text files that convert writes
   std::optional<FileFormat> outputFormat;
   std::optional<bool> optimise;
   std::optional<bool> signalMark;

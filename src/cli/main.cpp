@@ -24,6 +24,9 @@ Commands:
 Options:
   --format N             force the output format of convert (a file-dialog format number)
   --input-format N       force the format IN is read as
+  --encoding ansi|unicode|utf8
+                         encoding of the csv, asc, poi and txt files convert writes
+                         (ansi is the code page of the "Code Page" setting; default ansi)
   --json                 cat: one JSON object per row instead of tab-separated text
   --optimise, --no-optimise
                          group OV2 records by location ("Optimise POI"; default on)
@@ -69,7 +72,19 @@ int main(int argc, char** argv) {
       return std::string_view(argv[++i]);
     };
     if (arg == "-h" || arg == "--help") return Usage(stdout, 0);
-    if (arg == "--json") {
+    if (arg == "--encoding") {
+      const auto name = value();
+      if (name == "ansi") {
+        request.encoding = qf::TextEncoding::Ansi;
+      } else if (name == "unicode") {
+        request.encoding = qf::TextEncoding::Unicode;
+      } else if (name == "utf8") {
+        request.encoding = qf::TextEncoding::Utf8;
+      } else {
+        std::fprintf(stderr, "quillfern-cli: --encoding takes ansi, unicode or utf8\n");
+        return 2;
+      }
+    } else if (arg == "--json") {
       request.json = true;
     } else if (arg == "--optimise" || arg == "--optimize") {
       request.optimise = true;

@@ -1,5 +1,7 @@
 #include "core/app_settings.h"
 
+#include <unicode/uloc.h>
+
 #include <algorithm>
 #include <system_error>
 
@@ -149,7 +151,33 @@ void SaveFont(const FontSettings& font, ProfileFile& profile) {
   if (IsExistingFile(font.background)) profile.setString(kFont, "Bkgnd", font.background.string());
 }
 
+// Without a stored "Code Page" the user's locale decides, as the system code page would.
+int DefaultCodePage() { return CodePageForLocale(uloc_getDefault()); }
+
 }  // namespace
+
+int CodePageForLocale(std::string_view locale) {
+  struct Entry {
+    std::string_view prefix;
+    int codePage;
+  };
+  // Longer prefixes first: the Chinese scripts differ by region.
+  static constexpr Entry kEntries[] = {
+      {"zh_TW", 950}, {"zh_HK", 950}, {"zh_MO", 950}, {"zh_Hant", 950}, {"zh", 936},  {"ja", 932},  {"ko", 949},
+      {"ru", 1251},   {"uk", 1251},   {"be", 1251},   {"bg", 1251},     {"sr", 1251}, {"mk", 1251}, {"pl", 1250},
+      {"cs", 1250},   {"sk", 1250},   {"hu", 1250},   {"sl", 1250},     {"hr", 1250}, {"ro", 1250}, {"el", 1253},
+      {"tr", 1254},   {"he", 1255},   {"iw", 1255},   {"ar", 1256},     {"fa", 1256}, {"et", 1257}, {"lv", 1257},
+      {"lt", 1257},   {"vi", 1258},   {"th", 874},
+  };
+  for (const Entry& entry : kEntries) {
+    if (!locale.starts_with(entry.prefix)) continue;
+    const std::string_view rest = locale.substr(entry.prefix.size());
+    if (rest.empty() || rest.front() == '_' || rest.front() == '-' || rest.front() == '.' || rest.front() == '@') {
+      return entry.codePage;
+    }
+  }
+  return 1252;
+}
 
 DisplayOptions AppSettings::displayOptions() const {
   return {.dms = on(Switch::DmsFormat),
@@ -182,6 +210,7 @@ AppSettings LoadSettings(const ProfileFile& profile) {
                      .show = ReadOptionalInt(profile, kWindow, "Show"),
                      .mapPaneWidth = ReadOptionalInt(profile, kWindow, "IE Pane")};
   settings.checkWindow = ReadRect(profile, kCheckPoi);
+  settings.codePage = profile.getInt(kOptions, "Code Page", DefaultCodePage());
   return settings;
 }
 
@@ -198,6 +227,7 @@ void SaveSettings(const AppSettings& settings, ProfileFile& profile) {
   SaveFont(settings.font, profile);
   profile.setInt(kOptions, "Google Maps Lang", settings.googleMapsLang);
   profile.setInt(kOptions, "Toolbar Spacing", settings.toolbarSpacing);
+  profile.setInt(kOptions, "Code Page", settings.codePage);
 }
 
 void WriteProfileSection(ProfileFile& profile, std::string_view version) {

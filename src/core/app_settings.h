@@ -114,6 +114,7 @@ struct AppSettings {
   FontSettings font;
   BasePointSettings basePoints;
   SavedRect checkWindow;  // section "Check POI": the check-results window
+  int codePage = 1252;    // "Code Page": the Windows code page of ANSI text files
 
   bool on(Switch s) const { return switches[static_cast<std::size_t>(s)]; }
   void set(Switch s, bool value) { switches[static_cast<std::size_t>(s)] = value; }
@@ -122,6 +123,9 @@ struct AppSettings {
 
   bool operator==(const AppSettings&) const = default;
 };
+
+// The Windows code page usual for a locale such as "ru_RU" or "zh_TW"; 1252 when none is known.
+int CodePageForLocale(std::string_view locale);
 
 // Everything the program reads from the file, with out-of-range values clamped or replaced.
 AppSettings LoadSettings(const ProfileFile& profile);

@@ -10,6 +10,7 @@
 #include "core/distances.h"
 #include "core/unicode.h"
 #include "formats/charcode.h"
+#include "formats/delimited_text.h"
 #include "formats/file_session.h"
 #include "formats/gpi_reader.h"
 #include "formats/ov2_reader.h"
@@ -26,7 +27,19 @@ namespace {
 using Reader = int (*)(FileSession&, std::span<std::uint8_t>);
 using Writer = int (*)(FileSession&, ByteSink&);
 
+bool IsCommaText(FileFormat format) {
+  const int value = static_cast<int>(format);
+  return (value >= 6 && value <= 8) || (value >= 10 && value <= 18);
+}
+
+bool IsTabText(FileFormat format) {
+  const int value = static_cast<int>(format);
+  return value == 9 || (value >= 19 && value <= 21);
+}
+
 Reader ReaderFor(FileFormat format) {
+  if (IsCommaText(format)) return ReadCommaText;
+  if (IsTabText(format)) return ReadTabText;
   switch (format) {
     case FileFormat::Ov2:
       return ReadOv2;
@@ -40,6 +53,9 @@ Reader ReaderFor(FileFormat format) {
 }
 
 Writer WriterFor(FileFormat format) {
+  const int value = static_cast<int>(format);
+  if (value >= 10 && IsCommaText(format)) return WriteCommaText;
+  if (value >= 19 && IsTabText(format)) return WriteTabText;
   switch (format) {
     case FileFormat::Ov2:
       return WriteOv2;
@@ -52,10 +68,8 @@ Writer WriterFor(FileFormat format) {
 
 // Some readers rely on a terminator after the file's last byte.
 std::pair<std::uint8_t, std::uint8_t> SpareBytes(FileFormat format) {
-  const int value = static_cast<int>(format);
-  if (format == FileFormat::Kml || format == FileFormat::Gpx) return {0, 0};
-  if (format == FileFormat::Phonebook || (value >= 6 && value <= 8) || (value >= 10 && value <= 18)) return {10, 0};
-  if (format == FileFormat::TxtDetect || value >= 19) return {13, 0};
+  if (format == FileFormat::Phonebook || IsCommaText(format)) return {10, 0};
+  if (IsTabText(format)) return {13, 0};
   return {0, 0};
 }
 

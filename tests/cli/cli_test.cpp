@@ -80,6 +80,15 @@ TEST_F(CliTest, PhonebooksConvertWithTheirFormatNumber) {
   EXPECT_EQ(cli("cat --input-format 2 " + out).out, "Anna\t\t\t+31 20 555\tCell\n");
 }
 
+TEST_F(CliTest, TextFilesConvertInTheChosenEncoding) {
+  const fs::path out = dir / "pois.csv";
+  ASSERT_EQ(cli("convert --encoding utf8 " + corpus("text/tomtom_poi.asc") + " '" + out.string() + "'").status, 0);
+  const CliRun info = cli("info '" + out.string() + "'");
+  EXPECT_NE(info.out.find("Format: Text Files, UTF-8 Comma Separated\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("POIs: 86\n"), std::string::npos);
+  EXPECT_EQ(cli("convert --encoding latin9 a.ov2 b.csv").status, 2);
+}
+
 TEST_F(CliTest, ConvertRoundTripsAndCatShowsTheRows) {
   const std::string out = "'" + (dir / "out.ov2").string() + "'";
   ASSERT_EQ(cli("convert " + corpus("ov2/pinpoi_test.ov2") + " " + out + " --no-optimise").status, 0);

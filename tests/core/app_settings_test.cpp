@@ -153,11 +153,28 @@ TEST(AppSettingsTest, FreshFileIsWrittenInSaveOrder) {
             "Adjacent Distance=1\n"
             "File Count=7\nRecent List 1=/data/b.ov2\nRecent List 2=/data/a.ov2\n"
             "Backup Interval=10\n"
-            "Google Maps Lang=2\nToolbar Spacing=0\n"
+            "Google Maps Lang=2\nToolbar Spacing=0\nCode Page=1252\n"
             "[Window]\n"
             "Left=10\nTop=20\nWidth=800\nHeight=600\nShow=1\nIE Pane=300\n"
             "[Font]\n"
             "Name=DejaVu Sans\nHeight=-13\nWeight=400\nColor=0\nItalic=0\nUse Bkgnd=0\n");
+}
+
+TEST(AppSettingsTest, CodePageComesFromTheFileOrElseFromTheLocale) {
+  const struct {
+    std::string_view locale;
+    int codePage;
+  } cases[] = {{"de_DE", 1252}, {"fr", 1252},    {"en_US_POSIX", 1252}, {"ru_RU", 1251},     {"pl_PL", 1250},
+               {"cs", 1250},    {"hu_HU", 1250}, {"zh_TW", 950},        {"zh_Hant_HK", 950}, {"zh_CN", 936},
+               {"ja_JP", 932},  {"ko_KR", 949},  {"rup", 1252},         {"", 1252}};
+  for (const auto& c : cases) EXPECT_EQ(CodePageForLocale(c.locale), c.codePage) << c.locale;
+
+  ProfileFile profile = Parsed("[Options]\nCode Page=1251\n");
+  AppSettings settings = LoadSettings(profile);
+  EXPECT_EQ(settings.codePage, 1251);
+  settings.codePage = 950;
+  SaveSettings(settings, profile);
+  EXPECT_EQ(profile.getInt("Options", "Code Page", 0), 950);
 }
 
 TEST(AppSettingsTest, SaveWritesConditionalKeysOnlyWhenTheyApply) {

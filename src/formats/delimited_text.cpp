@@ -1,0 +1,418 @@
+#include "formats/delimited_text.h"
+
+#include <unicode/ucnv.h>
+
+#include <algorithm>
+#include <charconv>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/coordinates.h"
+#include "core/field_rules.h"
+#include "core/unicode.h"
+#include "formats/file_format.h"
+#include "formats/file_pipeline.h"
+#include "formats/phonebook.h"
+
+namespace qf {
+
+namespace {
+
+enum class Layout : int { Csv = 0, Asc = 1, Poi = 2, Txt = 3 };
+
+// Longer lines are cut before they are split into fields.
+constexpr std::size_t kMaxLineLength = 578;
+// No encoding in use needs more bytes for one UTF-16 unit (UTF-8 needs at most three, also for
+// invalid bytes), so converting this many bytes of a line gives all the characters that are kept.
+constexpr std::size_t kMaxLineBytes = kMaxLineLength * 4;
+constexpr int kFallbackCodePage = 1252;
+
+Layout LayoutOf(FileFormat format) {
+  const int value = static_cast<int>(format);
+  return static_cast<Layout>(value < 10 ? value - 6 : (value - 10) / 3);
+}
+
+TextEncoding EncodingOf(FileFormat format) { return static_cast<TextEncoding>((static_cast<int>(format) - 10) % 3); }
+
+FileFormat ExactFormat(Layout layout, TextEncoding encoding) {
+  return static_cast<FileFormat>(10 + 3 * static_cast<int>(layout) + static_cast<int>(encoding));
+}
+
+bool IsLineEnd(char16_t c) { return c == u'\r' || c == u'\n'; }
+
+// ANSI text in a Windows code page. Code pages ICU does not know are taken as 1252; characters
+// the code page lacks are written as '?', as the system's own conversion does.
+class AnsiConverter {
+ public:
+  explicit AnsiConverter(int codePage) {
+    UErrorCode status = U_ZERO_ERROR;
+    converter_.reset(ucnv_open(("windows-" + std::to_string(codePage)).c_str(), &status));
+    if (U_FAILURE(status) || !converter_) {
+      status = U_ZERO_ERROR;
+      converter_.reset(ucnv_open(("windows-" + std::to_string(kFallbackCodePage)).c_str(), &status));
+    }
+    status = U_ZERO_ERROR;
+    ucnv_setSubstChars(converter_.get(), "?", 1, &status);
+  }
+
+  std::u16string toUtf16(std::string_view bytes) {
+    std::u16string text(bytes.size(), u'\0');  // never more than one unit a byte in a Windows code page
+    UErrorCode status = U_ZERO_ERROR;
+    const std::int32_t length = ucnv_toUChars(converter_.get(), text.data(), static_cast<std::int32_t>(text.size()),
+                                              bytes.data(), static_cast<std::int32_t>(bytes.size()), &status);
+    text.resize(U_FAILURE(status) ? 0 : static_cast<std::size_t>(length));
+    return text;
+  }
+
+  std::string fromUtf16(std::u16string_view text) {
+    std::string bytes(text.size() * static_cast<std::size_t>(ucnv_getMaxCharSize(converter_.get())), '\0');
+    UErrorCode status = U_ZERO_ERROR;
+    const std::int32_t length = ucnv_fromUChars(converter_.get(), bytes.data(), static_cast<std::int32_t>(bytes.size()),
+                                                text.data(), static_cast<std::int32_t>(text.size()), &status);
+    bytes.resize(U_FAILURE(status) ? 0 : static_cast<std::size_t>(length));
+    return bytes;
+  }
+
+ private:
+  struct Closer {
+    void operator()(UConverter* converter) const { ucnv_close(converter); }
+  };
+  std::unique_ptr<UConverter, Closer> converter_;
+};
+
+// The lines of a file as UTF-16, each cut to kMaxLineLength. Only the part of a line that is
+// kept is converted, so a huge line costs no memory beyond the file.
+class LineSource {
+ public:
+  LineSource(std::span<const std::uint8_t> bytes, int codePage) : bytes_(bytes), ansi_(codePage) {
+    if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+      encoding_ = TextEncoding::Unicode;
+      start_ = 2;
+    } else if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+      encoding_ = TextEncoding::Utf8;
+      start_ = 3;
+    }
+  }
+
+  TextEncoding encoding() const { return encoding_; }
+
+  // Calls onLine for every line, empty ones included; the last needs no line end.
+  template <typename OnLine>
+  void forEachLine(FileSession& session, OnLine onLine) {
+    if (encoding_ == TextEncoding::Unicode) {
+      forEachUnicodeLine(session, onLine);
+    } else {
+      forEachByteLine(session, onLine);
+    }
+  }
+
+ private:
+  template <typename OnLine>
+  void forEachUnicodeLine(FileSession& session, OnLine& onLine) {
+    // A lone byte at the end is half a character and is dropped.
+    const std::size_t end = start_ + (bytes_.size() - start_) / 2 * 2;
+    const auto unitAt = [this](std::size_t i) { return static_cast<char16_t>(bytes_[i] | bytes_[i + 1] << 8); };
+    std::u16string line;
+    std::size_t i = start_;
+    while (i < end) {
+      line.clear();
+      for (; i < end && !IsLineEnd(unitAt(i)); i += 2) {
+        if (line.size() < kMaxLineLength) line += unitAt(i);
+      }
+      onLine(std::u16string_view(line));
+      session.progress(bytes_.size(), i);
+      i += 2;  // the line end
+    }
+  }
+
+  template <typename OnLine>
+  void forEachByteLine(FileSession& session, OnLine& onLine) {
+    const auto* data = reinterpret_cast<const char*>(bytes_.data());
+    std::size_t i = start_;
+    while (i < bytes_.size()) {
+      const auto lineEnd = std::find_if(bytes_.begin() + static_cast<std::ptrdiff_t>(i), bytes_.end(),
+                                        [](std::uint8_t b) { return b == '\r' || b == '\n'; });
+      const auto end = static_cast<std::size_t>(lineEnd - bytes_.begin());
+      const std::string_view kept(data + i, std::min(end - i, kMaxLineBytes));
+      std::u16string line = encoding_ == TextEncoding::Utf8 ? Utf8ToUtf16(kept) : ansi_.toUtf16(kept);
+      if (line.size() > kMaxLineLength) line.resize(kMaxLineLength);
+      onLine(std::u16string_view(line));
+      session.progress(bytes_.size(), end);
+      i = end + 1;
+    }
+  }
+
+  std::span<const std::uint8_t> bytes_;
+  AnsiConverter ansi_;
+  TextEncoding encoding_ = TextEncoding::Ansi;
+  std::size_t start_ = 0;
+};
+
+bool IsCommentOrEmpty(std::u16string_view line) {
+  const std::size_t first = line.find_first_not_of(u' ');
+  return first == std::u16string_view::npos || line[first] == u';';
+}
+
+// Appends a row for the name unless the name rule empties it or the duplicate check drops it; -1 then.
+int AppendNamed(FileSession& session, std::u16string name) {
+  if (NormaliseName(name) == 0 || session.eliminateDuplicate(name)) return -1;
+  return AppendPoi(session.document, name, session.operation == FileOperation::Import);
+}
+
+void SetMemoUnlessRich(PoiDocument& document, int row, std::u16string_view memo) {
+  if (!document.richPoiFile) SetMemo(document, row, memo);
+}
+
+// The comma fields of a line. Quotes come in pairs, each a literal quote; an odd one left over
+// toggles quoting. In asc coordinates, colons and apostrophes (and literal quotes) separate the
+// degrees, minutes and seconds, so they become blanks for the coordinate parser.
+std::vector<std::u16string> SplitCommaLine(std::u16string_view line, bool asc) {
+  std::vector<std::u16string> fields(1);
+  bool quoted = false;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    const bool coordinate = asc && fields.size() <= 2;
+    const char16_t c = line[i];
+    if (c == u'"') {
+      const std::size_t run = std::min(line.find_first_not_of(u'"', i), line.size()) - i;
+      fields.back().append(run / 2, coordinate ? u' ' : u'"');
+      if (run % 2 != 0) quoted = !quoted;
+      i += run;
+      continue;
+    }
+    if (c == u',' && !quoted) {
+      fields.emplace_back();
+    } else {
+      fields.back() += coordinate && (c == u':' || c == u'\'') ? u' ' : c;
+    }
+    ++i;
+  }
+  return fields;
+}
+
+void SetAscCoordinate(PoiDocument& document, int row, int column, std::u16string field) {
+  CleanText(field);
+  if (field.empty()) return;
+  char digits[400];  // "%.5f" of the largest double
+  const auto result =
+      std::to_chars(std::begin(digits), std::end(digits), ParseCoordinateText(field), std::chars_format::fixed, 5);
+  SetCoordinateText(document, row, column, std::u16string(digits, result.ptr), false);
+}
+
+bool IsTelephoneCharacter(char16_t c) {
+  return (c >= u'0' && c <= u'9') || c == u' ' || c == u'#' || c == u'*' || c == u'+' || c == u'-';
+}
+
+// Where a telephone number at the end of a memo starts, or npos when the memo does not end in one.
+std::size_t TelephoneTail(std::u16string_view field) {
+  std::size_t start = std::u16string_view::npos;
+  bool group = false;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    const char16_t c = field[i];
+    if (c == u'+') {
+      start = i;
+    } else if (c == u'(') {
+      start = i;
+      group = true;
+    } else if (c == u')') {
+      if (!group) start = std::u16string_view::npos;
+      group = false;
+    } else if (IsTelephoneCharacter(c)) {
+      if (start == std::u16string_view::npos) start = i;
+    } else {
+      start = std::u16string_view::npos;
+      group = false;
+    }
+  }
+  return start;
+}
+
+void ReadCommaLine(FileSession& session, std::u16string_view line, Layout layout) {
+  if (IsCommentOrEmpty(line)) return;
+  std::vector<std::u16string> fields = SplitCommaLine(line, layout == Layout::Asc);
+  if (fields.size() < 3) return;
+  const int row = AppendNamed(session, std::move(fields[2]));
+  if (row < 0) return;
+  PoiDocument& document = session.document;
+  for (const int column : {kLng, kLat}) {
+    std::u16string& field = fields[static_cast<std::size_t>(column - kLng)];
+    if (layout == Layout::Asc) {
+      SetAscCoordinate(document, row, column, std::move(field));
+    } else {
+      SetCoordinateText(document, row, column, field, false);
+    }
+  }
+  if (fields.size() < 4) return;
+  std::u16string_view memo = fields[3];
+  std::u16string_view telephone;
+  if (fields.size() >= 5) {
+    telephone = fields[4];
+  } else if (const std::size_t tail = TelephoneTail(memo); tail != std::u16string_view::npos) {
+    telephone = memo.substr(tail);
+    memo = memo.substr(0, tail);
+  }
+  SetTelephone(document, row, telephone);
+  SetMemoUnlessRich(document, row, memo);
+}
+
+void ReadTabLine(FileSession& session, std::u16string_view line) {
+  if (IsCommentOrEmpty(line)) return;
+  std::u16string_view fields[5];
+  std::size_t count = 0;
+  for (std::size_t start = 0; count < std::size(fields);) {
+    const std::size_t tab = std::min(line.find(u'\t', start), line.size());
+    fields[count++] = line.substr(start, tab - start);
+    if (tab == line.size()) break;
+    start = tab + 1;
+  }
+  const int row = AppendNamed(session, std::u16string(fields[0]));
+  if (row < 0) return;
+  PoiDocument& document = session.document;
+  if (!fields[1].empty()) SetCoordinateText(document, row, kLng, fields[1], false);
+  if (!fields[2].empty()) SetCoordinateText(document, row, kLat, fields[2], false);
+  if (!fields[3].empty()) SetTelephone(document, row, fields[3]);
+  if (!fields[4].empty()) SetMemoUnlessRich(document, row, fields[4]);
+}
+
+// Encodes whole lines in the encoding of the session's format and writes them.
+class LineWriter {
+ public:
+  LineWriter(FileSession& session, ByteSink& out)
+      : out_(out), encoding_(EncodingOf(session.format)), ansi_(session.settings.codePage) {}
+
+  bool writeMark() {
+    switch (encoding_) {
+      case TextEncoding::Unicode:
+        return out_.write("\xFF\xFE", 2);
+      case TextEncoding::Utf8:
+        return out_.write("\xEF\xBB\xBF", 3);
+      case TextEncoding::Ansi:
+        return true;
+    }
+    return true;
+  }
+
+  bool writeLine(std::u16string_view line) {
+    switch (encoding_) {
+      case TextEncoding::Unicode:
+        bytes_.clear();
+        for (const char16_t c : line) {
+          bytes_ += static_cast<char>(c & 0xFF);
+          bytes_ += static_cast<char>(c >> 8);
+        }
+        break;
+      case TextEncoding::Utf8:
+        bytes_ = Utf16ToUtf8(line);
+        break;
+      case TextEncoding::Ansi:
+        bytes_ = ansi_.fromUtf16(line);
+        break;
+    }
+    return out_.write(bytes_.data(), bytes_.size());
+  }
+
+ private:
+  ByteSink& out_;
+  TextEncoding encoding_;
+  AnsiConverter ansi_;
+  std::string bytes_;
+};
+
+std::u16string PlainCoordinate(const PoiDocument& document, int row, int column) {
+  std::u16string text(document.text(row, column));
+  ToPlainDecimal(text, document.display);
+  return text;
+}
+
+// Quotes are always doubled, so that a reader sees them as literal quotes.
+void AppendCommaField(std::u16string& line, std::u16string_view text, bool quote) {
+  quote = quote && !text.empty();
+  if (quote) line += u'"';
+  for (const char16_t c : text) {
+    line += c;
+    if (c == u'"') line += u'"';
+  }
+  if (quote) line += u'"';
+  line += u',';
+}
+
+bool NeedsCsvQuotes(std::u16string_view text) { return text.find_first_of(u",\"") != std::u16string_view::npos; }
+
+void MakeCommaLine(const PoiDocument& document, int row, Layout layout, std::u16string& line) {
+  const std::u16string_view name = document.text(row, kName);
+  const std::u16string_view memo = document.text(row, kMemo);
+  line = PlainCoordinate(document, row, kLng);
+  line += u',';
+  line += PlainCoordinate(document, row, kLat);
+  line += u',';
+  AppendCommaField(line, name, layout != Layout::Csv || NeedsCsvQuotes(name));
+  AppendCommaField(line, memo, layout != Layout::Csv || NeedsCsvQuotes(memo));
+  AppendCommaField(line, document.text(row, kTel), layout == Layout::Poi);
+  // One empty field is kept after a memo, so that a reader takes no telephone from its tail.
+  const std::size_t run = line.size() - (line.find_last_not_of(u',') + 1);
+  line.resize(line.size() - (run == 2 ? 1 : run));
+  line += u"\r\n";
+}
+
+void MakeTabLine(const PoiDocument& document, int row, std::u16string& line) {
+  line = document.text(row, kName);
+  line += u'\t';
+  line += PlainCoordinate(document, row, kLng);
+  line += u'\t';
+  line += PlainCoordinate(document, row, kLat);
+  line += u'\t';
+  line += document.text(row, kTel);
+  line += u'\t';
+  line += document.text(row, kMemo);
+  line.resize(line.find_last_not_of(u'\t') + 1);
+  line += u"\r\n";
+}
+
+template <typename MakeLine>
+int WriteLines(FileSession& session, ByteSink& out, MakeLine makeLine) {
+  LineWriter writer(session, out);
+  if (!writer.writeMark()) return kCannotWrite;
+  const std::vector<int> rows = session.rowsToWrite();
+  std::u16string line;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    makeLine(rows[i], line);
+    if (!writer.writeLine(line)) return kCannotWrite;
+    session.progress(rows.size(), i + 1);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int ReadCommaText(FileSession& session, std::span<std::uint8_t> bytes) {
+  const Layout layout = LayoutOf(session.format);
+  LineSource source(bytes, session.settings.codePage);
+  session.format = ExactFormat(layout, source.encoding());
+  source.forEachLine(session, [&](std::u16string_view line) { ReadCommaLine(session, line, layout); });
+  return 0;
+}
+
+int ReadTabText(FileSession& session, std::span<std::uint8_t> bytes) {
+  if (!bytes.empty() && bytes[0] == '"') {
+    session.format = FileFormat::Phonebook;
+    return ReadPhonebook(session, bytes);
+  }
+  LineSource source(bytes, session.settings.codePage);
+  session.format = ExactFormat(Layout::Txt, source.encoding());
+  source.forEachLine(session, [&](std::u16string_view line) { ReadTabLine(session, line); });
+  return 0;
+}
+
+int WriteCommaText(FileSession& session, ByteSink& out) {
+  const Layout layout = LayoutOf(session.format);
+  return WriteLines(session, out,
+                    [&](int row, std::u16string& line) { MakeCommaLine(session.document, row, layout, line); });
+}
+
+int WriteTabText(FileSession& session, ByteSink& out) {
+  return WriteLines(session, out, [&](int row, std::u16string& line) { MakeTabLine(session.document, row, line); });
+}
+
+}  // namespace qf
