@@ -7,6 +7,7 @@
 #include "core/coordinates.h"
 #include "core/field_rules.h"
 #include "formats/charcode.h"
+#include "formats/little_endian.h"
 
 namespace qf {
 
@@ -19,8 +20,6 @@ constexpr std::int64_t kNameLengthBias = 27;
 constexpr std::uint8_t kFavouriteKind = 3;
 constexpr std::uint8_t kHomeKind = 4;
 
-std::uint32_t Uint16At(const std::uint8_t* p) { return p[0] | p[1] << 8; }
-std::int32_t Int32At(const std::uint8_t* p) { return static_cast<std::int32_t>(Uint16At(p) | Uint16At(p + 2) << 16); }
 
 bool IsEntry(const std::uint8_t* e, bool includeHome) {
   return e[0] == 4 && e[1] == 0 && (e[2] == kFavouriteKind || includeHome) && e[3] == 0 && e[4] == 0 && e[5] == 0 &&

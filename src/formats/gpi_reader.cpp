@@ -11,6 +11,7 @@
 #include "core/coordinates.h"
 #include "core/field_rules.h"
 #include "formats/file_pipeline.h"
+#include "formats/little_endian.h"
 
 namespace qf {
 
@@ -44,9 +45,6 @@ constexpr double kUnitsPerDegree = 11930464.711111112;  // 2^32 / 360
 constexpr std::uint32_t kUtf8CodePage = 65001;
 constexpr const char* kFallbackConverter = "windows-1252";
 
-std::uint32_t Uint16At(const std::uint8_t* p) { return p[0] | p[1] << 8; }
-std::uint32_t Uint32At(const std::uint8_t* p) { return Uint16At(p) | Uint16At(p + 2) << 16; }
-std::int32_t Int32At(const std::uint8_t* p) { return static_cast<std::int32_t>(Uint32At(p)); }
 
 // Whether `text` stands at `offset`, entirely inside `bytes`.
 bool HasAt(Bytes bytes, std::int64_t offset, std::string_view text) {

@@ -14,6 +14,7 @@
 #include "formats/charcode.h"
 #include "formats/file_pipeline.h"
 #include "formats/ov2_huffman.h"
+#include "formats/ov2_record.h"
 
 namespace qf {
 
@@ -21,11 +22,13 @@ namespace {
 
 using Record = std::span<std::uint8_t>;
 
-constexpr std::size_t kHeaderBytes = 5;
-constexpr std::size_t kSkipperBytes = 21;
+using ov2::kCameraBytes;
+using ov2::kHeaderBytes;
+using ov2::kSkipperBytes;
+using ov2::RecordLength;
+
 constexpr std::size_t kPoiMinimum = 15;
 constexpr std::size_t kRichMinimum = 16;
-constexpr std::size_t kCameraBytes = 11;
 constexpr std::size_t kMarkBytes = 21;
 constexpr std::size_t kTextOffset = 13;   // text field of types 2, 3 and 15
 constexpr std::size_t kFieldLimit = 274;  // characters taken from such a text field
@@ -37,26 +40,8 @@ constexpr std::int32_t kFullTurn = 36000000;
 constexpr int kCompactTurns = 9;  // stepping by 8000000 around 36000000 comes back after nine steps
 constexpr std::int32_t kNoSkipperEast = std::numeric_limits<std::int32_t>::min();
 
-std::uint32_t Uint16At(const std::uint8_t* p) { return p[0] | p[1] << 8; }
-std::uint32_t Uint24At(const std::uint8_t* p) { return Uint16At(p) | static_cast<std::uint32_t>(p[2]) << 16; }
-std::uint32_t Uint32At(const std::uint8_t* p) { return Uint24At(p) | static_cast<std::uint32_t>(p[3]) << 24; }
-std::int32_t Int32At(const std::uint8_t* p) { return static_cast<std::int32_t>(Uint32At(p)); }
-
 bool IsPlainPoiType(std::uint8_t type) { return type == 2 || type == 3 || type == 15 || type == 23 || type == 29; }
 
-// Total bytes of the record at the start of `rest` (at least kHeaderBytes long).
-std::uint64_t RecordLength(std::span<const std::uint8_t> rest) {
-  switch (rest[0]) {
-    case 23:
-      return rest[1] + 8u;
-    case 29:
-      return rest[1] + 11u;
-    case 30:
-      return kCameraBytes;
-    default:
-      return Uint32At(&rest[1]);
-  }
-}
 
 // Decodes the text field of a type-2 record into `text` (at most kFieldLimit characters)
 // and returns the offset just past its zero byte, or npos when the field runs to the end.
@@ -176,7 +161,7 @@ std::optional<SplitPoint> FindSplit(std::span<const std::uint8_t> bytes, const P
       default:
         return std::nullopt;
     }
-    split.offset += type == 1 ? kSkipperBytes : static_cast<std::size_t>(length);
+    split.offset += ov2::Advance(type, length);
   }
   return split;
 }
@@ -209,7 +194,7 @@ class Ov2Reader {
       const int result = readRecord(rest.first(static_cast<std::size_t>(length)));
       if (result != 0) return result;
       // A skipper's block is entered, not jumped over.
-      position += type == 1 ? kSkipperBytes : static_cast<std::size_t>(length);
+      position += ov2::Advance(type, length);
       session_.progress(bytes_.size(), position);
     }
     return 0;

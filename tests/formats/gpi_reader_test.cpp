@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -339,32 +337,17 @@ TEST(GpiReaderTest, CorpusFiles) {
   }
 }
 
-struct Poi {
-  std::string name;
-  double latitude;
-  double longitude;
-};
+using Poi = test::GpsbabelPoi;
 
-// What GPSBabel, the common peer of Garmin users, reads from a file: its tab-separated
-// output has the name in field 1 and latitude and longitude in fields 7 and 8.
+// What GPSBabel reads, without the "@<speed>" it adds to the names of waypoints with a speed alert.
 std::vector<Poi> ReadWithGpsbabel(const std::filesystem::path& gpi) {
-  const std::filesystem::path tsv = test::TempDir() / "babel.tsv";
-  const std::string command =
-      "gpsbabel -i garmin_gpi -f '" + gpi.string() + "' -o tabsep -F '" + tsv.string() + "' 2>&1";
-  EXPECT_EQ(std::system(command.c_str()), 0) << gpi;
-  std::vector<Poi> pois;
-  std::ifstream in(tsv);
-  for (std::string line; std::getline(in, line);) {
-    std::vector<std::string> fields;
-    std::stringstream stream(line);
-    for (std::string field; std::getline(stream, field, '\t');) fields.push_back(field);
-    std::string name = fields.at(1);
-    // GPSBabel adds "@<speed>" to the names of waypoints with a speed alert.
+  std::vector<Poi> pois = test::ReadWithGpsbabel(gpi, "garmin_gpi");
+  for (Poi& poi : pois) {
+    std::string& name = poi.name;
     if (const std::size_t at = name.rfind('@'); at != std::string::npos && at + 1 < name.size() &&
                                                 name.find_first_not_of("0123456789", at + 1) == std::string::npos) {
       name.resize(at);
     }
-    pois.push_back({name, std::stod(fields.at(7)), std::stod(fields.at(8))});
   }
   return pois;
 }

@@ -2,9 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,28 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Poi {
-  std::string name;
-  double longitude;
-  double latitude;
-};
-
-int Gpsbabel(const std::string& arguments) { return std::system(("gpsbabel " + arguments + " 2>&1").c_str()); }
-
-// What GPSBabel reads from an OV2 file, through its tab-separated output.
-std::vector<Poi> ReadWithGpsbabel(const fs::path& ov2) {
-  const fs::path tsv = test::TempDir() / "babel.tsv";
-  EXPECT_EQ(Gpsbabel("-i tomtom -f '" + ov2.string() + "' -o tabsep -F '" + tsv.string() + "'"), 0);
-  std::vector<Poi> pois;
-  std::ifstream in(tsv);
-  for (std::string line; std::getline(in, line);) {
-    std::vector<std::string> fields;
-    std::stringstream stream(line);
-    for (std::string field; std::getline(stream, field, '\t');) fields.push_back(field);
-    pois.push_back({fields.at(1), std::stod(fields.at(8)), std::stod(fields.at(7))});
-  }
-  return pois;
-}
+using Poi = test::GpsbabelPoi;
 
 std::vector<Poi> Rows(const PoiDocument& document) {
   std::vector<Poi> pois;
@@ -98,8 +75,8 @@ TEST(GpsbabelInteropTest, GpsbabelReadsWhatWeWritePlainAndOptimised) {
     const fs::path path = test::TempDir() / "ours.ov2";
     ASSERT_EQ(RunFileOperation(document, FileOperation::Save, FileFormat::Ov2, path, settings, port), 0);
     // The optimised file comes back grouped by location, which is the order GPSBabel sees too.
-    ExpectSamePois(Rows(Open(path)), ReadWithGpsbabel(path));
-    if (!optimise) ExpectSamePois(Rows(document), ReadWithGpsbabel(path));
+    ExpectSamePois(Rows(Open(path)), test::ReadWithGpsbabel(path, "tomtom"));
+    if (!optimise) ExpectSamePois(Rows(document), test::ReadWithGpsbabel(path, "tomtom"));
   }
 }
 
@@ -110,13 +87,13 @@ TEST(GpsbabelInteropTest, WeReadWhatGpsbabelWrites) {
                                    "2,-33.45,-70.25,Señor Ñandú\n"
                                    "3,46.5682,6.44952,Mühle Severy\n"
                                    "4,0,0,Null Island\n";
-  ASSERT_EQ(Gpsbabel("-i unicsv -f '" + (dir / "in.csv").string() + "' -o tomtom -F '" + (dir / "babel.ov2").string() +
-                     "'"),
+  ASSERT_EQ(test::Gpsbabel("-i unicsv -f '" + (dir / "in.csv").string() + "' -o tomtom -F '" +
+                           (dir / "babel.ov2").string() + "'"),
             0);
   // GPSBabel truncates negative coordinates towards zero when it writes (-70.25 becomes -70.24999),
   // so positions are compared with what it reads back itself.
   const std::vector<Poi> ours = Rows(Open(dir / "babel.ov2"));
-  ExpectSamePois(ours, ReadWithGpsbabel(dir / "babel.ov2"));
+  ExpectSamePois(ours, test::ReadWithGpsbabel(dir / "babel.ov2", "tomtom"));
   const std::vector<std::string> names = {"Café \"du Nord\" & fils", "Señor Ñandú", "Mühle Severy", "Null Island"};
   ASSERT_EQ(ours.size(), names.size());
   for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(ours[i].name, names[i]);
@@ -126,7 +103,7 @@ TEST(GpsbabelInteropTest, CorpusFilesReadAsGpsbabelReadsThem) {
   for (const char* file : {"ov2/tomtom.ov2", "ov2/ov2-arc-out.ov2", "ov2/ov2-geo-out.ov2", "ov2/stations_DE.ov2",
                            "ov2/chateaux.ov2", "ov2/pinpoi_test.ov2"}) {
     SCOPED_TRACE(file);
-    ExpectSamePois(Rows(Open(test::CorpusPath(file))), ReadWithGpsbabel(test::CorpusPath(file)));
+    ExpectSamePois(Rows(Open(test::CorpusPath(file))), test::ReadWithGpsbabel(test::CorpusPath(file), "tomtom"));
   }
 }
 

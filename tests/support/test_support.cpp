@@ -1,8 +1,10 @@
 #include "support/test_support.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 
 namespace qf::test {
@@ -63,6 +65,25 @@ std::vector<std::uint8_t> Hex(std::string_view hex) {
     }
   }
   return bytes;
+}
+
+int Gpsbabel(const std::string& arguments) { return std::system(("gpsbabel " + arguments + " 2>&1").c_str()); }
+
+// Through GPSBabel's tab-separated output: name in field 1, latitude and longitude in fields 7 and 8.
+std::vector<GpsbabelPoi> ReadWithGpsbabel(const std::filesystem::path& file, const std::string& format) {
+  const std::filesystem::path tsv = TempDir() / "babel.tsv";
+  if (Gpsbabel("-i " + format + " -f '" + file.string() + "' -o tabsep -F '" + tsv.string() + "'") != 0) {
+    throw std::runtime_error("gpsbabel cannot read " + file.string());
+  }
+  std::vector<GpsbabelPoi> pois;
+  std::ifstream in(tsv);
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> fields;
+    std::stringstream stream(line);
+    for (std::string field; std::getline(stream, field, '\t');) fields.push_back(field);
+    pois.push_back({fields.at(1), std::stod(fields.at(8)), std::stod(fields.at(7))});
+  }
+  return pois;
 }
 
 namespace {

@@ -34,6 +34,17 @@ std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 // "02 18 00" → bytes; blanks are ignored.
 std::vector<std::uint8_t> Hex(std::string_view hex);
+// A POI as GPSBabel, the common peer of TomTom and Garmin users, reads it.
+struct GpsbabelPoi {
+  std::string name;
+  double longitude;
+  double latitude;
+};
+// Runs gpsbabel with these arguments; its exit status.
+int Gpsbabel(const std::string& arguments);
+// What GPSBabel reads from a file in its input format `format` (e.g. "tomtom", "garmin_gpi").
+std::vector<GpsbabelPoi> ReadWithGpsbabel(const std::filesystem::path& file, const std::string& format);
+
 // A fresh, empty folder under the system temp folder, removed at process exit.
 std::filesystem::path TempDir();
 
