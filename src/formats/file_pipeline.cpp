@@ -13,6 +13,7 @@
 #include "formats/delimited_text.h"
 #include "formats/file_session.h"
 #include "formats/gpi_reader.h"
+#include "formats/kml_gpx.h"
 #include "formats/ov2_reader.h"
 #include "formats/ov2_writer.h"
 #include "formats/phonebook.h"
@@ -24,9 +25,6 @@ namespace qf {
 
 namespace {
 
-using Reader = int (*)(FileSession&, std::span<std::uint8_t>);
-using Writer = int (*)(FileSession&, ByteSink&);
-
 bool IsCommaText(FileFormat format) {
   const int value = static_cast<int>(format);
   return (value >= 6 && value <= 8) || (value >= 10 && value <= 18);
@@ -35,35 +33,6 @@ bool IsCommaText(FileFormat format) {
 bool IsTabText(FileFormat format) {
   const int value = static_cast<int>(format);
   return value == 9 || (value >= 19 && value <= 21);
-}
-
-Reader ReaderFor(FileFormat format) {
-  if (IsCommaText(format)) return ReadCommaText;
-  if (IsTabText(format)) return ReadTabText;
-  switch (format) {
-    case FileFormat::Ov2:
-      return ReadOv2;
-    case FileFormat::Phonebook:
-      return ReadPhonebook;
-    case FileFormat::Gpi:
-      return ReadGpi;
-    default:
-      return nullptr;
-  }
-}
-
-Writer WriterFor(FileFormat format) {
-  const int value = static_cast<int>(format);
-  if (value >= 10 && IsCommaText(format)) return WriteCommaText;
-  if (value >= 19 && IsTabText(format)) return WriteTabText;
-  switch (format) {
-    case FileFormat::Ov2:
-      return WriteOv2;
-    case FileFormat::Phonebook:
-      return WritePhonebook;
-    default:
-      return nullptr;
-  }
 }
 
 // Some readers rely on a terminator after the file's last byte.
@@ -77,44 +46,12 @@ void ShowFileError(UserPort& port, int messageId, const fs::path& path) {
   port.showMessage(messageId, FormatMessage(messageId, DisplayName(path)));
 }
 
-struct FileBuffer {
-  std::unique_ptr<std::uint8_t[]> data;
-  std::size_t size = 0;
-};
-
-// Reads the whole file into a buffer two bytes longer than the file; 0 or a message id.
-int ReadWholeFile(const fs::path& path, FileFormat format, FileBuffer& buffer) {
-  std::error_code error;
-  if (!fs::is_regular_file(path, error)) return kCannotOpen;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return kCannotOpen;
-  const auto size = fs::file_size(path, error);
-  if (error) return kCannotRead;
-  try {
-    buffer.data = std::make_unique_for_overwrite<std::uint8_t[]>(size + 2);
-  } catch (const std::bad_alloc&) {
-    return kNoMemory;
-  }
-  buffer.size = size;
-  if (!in.read(reinterpret_cast<char*>(buffer.data.get()), static_cast<std::streamsize>(size))) return kCannotRead;
-  const auto [first, second] = SpareBytes(format);
-  buffer.data[size] = first;
-  buffer.data[size + 1] = second;
-  return 0;
-}
-
 bool IsReadOnly(const fs::path& path) {
   std::error_code error;
   const auto status = fs::status(path, error);
   if (error || !fs::exists(status)) return false;
   constexpr auto kWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
   return (status.permissions() & kWrite) == fs::perms::none;
-}
-
-bool ClearReadOnly(const fs::path& path) {
-  std::error_code error;
-  fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, error);
-  return !error;
 }
 
 // The device's char code form of a file name, used when "Translate Name" is on.
@@ -199,6 +136,69 @@ void FinishOpen(FileSession& session, const fs::path& path, int result) {
 }
 
 }  // namespace
+
+Reader ReaderFor(FileFormat format) {
+  if (IsCommaText(format)) return ReadCommaText;
+  if (IsTabText(format)) return ReadTabText;
+  switch (format) {
+    case FileFormat::Ov2:
+      return ReadOv2;
+    case FileFormat::Phonebook:
+      return ReadPhonebook;
+    case FileFormat::Kml:
+      return ReadKml;
+    case FileFormat::Gpx:
+      return ReadGpx;
+    case FileFormat::Gpi:
+      return ReadGpi;
+    default:
+      return nullptr;
+  }
+}
+
+Writer WriterFor(FileFormat format) {
+  const int value = static_cast<int>(format);
+  if (value >= 10 && IsCommaText(format)) return WriteCommaText;
+  if (value >= 19 && IsTabText(format)) return WriteTabText;
+  switch (format) {
+    case FileFormat::Ov2:
+      return WriteOv2;
+    case FileFormat::Phonebook:
+      return WritePhonebook;
+    case FileFormat::Kml:
+      return static_cast<Writer>(WriteKml);
+    case FileFormat::Gpx:
+      return WriteGpx;
+    default:
+      return nullptr;
+  }
+}
+
+int ReadWholeFile(const fs::path& path, FileFormat format, FileBuffer& buffer) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) return kCannotOpen;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return kCannotOpen;
+  const auto size = fs::file_size(path, error);
+  if (error) return kCannotRead;
+  try {
+    buffer.data = std::make_unique_for_overwrite<std::uint8_t[]>(size + 2);
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+  buffer.size = size;
+  if (!in.read(reinterpret_cast<char*>(buffer.data.get()), static_cast<std::streamsize>(size))) return kCannotRead;
+  const auto [first, second] = SpareBytes(format);
+  buffer.data[size] = first;
+  buffer.data[size + 1] = second;
+  return 0;
+}
+
+bool ClearReadOnly(const fs::path& path) {
+  std::error_code error;
+  fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, error);
+  return !error;
+}
 
 bool CanRead(FileFormat format) { return ReaderFor(format) != nullptr; }
 bool CanWrite(FileFormat format) { return WriterFor(format) != nullptr; }

@@ -1,12 +1,18 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <span>
 
 #include "core/app_settings.h"
 #include "core/poi_document.h"
 #include "core/user_port.h"
 
 namespace qf {
+
+class ByteSink;
+class FileSession;
 
 // Message ids of file operations.
 enum FileMessage : int {
@@ -28,6 +34,23 @@ inline constexpr int kCancelled = -1;
 // requires. Returns 0, kCancelled or the id of the message that was shown.
 int RunFileOperation(PoiDocument& document, FileOperation operation, FileFormat format,
                      const std::filesystem::path& path, const AppSettings& settings, UserPort& port);
+
+// The reader and writer of a format; nullptr when this version has none.
+using Reader = int (*)(FileSession&, std::span<std::uint8_t>);
+using Writer = int (*)(FileSession&, ByteSink&);
+Reader ReaderFor(FileFormat format);
+Writer WriterFor(FileFormat format);
+
+// A whole file with the two bytes after it that the format's reader expects.
+struct FileBuffer {
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t size = 0;
+};
+// Returns 0, kCannotOpen, kCannotRead or kNoMemory.
+int ReadWholeFile(const std::filesystem::path& path, FileFormat format, FileBuffer& buffer);
+
+// Makes a file writable again; false when that fails.
+bool ClearReadOnly(const std::filesystem::path& path);
 
 // Whether a reader or writer for the format is built in.
 bool CanRead(FileFormat format);
