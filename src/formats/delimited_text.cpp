@@ -155,12 +155,6 @@ bool IsCommentOrEmpty(std::u16string_view line) {
   return first == std::u16string_view::npos || line[first] == u';';
 }
 
-// Appends a row for the name unless the name rule empties it or the duplicate check drops it; -1 then.
-int AppendNamed(FileSession& session, std::u16string name) {
-  if (NormaliseName(name) == 0 || session.eliminateDuplicate(name)) return -1;
-  return AppendPoi(session.document, name, session.operation == FileOperation::Import);
-}
-
 void SetMemoUnlessRich(PoiDocument& document, int row, std::u16string_view memo) {
   if (!document.richPoiFile) SetMemo(document, row, memo);
 }
@@ -233,7 +227,7 @@ void ReadCommaLine(FileSession& session, std::u16string_view line, Layout layout
   if (IsCommentOrEmpty(line)) return;
   std::vector<std::u16string> fields = SplitCommaLine(line, layout == Layout::Asc);
   if (fields.size() < 3) return;
-  const int row = AppendNamed(session, std::move(fields[2]));
+  const int row = session.appendNamed(fields[2]);
   if (row < 0) return;
   PoiDocument& document = session.document;
   for (const int column : {kLng, kLat}) {
@@ -267,7 +261,8 @@ void ReadTabLine(FileSession& session, std::u16string_view line) {
     if (tab == line.size()) break;
     start = tab + 1;
   }
-  const int row = AppendNamed(session, std::u16string(fields[0]));
+  std::u16string name(fields[0]);
+  const int row = session.appendNamed(name);
   if (row < 0) return;
   PoiDocument& document = session.document;
   if (!fields[1].empty()) SetCoordinateText(document, row, kLng, fields[1], false);

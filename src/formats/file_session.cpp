@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/field_rules.h"
 #include "shell/string_table.h"
 
 namespace qf {
@@ -41,6 +42,11 @@ bool FileSession::eliminateDuplicate(std::u16string_view name) {
     names_.emplace(name);
   }
   return eliminate;
+}
+
+int FileSession::appendNamed(std::u16string& name) {
+  if (NormaliseName(name) == 0 || eliminateDuplicate(name)) return -1;
+  return AppendPoi(document, name, operation == FileOperation::Import);
 }
 
 void FileSession::progress(std::uint64_t total, std::uint64_t current) {

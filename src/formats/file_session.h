@@ -31,6 +31,10 @@ class FileSession {
   bool eliminateDuplicate(std::u16string_view name);
   int eliminatedCount() const { return eliminated_; }
 
+  // Appends a row for a name read from a file: normalised, checked for duplicates, and
+  // selected when importing. Returns the row, or -1 when the POI is dropped.
+  int appendNamed(std::u16string& name);
+
   // The progress status line; repeated equal percentages are not shown again.
   void progress(std::uint64_t total, std::uint64_t current);
 

@@ -137,7 +137,6 @@ class GpiReader {
       : session_(session),
         document_(session.document),
         bytes_(bytes),
-        importing_(session.operation == FileOperation::Import),
         converter_(codePage) {}
 
   void scan(std::uint64_t position) {
@@ -167,8 +166,8 @@ class GpiReader {
     if (nameLength == 0 || nameEnd > record.size() || record[kNameOffset] == 0) return;
     converter_.convert(record.subspan(kNameOffset, nameLength), name_);
     if (name_.size() > kMaxNameLength) name_.resize(kMaxNameLength);
-    if (NormaliseName(name_) == 0 || session_.eliminateDuplicate(name_)) return;
-    const int row = AppendPoi(document_, name_, importing_);
+    const int row = session_.appendNamed(name_);
+    if (row < 0) return;
     setCoordinate(row, Axis::Longitude, Int32At(&record[kLongitudeOffset]));
     setCoordinate(row, Axis::Latitude, Int32At(&record[kLatitudeOffset]));
     readText(row, record.subspan(nameEnd));
@@ -223,7 +222,6 @@ class GpiReader {
   FileSession& session_;
   PoiDocument& document_;
   const Bytes bytes_;
-  const bool importing_;
   CodePageConverter converter_;
   // Reused for every record.
   std::u16string name_;

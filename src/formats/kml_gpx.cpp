@@ -1,14 +1,497 @@
 #include "formats/kml_gpx.h"
 
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/coordinates.h"
+#include "core/field_rules.h"
+#include "core/unicode.h"
 #include "formats/file_pipeline.h"
 
 namespace qf {
 
-// Being written: placeholders so that the pipeline links.
-int ReadKml(FileSession&, std::span<std::uint8_t>) { return kWrongContent; }
-int ReadGpx(FileSession&, std::span<std::uint8_t>) { return kWrongContent; }
-int WriteKml(FileSession&, ByteSink&) { return kCannotWrite; }
-int WriteGpx(FileSession&, ByteSink&) { return kCannotWrite; }
-int WriteKml(FileSession&, ByteSink&, int&) { return kCannotWrite; }
+namespace {
+
+constexpr std::size_t kNotFound = std::string_view::npos;
+constexpr std::size_t kMaxKmlDescriptionLength = 274;
+constexpr std::size_t kMaxCommentBytes = 18;
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Bytes a scan for a closing tag steps over at once, so that a tag is never matched
+// inside a multi-byte character. Four-byte characters (emoji) count four: stepping three
+// would land on their last byte and jump over a tag right after them.
+std::size_t CharacterBytes(std::uint8_t lead) { return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0x80 ? 2 : 1; }
+
+// The file's bytes as the tag scanners see them. Tags are given in lower case and matched
+// without regard to case; a tag found before a limit lies wholly before it.
+class TagScanner {
+ public:
+  explicit TagScanner(std::span<const std::uint8_t> bytes)
+      : text_(reinterpret_cast<const char*>(bytes.data()), bytes.size()) {}
+
+  std::size_t size() const { return text_.size(); }
+  char at(std::size_t pos) const { return pos < text_.size() ? text_[pos] : '\0'; }
+  std::string_view slice(std::size_t from, std::size_t to) const { return text_.substr(from, to - from); }
+
+  bool isAt(std::size_t pos, std::string_view tag, std::size_t limit) const {
+    if (pos + tag.size() > limit) return false;
+    for (std::size_t i = 0; i < tag.size(); ++i) {
+      if (AsciiLower(text_[pos + i]) != tag[i]) return false;
+    }
+    return true;
+  }
+
+  // The first occurrence of the tag in [from, limit), byte by byte.
+  std::size_t find(std::string_view tag, std::size_t from, std::size_t limit) const {
+    while (from < limit) {
+      const void* hit = std::memchr(text_.data() + from, tag[0], limit - from);
+      if (hit == nullptr) return kNotFound;
+      const auto pos = static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data());
+      if (isAt(pos, tag, limit)) return pos;
+      from = pos + 1;
+    }
+    return kNotFound;
+  }
+
+  // The same for a closing tag, stepping over multi-byte characters.
+  std::size_t scanTo(std::string_view tag, std::size_t from, std::size_t limit) const {
+    for (std::size_t pos = from; pos < limit; pos += CharacterBytes(static_cast<std::uint8_t>(text_[pos]))) {
+      if (text_[pos] == tag[0] && isAt(pos, tag, limit)) return pos;
+    }
+    return kNotFound;
+  }
+
+  // Just after the `>` of a start tag whose name ends at `pos`.
+  std::size_t endOfStartTag(std::size_t pos, std::size_t limit) const {
+    if (at(pos) == '>') return pos + 1;
+    const std::size_t close = find(">", pos, limit);
+    return close == kNotFound ? kNotFound : close + 1;
+  }
+
+ private:
+  std::string_view text_;
+};
+
+// The five character references a file may hold; other `&` sequences stay as they are.
+void DecodeReferences(std::u16string& text) {
+  static constexpr std::pair<std::u16string_view, char16_t> kReferences[] = {
+      {u"&amp;", u'&'}, {u"&lt;", u'<'}, {u"&gt;", u'>'}, {u"&quot;", u'"'}, {u"&nbsp;", u' '}};
+  std::size_t out = 0;
+  for (std::size_t in = 0; in < text.size();) {
+    std::size_t length = 1;
+    char16_t c = text[in];
+    if (c == u'&') {
+      const std::u16string_view rest = std::u16string_view(text).substr(in);
+      for (const auto& [reference, character] : kReferences) {
+        if (rest.starts_with(reference)) {
+          length = reference.size();
+          c = character;
+          break;
+        }
+      }
+    }
+    text[out++] = c;
+    in += length;
+  }
+  text.resize(out);
+}
+
+// Element text that is one CDATA section stands for its inside.
+std::string_view WithoutCdata(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos || !text.substr(first).starts_with("<![CDATA[")) return text;
+  const std::size_t end = text.rfind("]]>");
+  return end < first + 9 ? text : text.substr(first + 9, end - first - 9);
+}
+
+// UTF-8 text cut to a number of UTF-16 units, without leaving half a surrogate pair.
+std::u16string TextFromUtf8(std::string_view bytes, std::size_t maxLength) {
+  std::u16string text = Utf8ToUtf16(bytes.substr(0, maxLength * 3));
+  if (text.size() > maxLength) {
+    text.resize(maxLength);
+    if ((text.back() & 0xFC00) == 0xD800) text.pop_back();
+  }
+  return text;
+}
+
+// Element text with its references decoded; a CDATA section is taken as it stands.
+std::u16string DecodedText(std::string_view bytes, std::size_t maxLength) {
+  const std::string_view inside = WithoutCdata(bytes);
+  std::u16string text = TextFromUtf8(inside, maxLength);
+  if (inside.size() == bytes.size()) DecodeReferences(text);
+  return text;
+}
+
+std::u16string WidenBytes(std::string_view bytes) { return {bytes.begin(), bytes.end()}; }
+
+void SetMemoUnlessRich(PoiDocument& document, int row, std::u16string_view text) {
+  if (!document.richPoiFile) SetMemo(document, row, text);
+}
+
+// ---------------------------------------------------------------------------------------- KML
+
+struct Placemark {
+  std::string_view name;
+  std::string_view coordinates;
+  std::optional<std::string_view> description;
+};
+
+// The content of a description element that starts at `from`: up to "</description>",
+// or only the inside of a CDATA section when one opens first.
+std::optional<std::string_view> DescriptionContent(const TagScanner& scan, std::size_t from, std::size_t limit) {
+  std::size_t start = from;
+  bool cdata = false;
+  for (std::size_t pos = from; pos < limit;) {
+    if (!cdata && scan.isAt(pos, "<![cdata[", limit)) {
+      cdata = true;
+      start = pos = pos + 9;
+      continue;
+    }
+    if (cdata ? scan.isAt(pos, "]]>", limit) : scan.isAt(pos, "</description>", limit)) return scan.slice(start, pos);
+    pos += CharacterBytes(static_cast<std::uint8_t>(scan.at(pos)));
+  }
+  return std::nullopt;
+}
+
+bool IsLetter(char16_t c, char lower) { return c == lower || c == lower - 'a' + 'A'; }
+
+// A line-break tag ("<br", blanks, an optional "/", ">") becomes blanks ending in a line feed.
+void ReplaceLineBreakTags(std::u16string& text) {
+  for (std::size_t pos = text.find(u"<"); pos != std::u16string::npos; pos = text.find(u'<', pos + 1)) {
+    if (pos + 2 >= text.size() || !IsLetter(text[pos + 1], 'b') || !IsLetter(text[pos + 2], 'r')) continue;
+    std::size_t end = pos + 3;
+    while (end < text.size() && text[end] == u' ') ++end;
+    if (end < text.size() && text[end] == u'/') ++end;
+    if (end == text.size() || text[end] != u'>') continue;
+    std::fill(text.begin() + static_cast<std::ptrdiff_t>(pos), text.begin() + static_cast<std::ptrdiff_t>(end), u' ');
+    text[end] = u'\n';
+  }
+}
+
+// The first line of a description is the telephone and the rest the memo; a description
+// that starts with a line break has them one line further down.
+void SetDescription(PoiDocument& document, int row, std::string_view bytes) {
+  std::u16string text = TextFromUtf8(bytes, kMaxKmlDescriptionLength);
+  if (text.empty()) return;
+  ReplaceLineBreakTags(text);
+  const std::size_t first = text.find(u'\n');
+  if (first == std::u16string::npos) {
+    SetTelephone(document, row, text);
+    return;
+  }
+  std::u16string_view telephone = std::u16string_view(text).substr(0, first);
+  std::u16string memo = text.substr(first + 1);
+  if (telephone.empty()) {
+    const std::size_t second = memo.find(u'\n');
+    if (second != std::u16string::npos) {
+      telephone = std::u16string_view(text).substr(first + 1, second);
+      memo.erase(0, second + 1);
+    }
+  }
+  SetTelephone(document, row, telephone);
+  DecodeReferences(memo);
+  SetMemoUnlessRich(document, row, memo);
+}
+
+void AddPlacemark(FileSession& session, const Placemark& placemark) {
+  std::u16string name = DecodedText(placemark.name, kMaxNameLength);
+  const int row = session.appendNamed(name);
+  if (row < 0) return;
+  PoiDocument& document = session.document;
+  const std::string_view coordinates = placemark.coordinates;
+  const std::size_t comma = coordinates.find(',');
+  SetCoordinateText(document, row, kLng, WidenBytes(coordinates.substr(0, comma)), false);
+  if (comma != std::string_view::npos) {
+    const std::string_view latitude = coordinates.substr(comma + 1);
+    SetCoordinateText(document, row, kLat, WidenBytes(latitude.substr(0, latitude.find(','))), false);
+  }
+  if (placemark.description) SetDescription(document, row, *placemark.description);
+}
+
+// Reads the placemark whose start tag begins at `start`. Returns the position after it, or
+// kNotFound on a structural fault. A placemark without a Point leaves `placemark` unset.
+std::size_t ParsePlacemark(const TagScanner& scan, std::size_t start, std::optional<Placemark>& placemark) {
+  const std::size_t size = scan.size();
+  const std::size_t tagEnd = scan.endOfStartTag(start + std::strlen("<placemark"), size);
+  if (tagEnd == kNotFound) return kNotFound;
+  const std::size_t nameStart = scan.find("<name>", tagEnd, size);
+  if (nameStart == kNotFound) return kNotFound;
+  const std::size_t nameEnd = scan.scanTo("</name>", nameStart + 6, size);
+  if (nameEnd == kNotFound) return kNotFound;
+  const std::size_t afterName = nameEnd + 7;
+  const std::size_t end = scan.find("</placemark>", afterName, size);
+  if (end == kNotFound) return kNotFound;
+  std::optional<std::string_view> description;
+  if (const std::size_t tag = scan.find("<description>", afterName, end); tag != kNotFound) {
+    description = DescriptionContent(scan, tag + 13, end);
+    if (!description) return kNotFound;
+  }
+  const std::size_t next = end + std::strlen("</placemark>");
+  const std::size_t point = scan.find("<point", afterName, end);
+  if (point == kNotFound) return next;
+  const std::size_t pointEnd = scan.endOfStartTag(point + 6, end);
+  if (pointEnd == kNotFound) return kNotFound;
+  const std::size_t coordinates = scan.find("<coordinates>", pointEnd, end);
+  if (coordinates == kNotFound) return kNotFound;
+  const std::size_t coordinatesEnd = scan.scanTo("</coordinates>", coordinates + 13, end);
+  if (coordinatesEnd == kNotFound) return kNotFound;
+  placemark = Placemark{scan.slice(nameStart + 6, nameEnd), scan.slice(coordinates + 13, coordinatesEnd), description};
+  return next;
+}
+
+// ---------------------------------------------------------------------------------------- GPX
+
+struct Waypoint {
+  std::string_view latitude;
+  std::string_view longitude;
+  std::string_view name;
+  std::optional<std::string_view> comment;
+  std::optional<std::string_view> description;
+};
+
+// Reads the lat and lon attributes of a wpt tag from `pos` to its `>`; only blanks may
+// separate them. Returns the position after the tag, or kNotFound.
+std::size_t ParseWaypointTag(const TagScanner& scan, std::size_t pos, Waypoint& waypoint) {
+  std::optional<std::string_view> latitude;
+  std::optional<std::string_view> longitude;
+  const auto skipBlanks = [&] {
+    while (scan.at(pos) == ' ') ++pos;
+  };
+  while (true) {
+    skipBlanks();
+    const bool isLatitude = scan.isAt(pos, "lat", scan.size());
+    if (!isLatitude && !scan.isAt(pos, "lon", scan.size())) return kNotFound;
+    pos += 3;
+    skipBlanks();
+    if (scan.at(pos++) != '=') return kNotFound;
+    skipBlanks();
+    if (scan.at(pos++) != '"') return kNotFound;
+    const std::size_t close = scan.find("\"", pos, scan.size());
+    if (close == kNotFound) return kNotFound;
+    (isLatitude ? latitude : longitude) = scan.slice(pos, close);
+    pos = close + 1;
+    if (scan.at(pos) == '>') break;
+  }
+  if (!latitude || !longitude) return kNotFound;
+  waypoint.latitude = *latitude;
+  waypoint.longitude = *longitude;
+  return pos + 1;
+}
+
+// The content of an optional element inside [from, limit); false when it does not close.
+bool OptionalElement(const TagScanner& scan, std::string_view start, std::string_view end, std::size_t from,
+                     std::size_t limit, std::optional<std::string_view>& content) {
+  const std::size_t tag = scan.find(start, from, limit);
+  if (tag == kNotFound) return true;
+  const std::size_t close = scan.scanTo(end, tag + start.size(), limit);
+  if (close == kNotFound) return false;
+  content = scan.slice(tag + start.size(), close);
+  return true;
+}
+
+// Reads the waypoint whose tag attributes start at `pos`; the position after it or kNotFound.
+std::size_t ParseWaypoint(const TagScanner& scan, std::size_t pos, Waypoint& waypoint) {
+  const std::size_t size = scan.size();
+  pos = ParseWaypointTag(scan, pos, waypoint);
+  if (pos == kNotFound) return kNotFound;
+  const std::size_t nameStart = scan.find("<name>", pos, size);
+  if (nameStart == kNotFound) return kNotFound;
+  const std::size_t nameEnd = scan.scanTo("</name>", nameStart + 6, size);
+  if (nameEnd == kNotFound) return kNotFound;
+  const std::size_t end = scan.find("</wpt>", nameEnd + 7, size);
+  if (end == kNotFound) return kNotFound;
+  waypoint.name = scan.slice(nameStart + 6, nameEnd);
+  if (!OptionalElement(scan, "<cmt>", "</cmt>", nameEnd + 7, end, waypoint.comment) ||
+      !OptionalElement(scan, "<desc>", "</desc>", nameEnd + 7, end, waypoint.description)) {
+    return kNotFound;
+  }
+  return end + std::strlen("</wpt>");
+}
+
+void AddWaypoint(FileSession& session, const Waypoint& waypoint) {
+  std::u16string name = DecodedText(waypoint.name, kMaxNameLength);
+  const int row = session.appendNamed(name);
+  if (row < 0) return;
+  PoiDocument& document = session.document;
+  SetCoordinateText(document, row, kLng, WidenBytes(waypoint.longitude), false);
+  SetCoordinateText(document, row, kLat, WidenBytes(waypoint.latitude), false);
+  // The comment holds a telephone number, which needs no more than single bytes.
+  if (waypoint.comment) {
+    SetTelephone(document, row, WidenBytes(WithoutCdata(*waypoint.comment).substr(0, kMaxCommentBytes)));
+  }
+  if (waypoint.description) {
+    SetMemoUnlessRich(document, row, DecodedText(*waypoint.description, kMaxMemoLength));
+  }
+}
+
+// ------------------------------------------------------------------------------------ writers
+
+constexpr std::string_view kKmlHeader =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n<Document>\r\n";
+constexpr std::string_view kKmlFooter = "</Document>\r\n</kml>\r\n";
+constexpr std::string_view kGpxHeader =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+    "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+    "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 http://www.topografix.com/GPX/1/1/gpx.xsd\">\r\n";
+constexpr std::string_view kGpxFooter = "</gpx>\r\n";
+
+// Text for an element's content: the four reserved characters as references, in UTF-8.
+void AppendEncoded(std::string& out, std::u16string_view text) {
+  for (const char c : Utf16ToUtf8(text)) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+}
+
+// Telephone texts hold only characters below U+0080.
+void AppendBytes(std::string& out, std::u16string_view text) {
+  for (const char16_t c : text) out += static_cast<char>(c);
+}
+
+void AppendPlainCoordinate(std::string& out, const PoiDocument& document, int row, int column) {
+  std::u16string text(document.text(row, column));
+  ToPlainDecimal(text, document.display);
+  AppendBytes(out, text);
+}
+
+bool HasPosition(const PoiDocument& document, int row) {
+  return !document.text(row, kLng).empty() && !document.text(row, kLat).empty();
+}
+
+void MakePlacemark(const PoiDocument& document, int row, std::string& out) {
+  const std::u16string_view telephone = document.text(row, kTel);
+  const std::u16string_view memo = document.text(row, kMemo);
+  out = "<Placemark><name>";
+  AppendEncoded(out, document.text(row, kName));
+  out += "</name>";
+  if (!telephone.empty() || !memo.empty()) {
+    out += "<description>";
+    AppendBytes(out, telephone.substr(0, kMaxTelephoneLength));
+    if (!memo.empty()) out += '\n';
+    AppendEncoded(out, memo);
+    out += "</description>";
+  }
+  out += "<Point><coordinates>";
+  AppendPlainCoordinate(out, document, row, kLng);
+  out += ',';
+  AppendPlainCoordinate(out, document, row, kLat);
+  out += "</coordinates></Point></Placemark>\r\n";
+}
+
+void MakeWaypoint(const PoiDocument& document, int row, std::string& out) {
+  const std::u16string_view telephone = document.text(row, kTel);
+  const std::u16string_view memo = document.text(row, kMemo);
+  out = "<wpt lat=\"";
+  AppendPlainCoordinate(out, document, row, kLat);
+  out += "\" lon=\"";
+  AppendPlainCoordinate(out, document, row, kLng);
+  out += "\">\r\n<name>";
+  AppendEncoded(out, document.text(row, kName));
+  out += "</name>\r\n";
+  if (!telephone.empty()) {
+    out += "<cmt>";
+    AppendBytes(out, telephone);
+    out += "</cmt>\r\n";
+  }
+  if (!memo.empty()) {
+    out += "<desc>";
+    AppendEncoded(out, memo);
+    out += "</desc>\r\n";
+  }
+  out += "</wpt>\r\n";
+}
+
+// Writes header, one item for each row that has a position, and footer; counts the items.
+template <typename MakeItem>
+int WriteItems(FileSession& session, ByteSink& out, const std::vector<int>& rows, std::string_view header,
+               std::string_view footer, MakeItem makeItem, int& written) {
+  written = 0;
+  if (!out.write(header.data(), header.size())) return kCannotWrite;
+  std::string item;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (HasPosition(session.document, rows[i])) {
+      makeItem(session.document, rows[i], item);
+      if (!out.write(item.data(), item.size())) return kCannotWrite;
+      ++written;
+    }
+    session.progress(rows.size(), i + 1);
+  }
+  return out.write(footer.data(), footer.size()) ? 0 : kCannotWrite;
+}
+
+std::vector<int> SelectedRows(const PoiDocument& document) {
+  std::vector<int> rows;
+  for (int row = 0; row < document.rowCount(); ++row) {
+    if (document.rows[static_cast<std::size_t>(row)].selected) rows.push_back(row);
+  }
+  return rows;
+}
+
+}  // namespace
+
+int ReadKml(FileSession& session, std::span<std::uint8_t> bytes) {
+  const TagScanner scan(bytes);
+  std::size_t pos = 0;
+  while (true) {
+    const std::size_t start = scan.find("<placemark", pos, scan.size());
+    if (start == kNotFound) return 0;
+    std::optional<Placemark> placemark;
+    pos = ParsePlacemark(scan, start, placemark);
+    if (pos == kNotFound) return kWrongContent;
+    if (placemark) AddPlacemark(session, *placemark);
+    session.progress(scan.size(), pos);
+  }
+}
+
+int ReadGpx(FileSession& session, std::span<std::uint8_t> bytes) {
+  const TagScanner scan(bytes);
+  std::size_t pos = 0;
+  while (true) {
+    const std::size_t start = scan.find("<wpt", pos, scan.size());
+    if (start == kNotFound) return 0;
+    pos = start + 4;
+    if (scan.at(pos) != ' ') continue;  // another tag, or a wpt without a position
+    Waypoint waypoint;
+    pos = ParseWaypoint(scan, pos, waypoint);
+    if (pos == kNotFound) return kWrongContent;
+    AddWaypoint(session, waypoint);
+    session.progress(scan.size(), pos);
+  }
+}
+
+int WriteKml(FileSession& session, ByteSink& out) {
+  int written = 0;
+  return WriteItems(session, out, session.rowsToWrite(), kKmlHeader, kKmlFooter, MakePlacemark, written);
+}
+
+int WriteKml(FileSession& session, ByteSink& out, int& written) {
+  std::vector<int> rows = SelectedRows(session.document);
+  if (rows.empty()) rows = session.rowsToWrite();
+  return WriteItems(session, out, rows, kKmlHeader, kKmlFooter, MakePlacemark, written);
+}
+
+int WriteGpx(FileSession& session, ByteSink& out) {
+  int written = 0;
+  return WriteItems(session, out, session.rowsToWrite(), kGpxHeader, kGpxFooter, MakeWaypoint, written);
+}
 
 }  // namespace qf

@@ -69,7 +69,7 @@ class Line {
 class PhonebookReader {
  public:
   explicit PhonebookReader(FileSession& session)
-      : session_(session), document_(session.document), importing_(session.operation == FileOperation::Import) {}
+      : session_(session), document_(session.document) {}
 
   void read(std::span<const std::uint8_t> bytes) {
     if (session_.operation == FileOperation::Open) document_.kind = DocumentKind::Phonebook;
@@ -124,15 +124,14 @@ class PhonebookReader {
     if (line_.twoByteName()) {
       for (char16_t& c : name_) c = DecodeCharCode(c);
     }
-    if (NormaliseName(name_) == 0 || session_.eliminateDuplicate(name_)) return;
-    const int row = AppendPoi(document_, name_, importing_);
+    const int row = session_.appendNamed(name_);
+    if (row < 0) return;
     SetTelephone(document_, row, line_.field(1));
     if (!document_.richPoiFile) SetMemo(document_, row, MemoForType(line_.field(2)));
   }
 
   FileSession& session_;
   PoiDocument& document_;
-  const bool importing_;
   Line line_;
   bool inside_ = false;
   bool twoByte_ = false;

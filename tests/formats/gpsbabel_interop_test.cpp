@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/coordinates.h"
@@ -59,10 +60,10 @@ PoiDocument LatinDocument() {
   return document;
 }
 
-PoiDocument Open(const fs::path& path) {
+PoiDocument Open(const fs::path& path, FileFormat format = FileFormat::Ov2) {
   PoiDocument document;
   test::ScriptedUserPort port;
-  EXPECT_EQ(RunFileOperation(document, FileOperation::Open, FileFormat::Ov2, path, AppSettings{}, port), 0);
+  EXPECT_EQ(RunFileOperation(document, FileOperation::Open, format, path, AppSettings{}, port), 0);
   return document;
 }
 
@@ -104,6 +105,62 @@ TEST(GpsbabelInteropTest, CorpusFilesReadAsGpsbabelReadsThem) {
                            "ov2/chateaux.ov2", "ov2/pinpoi_test.ov2"}) {
     SCOPED_TRACE(file);
     ExpectSamePois(Rows(Open(test::CorpusPath(file))), test::ReadWithGpsbabel(test::CorpusPath(file), "tomtom"));
+  }
+}
+
+TEST(GpsbabelInteropTest, CorpusKmlAndGpxFilesReadAsGpsbabelReadsThem) {
+  const struct {
+    const char* file;
+    FileFormat format;
+    const char* gpsbabelFormat;
+  } files[] = {
+      {"gpx/tomtom.gpx", FileFormat::Gpx, "gpx"},
+      {"gpx/pinpoi_test.gpx", FileFormat::Gpx, "gpx"},
+      {"gpx/grapheme.gpx", FileFormat::Gpx, "gpx"},
+      {"gpx/spb_metro_norm_ru-gpi.gpx", FileFormat::Gpx, "gpx"},
+      {"kml/kml-points.kml", FileFormat::Kml, "kml"},
+      {"kml/pinpoi_test1.kml", FileFormat::Kml, "kml"},
+      {"kml/pinpoi_test2.kml", FileFormat::Kml, "kml"},
+      {"kml/earth-gc.kml", FileFormat::Kml, "kml"},
+  };
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.file);
+    const fs::path path = test::CorpusPath(f.file);
+    ExpectSamePois(Rows(Open(path, f.format)), test::ReadWithGpsbabel(path, f.gpsbabelFormat));
+  }
+}
+
+TEST(GpsbabelInteropTest, OurGpxReaderStopsAtASelfClosingWaypoint) {
+  // A wpt tag must end right after its lat and lon values; the first "<wpt .../>" (a place
+  // without a name) ends the reading with 14224. What came before it equals GPSBabel's POIs.
+  const fs::path path = test::CorpusPath("gpx/gis.osm_places_free_1.gpx");
+  PoiDocument document;
+  test::ScriptedUserPort port;
+  EXPECT_EQ(RunFileOperation(document, FileOperation::Import, FileFormat::Gpx, path, AppSettings{}, port),
+            kWrongContent);
+  std::vector<Poi> theirs = test::ReadWithGpsbabel(path, "gpx");
+  ASSERT_EQ(document.rowCount(), 79);
+  theirs.resize(79);
+  ExpectSamePois(Rows(document), theirs);
+}
+
+TEST(GpsbabelInteropTest, GpsbabelReadsTheKmlAndGpxWeWrite) {
+  PoiDocument document = LatinDocument();
+  for (const auto& [name, lng, lat] : {std::tuple{u"<Tag> & \"quotes\" 'apostrophe'", u"4.5", u"52.25"},
+                                       std::tuple{u"台北 101 и Москва", u"121.565", u"25.03394"},
+                                       std::tuple{u"Emoji \U0001F600 end", u"-70.25", u"-33.45"}}) {
+    const int row = AppendPoi(document, name, false);
+    SetCoordinateText(document, row, kLng, lng, false);
+    SetCoordinateText(document, row, kLat, lat, false);
+  }
+  for (const auto& [format, gpsbabelFormat, extension] :
+       {std::tuple{FileFormat::Kml, "kml", "kml"}, std::tuple{FileFormat::Gpx, "gpx", "gpx"}}) {
+    SCOPED_TRACE(gpsbabelFormat);
+    test::ScriptedUserPort port;
+    const fs::path path = test::TempDir() / (std::string("ours.") + extension);
+    PoiDocument copy = document;
+    ASSERT_EQ(RunFileOperation(copy, FileOperation::Save, format, path, AppSettings{}, port), 0);
+    ExpectSamePois(Rows(document), test::ReadWithGpsbabel(path, gpsbabelFormat));
   }
 }
 

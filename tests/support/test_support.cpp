@@ -70,9 +70,10 @@ std::vector<std::uint8_t> Hex(std::string_view hex) {
 int Gpsbabel(const std::string& arguments) { return std::system(("gpsbabel " + arguments + " 2>&1").c_str()); }
 
 // Through GPSBabel's tab-separated output: name in field 1, latitude and longitude in fields 7 and 8.
+// Only waypoints are POIs; the tracks it makes of lines and areas are dropped.
 std::vector<GpsbabelPoi> ReadWithGpsbabel(const std::filesystem::path& file, const std::string& format) {
   const std::filesystem::path tsv = TempDir() / "babel.tsv";
-  if (Gpsbabel("-i " + format + " -f '" + file.string() + "' -o tabsep -F '" + tsv.string() + "'") != 0) {
+  if (Gpsbabel("-i " + format + " -f '" + file.string() + "' -x nuketypes,tracks,routes -o tabsep -F '" + tsv.string() + "'") != 0) {
     throw std::runtime_error("gpsbabel cannot read " + file.string());
   }
   std::vector<GpsbabelPoi> pois;

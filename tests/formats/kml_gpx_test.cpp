@@ -1,0 +1,261 @@
+#include "formats/kml_gpx.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "core/field_rules.h"
+#include "core/unicode.h"
+#include "formats/file_pipeline.h"
+#include "support/test_support.h"
+
+namespace qf {
+namespace {
+
+struct Poi {
+  std::u16string name;
+  std::u16string lng;
+  std::u16string lat;
+  std::u16string tel;
+  std::u16string memo;
+  bool operator==(const Poi&) const = default;
+  friend void PrintTo(const Poi& poi, std::ostream* out) {
+    *out << '{' << Utf16ToUtf8(poi.name) << " | " << Utf16ToUtf8(poi.lng) << " | " << Utf16ToUtf8(poi.lat) << " | "
+         << Utf16ToUtf8(poi.tel) << " | " << Utf16ToUtf8(poi.memo) << '}';
+  }
+};
+
+std::string Kml(std::string_view placemarks) {
+  return "<?xml version=\"1.0\"?><kml><Document><name>Doc</name>" + std::string(placemarks) + "</Document></kml>";
+}
+
+std::string Gpx(std::string_view waypoints) { return "<gpx version=\"1.1\">" + std::string(waypoints) + "</gpx>"; }
+
+class KmlGpxTest : public testing::Test {
+ protected:
+  // Reads like the pipeline does: a zero byte follows the file.
+  int read(FileFormat format, std::string_view file, FileOperation operation = FileOperation::Open) {
+    std::vector<std::uint8_t> buffer(file.begin(), file.end());
+    buffer.push_back(0);
+    FileSession session(document, operation, format, settings, port);
+    const auto bytes = std::span(buffer).first(file.size());
+    return format == FileFormat::Kml ? ReadKml(session, bytes) : ReadGpx(session, bytes);
+  }
+
+  std::string write(FileFormat format, FileOperation operation = FileOperation::Save) {
+    MemorySink sink;
+    FileSession session(document, operation, format, settings, port);
+    EXPECT_EQ(format == FileFormat::Kml ? WriteKml(session, sink) : WriteGpx(session, sink), 0);
+    return {sink.bytes.begin(), sink.bytes.end()};
+  }
+
+  std::vector<Poi> pois() const {
+    std::vector<Poi> result;
+    for (const PoiRecord& row : document.rows) {
+      result.push_back({std::u16string(row.text(kName)), std::u16string(row.text(kLng)),
+                        std::u16string(row.text(kLat)), std::u16string(row.text(kTel)),
+                        std::u16string(row.text(kMemo))});
+    }
+    return result;
+  }
+
+  void add(const Poi& poi) {
+    const int row = AppendPoi(document, poi.name, false);
+    SetCell(document, row, kLng, poi.lng);
+    SetCell(document, row, kLat, poi.lat);
+    SetCell(document, row, kTel, poi.tel);
+    SetCell(document, row, kMemo, poi.memo);
+  }
+
+  PoiDocument document;
+  AppSettings settings;
+  test::ScriptedUserPort port;
+};
+
+TEST_F(KmlGpxTest, KmlPlacemarksGiveNamePositionTelephoneAndMemo) {
+  const struct {
+    const char* placemark;
+    Poi poi;
+  } cases[] = {
+      {"<Placemark id=\"a\"><NAME>Plain</NAME><Point><coordinates>\n  4.5,52.25,12</coordinates></Point></Placemark>",
+       {u"Plain", u"4.50000", u"52.25000", u"", u""}},
+      {"<Placemark><name>Cdata</name><description>lost<![CDATA[020 555<br/>Open <b>daily</b>]]></description>"
+       "<Point><coordinates>1,2</coordinates></Point></Placemark>",
+       {u"Cdata", u"1.00000", u"2.00000", u"020 555", u"Open <b>daily</b>"}},
+      // Without CDATA an encoded tag is no line break: all of it goes through the telephone rule.
+      {"<Placemark><name>Encoded</name><description>020 555&lt;br/&gt;memo</description>"
+       "<Point><coordinates>1,2</coordinates></Point></Placemark>",
+       {u"Encoded", u"1.00000", u"2.00000", u"020 555 ", u""}},
+      {"<Placemark><name>Second line</name><description>\n+31 20<BR />memo &amp; more</description>"
+       "<Point><coordinates>1,2</coordinates></Point></Placemark>",
+       {u"Second line", u"1.00000", u"2.00000", u"+31 20", u"memo & more"}},
+      {"<Placemark><name>Memo only</name><description>\nJust a memo</description>"
+       "<Point><coordinates>1,2</coordinates></Point></Placemark>",
+       {u"Memo only", u"1.00000", u"2.00000", u"", u"Just a memo"}},
+      {"<Placemark><name>A &amp; B &#38; &lt;C &quot;D&quot;&nbsp;E</name>"
+       "<Point><coordinates>-1.5,-2.5</coordinates></Point></Placemark>",
+       {u"A & B &#38; <C \"D\" E", u"-1.50000", u"-2.50000", u"", u""}},
+      {"<Placemark><name> <![CDATA[Rat &amp; <zoo]]> </name><Point><coordinates>1,2</coordinates></Point></Placemark>",
+       {u"Rat &amp; <zoo", u"1.00000", u"2.00000", u"", u""}},
+      // A four-byte character right before the closing tag must not hide it.
+      {"<Placemark><name>Emoji \xF0\x9F\x98\x80</name><Point><coordinates>1,2</coordinates></Point></Placemark>",
+       {u"Emoji \U0001F600", u"1.00000", u"2.00000", u"", u""}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.placemark);
+    document = PoiDocument();
+    ASSERT_EQ(read(FileFormat::Kml, Kml(c.placemark)), 0);
+    EXPECT_EQ(pois(), std::vector<Poi>{c.poi});
+  }
+}
+
+TEST_F(KmlGpxTest, KmlSkipsPlacemarksWithoutPointOrNameAndStopsAtFaults) {
+  const std::string good = "<Placemark><name>Good</name><Point><coordinates>1,2</coordinates></Point></Placemark>";
+  ASSERT_EQ(read(FileFormat::Kml,
+                 Kml("<Placemark><name>Line</name><LineString><coordinates>1,2 3,4</coordinates></LineString>"
+                     "</Placemark><Placemark><name> </name><Point><coordinates>1,2</coordinates></Point></Placemark>" +
+                     good)),
+            0);
+  EXPECT_EQ(pois().size(), 1u);
+  EXPECT_EQ(document.text(0, kName), u"Good");
+
+  const char* faults[] = {
+      "<Placemark><name>Open",
+      "<Placemark><name>No end</name><Point><coordinates>1,2</coordinates></Point>",
+      "<Placemark><name>Desc</name><description>never closed<Point><coordinates>1,2</coordinates></Point></Placemark>",
+      "<Placemark><name>Coordinates</name><Point><coordinates>1,2</Point></Placemark>",
+      "<Placemark",
+  };
+  for (const char* fault : faults) {
+    SCOPED_TRACE(fault);
+    document = PoiDocument();
+    EXPECT_EQ(read(FileFormat::Kml, good + fault), kWrongContent);
+    EXPECT_EQ(document.rowCount(), 1);  // what came before the fault stays
+  }
+}
+
+TEST_F(KmlGpxTest, GpxWaypointsGiveNamePositionTelephoneAndMemo) {
+  ASSERT_EQ(read(FileFormat::Gpx,
+                 Gpx("<wptx lat=\"9\" lon=\"9\"><name>Not a waypoint</name></wptx>"
+                     "<wpt lat=\"52.5\"  lon = \"-4.25\"><ele>3</ele><NAME>A &amp; B &#38;</NAME>"
+                     "<cmt>+31 (0)20 1234 5678 99</cmt><desc>Caf\xC3\xA9 &lt;open&gt;</desc></wpt>"
+                     "<wpt lat=\"2\" lon=\"1\"><name><![CDATA[In <CDATA>]]></name>"
+                     "<desc><![CDATA[Kept &amp;]]></desc></wpt>"
+                     "<wpt lon=\"1\" lat=\"2\"><name></name></wpt>"
+                     "<wpt lon=\"1\" lat=\"2\"><name>Bare</name></wpt>")),
+            0);
+  EXPECT_EQ(pois(), (std::vector<Poi>{{u"A & B &#38;", u"-4.25000", u"52.50000", u"+31 0 20 1234 567", u"Café <open>"},
+                                      {u"In <CDATA", u"1.00000", u"2.00000", u"", u"Kept &amp;"},
+                                      {u"Bare", u"1.00000", u"2.00000", u"", u""}}));
+}
+
+TEST_F(KmlGpxTest, GpxStopsAtTagsItCannotRead) {
+  const std::string good = "<wpt lat=\"2\" lon=\"1\"><name>Good</name></wpt>";
+  const char* faults[] = {
+      "<wpt lat=\"2\" lon=\"1\" ele=\"5\"><name>Ele</name></wpt>",
+      "<wpt lat=\"2\"\tlon=\"1\"><name>Tab</name></wpt>",
+      "<wpt lat=\"2\" lon=\"1\"/><name>Closed</name>",
+      "<wpt lat=\"2\"><name>No lon</name></wpt>",
+      "<wpt lat=2 lon=\"1\"><name>Unquoted</name></wpt>",
+      "<wpt lat=\"2\" lon=\"1\"><name>No end</name>",
+      "<wpt lat=\"2\" lon=\"1\"><name>Cmt</name><cmt>open</wpt>",
+      "<wpt lat=\"2\" lon=\"1",
+  };
+  for (const char* fault : faults) {
+    SCOPED_TRACE(fault);
+    document = PoiDocument();
+    EXPECT_EQ(read(FileFormat::Gpx, Gpx(good + fault)), kWrongContent);
+    EXPECT_EQ(document.rowCount(), 1);
+  }
+}
+
+TEST_F(KmlGpxTest, WritersPrintTheirTemplatesAndSkipRowsWithoutPosition) {
+  add({u"Both <&>\"", u"4.50000", u"-52.25000", u"020 555", u"Memo & more"});
+  add({u"Telephone", u"1.00000", u"2.00000", u"112", u""});
+  add({u"Memo", u"1.00000", u"2.00000", u"", u"Just memo"});
+  add({u"No latitude", u"1.00000", u"", u"", u""});
+  EXPECT_EQ(write(FileFormat::Kml),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n"
+            "<Document>\r\n"
+            "<Placemark><name>Both &lt;&amp;&gt;&quot;</name><description>020 555\nMemo &amp; more</description>"
+            "<Point><coordinates>4.50000,-52.25000</coordinates></Point></Placemark>\r\n"
+            "<Placemark><name>Telephone</name><description>112</description>"
+            "<Point><coordinates>1.00000,2.00000</coordinates></Point></Placemark>\r\n"
+            "<Placemark><name>Memo</name><description>\nJust memo</description>"
+            "<Point><coordinates>1.00000,2.00000</coordinates></Point></Placemark>\r\n"
+            "</Document>\r\n</kml>\r\n");
+  EXPECT_EQ(write(FileFormat::Gpx),
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+            "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" "
+            "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+            "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 http://www.topografix.com/GPX/1/1/gpx.xsd\">\r\n"
+            "<wpt lat=\"-52.25000\" lon=\"4.50000\">\r\n<name>Both &lt;&amp;&gt;&quot;</name>\r\n"
+            "<cmt>020 555</cmt>\r\n<desc>Memo &amp; more</desc>\r\n</wpt>\r\n"
+            "<wpt lat=\"2.00000\" lon=\"1.00000\">\r\n<name>Telephone</name>\r\n<cmt>112</cmt>\r\n</wpt>\r\n"
+            "<wpt lat=\"2.00000\" lon=\"1.00000\">\r\n<name>Memo</name>\r\n<desc>Just memo</desc>\r\n</wpt>\r\n"
+            "</gpx>\r\n");
+}
+
+TEST_F(KmlGpxTest, WrittenFilesReadBackUnchangedInBothFormats) {
+  settings.set(Switch::DmsFormat, true);
+  document.display.dms = true;
+  document.display.compass = true;
+  const std::vector<Poi> original = {
+      {u"Café <Ünïcode & \"quotes\"", u"4.5", u"-52.25", u"+31 20 555", u"Memo & <b>"},
+      {u"台北 101 \U0001F600", u"121.565", u"25.03394", u"", u"Москва &amp;"},
+      {u"Telephone only", u"-0.00028", u"0", u"112", u""},
+  };
+  // Coordinates are stored in the display form, degrees-minutes-seconds here.
+  for (const Poi& poi : original) {
+    add(poi);
+    SetCoordinateText(document, document.rowCount() - 1, kLng, poi.lng, true);
+    SetCoordinateText(document, document.rowCount() - 1, kLat, poi.lat, true);
+  }
+  const std::vector<Poi> stored = pois();
+  for (const FileFormat format : {FileFormat::Kml, FileFormat::Gpx}) {
+    SCOPED_TRACE(static_cast<int>(format));
+    const std::string file = write(format);
+    PoiDocument written = std::move(document);
+    document = PoiDocument();
+    document.display = written.display;
+    ASSERT_EQ(read(format, file), 0);
+    EXPECT_EQ(pois(), stored);
+    document = std::move(written);
+  }
+}
+
+TEST_F(KmlGpxTest, ExportWritesTheSelectionAndGoogleEarthModeCountsPlacemarks) {
+  for (const char* name : {"A", "B", "C"}) add({Utf8ToUtf16(name), u"1.00000", u"2.00000", u"", u""});
+  add({u"No position", u"", u"", u"", u""});
+  document.rows[1].selected = true;
+  document.rows[3].selected = true;
+  EXPECT_EQ(write(FileFormat::Gpx, FileOperation::Export).find("<name>A"), std::string::npos);
+
+  const auto googleEarth = [&] {
+    MemorySink sink;
+    FileSession session(document, FileOperation::Save, FileFormat::Kml, settings, port);
+    int written = -1;
+    EXPECT_EQ(WriteKml(session, sink, written), 0);
+    return written;
+  };
+  EXPECT_EQ(googleEarth(), 1);  // the selection, without the row that has no position
+  for (PoiRecord& row : document.rows) row.selected = false;
+  EXPECT_EQ(googleEarth(), 3);
+}
+
+TEST_F(KmlGpxTest, HugeUnclosedInputEndsQuickly) {
+  // Every scan is linear, so files that never close their tags cost no more than reading them.
+  std::string unclosedKml = "<Placemark><name>";
+  unclosedKml.append(50 << 20, 'x');
+  std::string unclosedGpx = "<wpt lat=\"1\" lon=\"2\"><name>a</name><desc>";
+  unclosedGpx.append(50 << 20, '\xE4');
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(read(FileFormat::Kml, unclosedKml), kWrongContent);
+  EXPECT_EQ(read(FileFormat::Gpx, unclosedGpx), kWrongContent);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+}  // namespace
+}  // namespace qf
