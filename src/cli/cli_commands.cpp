@@ -11,8 +11,10 @@
 #include "core/profile_file.h"
 #include "core/settings_location.h"
 #include "core/unicode.h"
+#include "formats/batch_conversion.h"
 #include "formats/file_format.h"
 #include "formats/file_pipeline.h"
+#include "formats/name_translation.h"
 #include "formats/ov2_summary.h"
 #include "shell/string_table.h"
 
@@ -212,14 +214,56 @@ int Cat(const CliRequest& request) {
 }
 
 int TranslateNamesCommand(const CliRequest& request) {
-  if (request.files.size() != 1 || !request.nameDirection) return -1;
+  if (request.files.size() != 1 || !request.to) return -1;
+  if (request.to != "tomtom" && request.to != "windows") {
+    std::fprintf(stderr, "quillfern-cli: --to needs tomtom or windows\n");
+    return 2;
+  }
+  const NameDirection direction = request.to == "tomtom" ? NameDirection::ToTomTom : NameDirection::ToWindows;
   CliUserPort port;
-  const TranslateNamesResult result = TranslateNames(request.files[0], *request.nameDirection, port);
+  const TranslateNamesResult result = TranslateNames(request.files[0], direction, port);
   if (result.messageId != 0) {
     port.showMessage(result.messageId, FormatMessage(result.messageId, result.name));
     return 1;
   }
   Print(Utf16ToUtf8(FormatMessage(14445, result.count)) + "\n");
+  return 0;
+}
+
+// "ov2", "kml", "gpx", or a text layout with its encoding such as "csv-utf8".
+std::optional<FileFormat> BatchTarget(std::string_view name) {
+  static constexpr std::string_view kEncodings[] = {"-ansi", "-unicode", "-utf8"};
+  if (name == "ov2") return FileFormat::Ov2;
+  for (const FileFormat format : kConversionTargets) {
+    std::string candidate(ConversionExtension(format));
+    const int value = static_cast<int>(format);
+    if (value >= static_cast<int>(FileFormat::CsvAnsi)) candidate += kEncodings[(value - 10) % 3];
+    if (candidate == name) return format;
+  }
+  return std::nullopt;
+}
+
+int Batch(const CliRequest& request) {
+  if (request.files.size() != 1 || !request.to) return -1;
+  const std::optional<FileFormat> target = BatchTarget(*request.to);
+  if (!target) {
+    std::fprintf(stderr,
+                 "quillfern-cli: --to needs ov2, kml, gpx, or csv, asc, poi or txt with -ansi, -unicode "
+                 "or -utf8\n");
+    return 2;
+  }
+  Session& session = NewSession(request);
+  CliUserPort& port = session.port;
+  port.overwrite = request.overwrite;
+  CliUserPort::stopOnInterrupt();
+  const ConvertFolderResult result = ConvertFolder(request.files[0], *target, session.settings, port,
+                                                   [&port](std::u16string_view text) { port.status(text); });
+  port.finishProgress();
+  if (result.messageId != 0) {
+    port.showMessage(result.messageId, FormatMessage(result.messageId, result.name));
+    return 1;
+  }
+  Print(Utf16ToUtf8(FormatMessage(14557, result.count)) + "\n");
   return 0;
 }
 
@@ -239,6 +283,7 @@ int RunCliCommand(const CliRequest& request) {
   if (request.command == "info") status = Info(request);
   if (request.command == "cat") status = Cat(request);
   if (request.command == "translate-names") status = TranslateNamesCommand(request);
+  if (request.command == "batch") status = Batch(request);
   if (request.command == "query-name") status = QueryName(request);
   if (status == -1) {
     std::fprintf(stderr, "quillfern-cli: unknown command or wrong number of files; see quillfern-cli --help\n");

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/poi_document.h"
+#include "core/user_port.h"
 #include "formats/file_format.h"
-#include "formats/name_translation.h"
 
 namespace qf {
 
@@ -29,7 +29,8 @@ struct CliRequest {
   bool eliminateDuplicates = false;
   bool overwriteReadOnly = false;
   bool json = false;
-  std::optional<NameDirection> nameDirection;  // translate-names --to
+  std::optional<std::string> to;               // translate-names: tomtom|windows; batch: the target
+  std::optional<OverwriteAnswer> overwrite;    // batch: the answer to every question; unset: ask
   std::optional<std::string> tomtomName;       // query-name --tomtom
   std::optional<std::string> windowsName;      // query-name --windows
 };

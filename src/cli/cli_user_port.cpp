@@ -2,11 +2,57 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 
 #include "core/unicode.h"
 
 namespace qf {
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+void OnInterrupt(int) { interrupted = true; }
+
+// The answer a typed line gives; none for a line that is no answer.
+std::optional<OverwriteAnswer> ParseOverwriteAnswer(std::string line) {
+  for (char& c : line) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+  line.erase(0, line.find_first_not_of(' '));
+  if (line == "y" || line == "yes") return OverwriteAnswer::Yes;
+  if (line == "a" || line == "yes to all") return OverwriteAnswer::YesToAll;
+  if (line == "n" || line == "no") return OverwriteAnswer::No;
+  if (line == "o" || line == "no to all") return OverwriteAnswer::NoToAll;
+  if (line == "c" || line == "cancel") return OverwriteAnswer::Cancel;
+  return std::nullopt;
+}
+
+// False when no line comes: at the end of the input, or when Ctrl+C ends the wait.
+bool ReadLine(std::string& line) {
+  line.clear();
+  int c;
+  while ((c = std::getc(stdin)) != EOF && c != '\n') line += static_cast<char>(c);
+  return c == '\n' || !line.empty();
+}
+
+const char* AnswerName(OverwriteAnswer answer) {
+  switch (answer) {
+    case OverwriteAnswer::Yes:
+    case OverwriteAnswer::YesToAll:
+      return "yes";
+    case OverwriteAnswer::No:
+    case OverwriteAnswer::NoToAll:
+      return "no";
+    case OverwriteAnswer::Cancel:
+      break;
+  }
+  return "cancel";
+}
+
+}  // namespace
 
 std::string CliMessage(std::u16string_view text) {
   std::string out = "quillfern-cli: ";
@@ -25,6 +71,31 @@ std::string CliMessage(std::u16string_view text) {
 
 DuplicateAnswer CliUserPort::askDuplicateName(std::u16string_view) { return duplicates; }
 
+// The question of the "Same File Names" dialog. Answers from standard input may come from a pipe;
+// the end of the input answers no, so nothing is replaced unasked.
+OverwriteAnswer CliUserPort::askOverwrite(std::u16string_view path) {
+  finishProgress();
+  const std::string question =
+      CliMessage(u"The file name already exists\n\n" + std::u16string(path) + u"\n\nOverwrite it with the new file?");
+  if (overwrite) {
+    std::fprintf(stderr, "%s (%s)\n", question.c_str(), AnswerName(*overwrite));
+    return *overwrite;
+  }
+  std::string line;
+  for (;;) {
+    std::fprintf(stderr, "%s [y]es, yes to [a]ll, [n]o, n[o] to all, [c]ancel: ", question.c_str());
+    std::fflush(stderr);
+    const bool read = ReadLine(line);
+    if (interrupted || !read) {
+      std::fputc('\n', stderr);
+      return interrupted ? OverwriteAnswer::Cancel : OverwriteAnswer::No;
+    }
+    // A typed answer is echoed by the terminal; one from a pipe ends the prompt's line here.
+    if (!isatty(STDIN_FILENO)) std::fprintf(stderr, "%s\n", line.c_str());
+    if (const auto answer = ParseOverwriteAnswer(line)) return *answer;
+  }
+}
+
 bool CliUserPort::confirm(int, std::u16string_view text) {
   finishProgress();
   std::fprintf(stderr, "%s (%s)\n", CliMessage(text).c_str(), overwriteReadOnly ? "yes" : "no");
@@ -42,9 +113,27 @@ void CliUserPort::progress(std::u16string_view text, int) {
   progressShown_ = true;
 }
 
+bool CliUserPort::cancelRequested() { return interrupted; }
+
+void CliUserPort::status(std::u16string_view text) {
+  if (!isatty(STDERR_FILENO)) return;
+  std::fprintf(stderr, "\r\x1b[K%s", Utf16ToUtf8(text).c_str());
+  statusShown_ = true;
+}
+
 void CliUserPort::finishProgress() {
   if (progressShown_) std::fputc('\n', stderr);
-  progressShown_ = false;
+  if (statusShown_) std::fputs("\r\x1b[K", stderr);
+  progressShown_ = statusShown_ = false;
+}
+
+// Without SA_RESTART, so that Ctrl+C also ends the wait for an answer.
+void CliUserPort::stopOnInterrupt() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
 }
 
 }  // namespace qf

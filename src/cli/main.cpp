@@ -20,6 +20,12 @@ Commands:
                      *_Images folders) into TomTom char code or back
   query-name --tomtom NAME | --windows NAME
                      the Windows file name of a TomTom name, or the TomTom name of a file name
+  batch DIR --to TARGET
+                     convert the files of DIR, each into a file of the same name beside it:
+                     --to ov2 converts the kml, gpx, gpi, csv, asc, poi and txt files, any
+                     other TARGET the ov2 files; TARGET is ov2, kml, gpx, or csv, asc, poi
+                     or txt with -ansi, -unicode or -utf8 (e.g. csv-utf8); Ctrl+C stops
+                     after the file being converted
 
 Options:
   --format N             force the output format of convert (a file-dialog format number)
@@ -38,6 +44,10 @@ Options:
   --compass              show coordinates with compass letters ("Compass Direction")
   --translate-name       save OV2 files under the device's char-code name ("Translate Name")
   --overwrite-read-only  answer yes when asked to replace a read-only file
+  --overwrite=ask|yes|no
+                         batch: whether to replace files that exist already; ask (default)
+                         reads y, a, n, o or c (yes, yes to all, no, no to all, cancel) from
+                         standard input, which may be a pipe; the end of the input answers no
   --settings PATH        read settings from PATH instead of the default settings file
   -h, --help             show this help
 
@@ -108,14 +118,14 @@ int main(int argc, char** argv) {
       request.overwriteReadOnly = true;
     } else if (arg == "--to") {
       const auto to = value();
-      if (to == "tomtom") {
-        request.nameDirection = qf::NameDirection::ToTomTom;
-      } else if (to == "windows") {
-        request.nameDirection = qf::NameDirection::ToWindows;
-      } else {
-        std::fprintf(stderr, "quillfern-cli: --to needs tomtom or windows\n");
-        return 2;
-      }
+      if (!to) return Usage(stderr, 2);
+      request.to = std::string(*to);
+    } else if (arg == "--overwrite=ask") {
+      request.overwrite.reset();
+    } else if (arg == "--overwrite=yes") {
+      request.overwrite = qf::OverwriteAnswer::YesToAll;
+    } else if (arg == "--overwrite=no") {
+      request.overwrite = qf::OverwriteAnswer::NoToAll;
     } else if (arg == "--tomtom" || arg == "--windows") {
       const auto name = value();
       if (!name) return Usage(stderr, 2);

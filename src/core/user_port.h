@@ -7,6 +7,8 @@ namespace qf {
 
 // Answers of the "Same POI Names" question.
 enum class DuplicateAnswer { RetainAll, Eliminate, EliminateAll, Retain };
+// Answers of the "Same File Names" question.
+enum class OverwriteAnswer { Yes, YesToAll, No, NoToAll, Cancel };
 
 // How engine code talks to the user: implemented by the GUI, the CLI and the tests.
 // Engine code never blocks on a window and never prints.
@@ -14,6 +16,8 @@ class UserPort {
  public:
   virtual ~UserPort() = default;
   virtual DuplicateAnswer askDuplicateName(std::u16string_view name) = 0;
+  // Whether to replace the existing file at path with a new one.
+  virtual OverwriteAnswer askOverwrite(std::u16string_view path) = 0;
   // An OK/Cancel question; the text is the formatted message of messageId.
   virtual bool confirm(int messageId, std::u16string_view text) = 0;
   // A message box: an error, or information such as the eliminated-duplicates count.
@@ -23,11 +27,12 @@ class UserPort {
   virtual bool cancelRequested() = 0;
 };
 
-// A user who is never asked: every duplicate is kept, every question declined,
-// nothing is shown (benchmarks, fuzzing, unattended work).
+// A user who is never asked: every duplicate is kept, every question declined, no existing
+// file replaced, nothing is shown (benchmarks, fuzzing, unattended work).
 class SilentUserPort : public UserPort {
  public:
   DuplicateAnswer askDuplicateName(std::u16string_view) override { return DuplicateAnswer::RetainAll; }
+  OverwriteAnswer askOverwrite(std::u16string_view) override { return OverwriteAnswer::No; }
   bool confirm(int, std::u16string_view) override { return false; }
   void showMessage(int, std::u16string_view) override {}
   void progress(std::u16string_view, int) override {}

@@ -1,7 +1,11 @@
 // quillfern-cli as a user runs it: exit status, what it prints, what it writes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -22,11 +26,14 @@ struct CliRun {
 
 class CliTest : public ::testing::Test {
  protected:
-  // Runs the tool with a settings file of its own, so the user's settings never leak in.
-  CliRun cli(const std::string& arguments) {
+  // Runs the tool with a settings file of its own, so the user's settings never leak in, and with
+  // `input` as its standard input.
+  CliRun cli(const std::string& arguments, const std::string& input = "") {
     const fs::path err = dir / "stderr.txt";
+    const fs::path in = dir / "stdin.txt";
+    std::ofstream(in, std::ios::binary) << input;
     const std::string command = std::string("'") + QUILLFERN_CLI + "' " + arguments + " --settings '" +
-                                (dir / "settings.ini").string() + "' 2>'" + err.string() + "'";
+                                (dir / "settings.ini").string() + "' 2>'" + err.string() + "' <'" + in.string() + "'";
     CliRun run{};
     FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
@@ -111,9 +118,11 @@ TEST_F(CliTest, ErrorsNameTheFileAndWriteNothing) {
   EXPECT_TRUE(run.out.empty());
   EXPECT_FALSE(fs::exists(out));
 
-  const CliRun unwritable = cli("convert " + corpus("ov2/tomtom.ov2") + " '" + (dir / "out.kml").string() + "'");
+  const CliRun unwritable =
+      cli("convert --format 5 " + corpus("ov2/tomtom.ov2") + " '" + (dir / "out.gpi").string() + "'");
   EXPECT_EQ(unwritable.status, 2);
-  EXPECT_NE(unwritable.err.find("Google Earth Files (format 3) cannot be written"), std::string::npos);
+  EXPECT_NE(unwritable.err.find("Garmin POI Files (format 5) cannot be written"), std::string::npos)
+      << unwritable.err;
 
   const CliRun missing = cli("info '" + (dir / "missing.ov2").string() + "'");
   EXPECT_EQ(missing.status, 1);
@@ -161,6 +170,95 @@ TEST_F(CliTest, TranslateNamesRenamesTheDeviceFilesOfAFolder) {
   EXPECT_NE(missing.err.find("Disk structure is wrong"), std::string::npos) << missing.err;
   EXPECT_EQ(cli("translate-names " + folder).status, 2);
   EXPECT_EQ(cli("translate-names " + folder + " --to mac").status, 2);
+}
+
+TEST_F(CliTest, BatchConvertsAFolderAndReportsTheCount) {
+  const fs::path folder = dir / "pois";
+  fs::create_directory(folder);
+  std::ofstream(folder / "a.csv", std::ios::binary) << "4.5,52.1,A\r\n";
+  std::ofstream(folder / "b.txt", std::ios::binary) << "B\t4.6\t52.2\n";
+  std::ofstream(folder / "c.ov2", std::ios::binary) << "not read";
+  std::ofstream(folder / "d.doc", std::ios::binary) << "4.5,52.1,D\r\n";
+  const std::string batch = "batch '" + folder.string() + "' --to ";
+  const CliRun run = cli(batch + "ov2");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Converted 2 files\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(cli("cat '" + (folder / "b.ov2").string() + "'").out, "B\t4.60000\t52.20000\t\t\n");
+
+  std::ofstream(folder / "a.ov2", std::ios::binary) << "old";
+  const CliRun no = cli(batch + "ov2 --overwrite=no");
+  EXPECT_EQ(no.out, "Converted 0 files\n");
+  EXPECT_NE(no.err.find("quillfern-cli: The file name already exists: " + (folder / "a.ov2").string() +
+                        ": Overwrite it with the new file? (no)\n"),
+            std::string::npos)
+      << no.err;
+  // Answers may come from a pipe; its end answers no.
+  EXPECT_EQ(cli(batch + "ov2", "maybe\nn\n").out, "Converted 0 files\n");
+  EXPECT_EQ(cli(batch + "ov2").out, "Converted 0 files\n");
+  const CliRun all = cli(batch + "ov2", "a\n");
+  EXPECT_EQ(all.out, "Converted 2 files\n");
+  EXPECT_EQ(cli("cat '" + (folder / "a.ov2").string() + "'").out, "A\t4.50000\t52.10000\t\t\n");
+
+  fs::remove(folder / "c.ov2");
+  ASSERT_EQ(cli(batch + "csv-utf8 --overwrite=yes").out, "Converted 2 files\n");
+  EXPECT_EQ(test::ReadBytes(folder / "b.csv")[0], 0xEF);
+
+  EXPECT_EQ(cli(batch + "csv").status, 2);
+  EXPECT_EQ(cli(batch + "tomtom").status, 2);
+  EXPECT_EQ(cli("batch '" + folder.string() + "'").status, 2);
+  EXPECT_EQ(cli(batch + "ov2 --overwrite=maybe").status, 2);
+  const CliRun missing = cli("batch '" + (dir / "missing").string() + "' --to ov2");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("Disk structure is wrong"), std::string::npos) << missing.err;
+  EXPECT_EQ(missing.out, "");
+}
+
+TEST_F(CliTest, BatchStopsAtCtrlCAndStillReportsTheCount) {
+  const fs::path folder = dir / "pois";
+  fs::create_directory(folder);
+  for (const char* name : {"a.csv", "b.csv", "c.csv"}) std::ofstream(folder / name) << "4.5,52.1,P\r\n";
+  std::ofstream(folder / "b.ov2") << "old";
+  // a.csv is converted, then the tool waits for an answer about b.ov2: Ctrl+C ends the run there.
+  int in[2], out[2];
+  ASSERT_EQ(pipe(in), 0);
+  ASSERT_EQ(pipe(out), 0);
+  const fs::path err = dir / "stderr.txt";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  for (int fd : {in[0], in[1], out[0], out[1]}) posix_spawn_file_actions_addclose(&actions, fd);
+  const std::string settings = (dir / "settings.ini").string();
+  const char* argv[] = {QUILLFERN_CLI, "batch", folder.c_str(), "--to", "ov2", "--settings", settings.c_str(), nullptr};
+  pid_t pid;
+  ASSERT_EQ(posix_spawn(&pid, QUILLFERN_CLI, &actions, nullptr, const_cast<char**>(argv), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  close(in[0]);
+  close(out[1]);
+  std::string prompt;
+  for (int wait = 0; wait < 1000 && prompt.find("[c]ancel: ") == std::string::npos; ++wait) {
+    usleep(10000);
+    std::stringstream text;
+    text << std::ifstream(err).rdbuf();
+    prompt = text.str();
+  }
+  ASSERT_NE(prompt.find("b.ov2"), std::string::npos) << prompt;
+  kill(pid, SIGINT);
+  std::string printed;
+  char buffer[256];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) printed.append(buffer, static_cast<std::size_t>(n));
+  int status = 0;
+  waitpid(pid, &status, 0);
+  close(in[1]);
+  close(out[0]);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(printed, "Converted 1 files\n");
+  EXPECT_TRUE(fs::exists(folder / "a.ov2"));
+  EXPECT_EQ(test::ReadBytes(folder / "b.ov2").size(), 3u);
+  EXPECT_FALSE(fs::exists(folder / "c.ov2"));
 }
 
 TEST_F(CliTest, QueryNameShowsTheOtherForm) {

@@ -17,6 +17,14 @@ DuplicateAnswer ScriptedUserPort::askDuplicateName(std::u16string_view name) {
   return answer;
 }
 
+OverwriteAnswer ScriptedUserPort::askOverwrite(std::u16string_view path) {
+  overwritePaths.emplace_back(path);
+  if (overwriteAnswers.empty()) return OverwriteAnswer::No;
+  const OverwriteAnswer answer = overwriteAnswers.front();
+  overwriteAnswers.pop_front();
+  return answer;
+}
+
 bool ScriptedUserPort::confirm(int messageId, std::u16string_view) {
   confirmIds.push_back(messageId);
   if (confirmAnswers.empty()) return false;

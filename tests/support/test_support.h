@@ -16,13 +16,16 @@ class ScriptedUserPort : public UserPort {
  public:
   std::deque<DuplicateAnswer> duplicateAnswers;  // empty: "Retain"
   std::deque<bool> confirmAnswers;               // empty: Cancel
+  std::deque<OverwriteAnswer> overwriteAnswers;  // empty: No
   std::vector<std::u16string> askedNames;
+  std::vector<std::u16string> overwritePaths;
   std::vector<int> confirmIds;
   std::vector<std::pair<int, std::u16string>> messages;
   int progressCalls = 0;
   int lastPercent = -1;
 
   DuplicateAnswer askDuplicateName(std::u16string_view name) override;
+  OverwriteAnswer askOverwrite(std::u16string_view path) override;
   bool confirm(int messageId, std::u16string_view text) override;
   void showMessage(int messageId, std::u16string_view text) override;
   void progress(std::u16string_view text, int percent) override;

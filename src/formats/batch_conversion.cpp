@@ -1,0 +1,184 @@
+#include "formats/batch_conversion.h"
+
+#include <algorithm>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+#include "core/atomic_file.h"
+#include "formats/file_pipeline.h"
+#include "formats/file_session.h"
+#include "shell/string_table.h"
+
+namespace qf {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kConvertingFiles = 13174;
+constexpr int kConvertingFile = 13175;
+constexpr int kDiskStructureWrong = 14442;
+
+struct Source {
+  std::string_view extension;
+  FileFormat format;
+};
+// What "Convert to ov2" reads; text files detect their encoding.
+constexpr std::array<Source, 7> kSources = {{
+    {"kml", FileFormat::Kml},
+    {"gpx", FileFormat::Gpx},
+    {"gpi", FileFormat::Gpi},
+    {"csv", FileFormat::CsvDetect},
+    {"asc", FileFormat::AscDetect},
+    {"poi", FileFormat::PoiDetect},
+    {"txt", FileFormat::TxtDetect},
+}};
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return std::ranges::equal(a, b, {}, lower, lower);
+}
+
+struct Entry {
+  std::string name;  // the bytes on the disk
+  fs::file_type type;
+};
+
+// The whole listing is taken, in name order, before the first output is written: an output never
+// shows up as an entry, and the order does not depend on the file system.
+bool ListFolder(const fs::path& folder, std::vector<Entry>& entries) {
+  std::error_code error;
+  fs::directory_iterator it(folder, error);
+  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+    entries.push_back({it->path().filename().native(), it->symlink_status(error).type()});
+  }
+  std::ranges::sort(entries, {}, &Entry::name);
+  return !error;
+}
+
+// The format a source is read as; none for an entry the run does not convert. Symbolic links are
+// never taken: what they point to may lie outside the folder.
+std::optional<FileFormat> SourceFormat(const Entry& entry, FileFormat target) {
+  if (entry.type != fs::file_type::regular || entry.name.front() == '.') return std::nullopt;
+  const std::size_t dot = entry.name.rfind('.');
+  if (dot == std::string::npos) return std::nullopt;
+  const std::string_view extension = std::string_view(entry.name).substr(dot + 1);
+  if (target != FileFormat::Ov2) {
+    return EqualIgnoringCase(extension, "ov2") ? std::optional(FileFormat::Ov2) : std::nullopt;
+  }
+  for (const Source& source : kSources) {
+    if (EqualIgnoringCase(extension, source.extension)) return source.format;
+  }
+  return std::nullopt;
+}
+
+// 13175 carries two values, the count and the source's name.
+std::u16string ConvertingText(int count, std::u16string_view name) {
+  std::u16string text = FormatMessage(kConvertingFile, count);
+  if (const std::size_t at = text.find(u"%s"); at != std::u16string::npos) text.replace(at, 2, name);
+  return text;
+}
+
+// Reads a source into the emptied scratch document as an Open would; 0 or a message id.
+int ReadSource(PoiDocument& scratch, const fs::path& source, FileFormat format, const AppSettings& settings,
+               UserPort& port) {
+  ResetToNew(scratch);
+  FileBuffer buffer;
+  if (const int result = ReadWholeFile(source, format, buffer); result != 0) return result;
+  const Reader reader = ReaderFor(format);
+  if (reader == nullptr) return kUnknownContent;
+  FileSession session(scratch, FileOperation::Open, format, settings, port);
+  session.quiet = true;
+  return reader(session, {buffer.data.get(), buffer.size});
+}
+
+// Writes the scratch document to the output all at once, so that a failure leaves an existing
+// output as it was; 0 or a message id.
+int WriteOutput(PoiDocument& scratch, const fs::path& output, FileFormat target, const AppSettings& settings,
+                UserPort& port) {
+  std::error_code error;
+  const fs::file_status existing = fs::symlink_status(output, error);
+  // Only a plain file is replaced: writing through a link could end outside the folder.
+  if (fs::exists(existing) && !fs::is_regular_file(existing)) return kCannotSave;
+  AtomicFile file;
+  if (!file.open(output)) return kCannotSave;
+  FileSession session(scratch, FileOperation::Save, target, settings, port);
+  session.quiet = true;
+  if (const int result = WriterFor(target)(session, file); result != 0) return result;
+  if (!file.commit()) return kCannotWrite;
+  // The new file takes over the old one's permissions, all but read-only.
+  if (fs::exists(existing)) ClearReadOnly(output);
+  return 0;
+}
+
+}  // namespace
+
+std::string_view ConversionExtension(FileFormat target) {
+  switch (target) {
+    case FileFormat::Ov2:
+      return "ov2";
+    case FileFormat::Kml:
+      return "kml";
+    case FileFormat::Gpx:
+      return "gpx";
+    default:
+      break;
+  }
+  if (std::ranges::find(kConversionTargets, target) == kConversionTargets.end()) return {};
+  static constexpr std::string_view kTextExtensions[] = {"csv", "asc", "poi", "txt"};
+  return kTextExtensions[(static_cast<int>(target) - static_cast<int>(FileFormat::CsvAnsi)) / 3];
+}
+
+ConvertFolderResult ConvertFolder(const fs::path& folder, FileFormat target, const AppSettings& settings,
+                                  UserPort& port, const StatusLine& status) {
+  const std::string_view extension = ConversionExtension(target);
+  if (extension.empty()) throw std::invalid_argument("ConvertFolder target");
+  auto show = [&](std::u16string_view text) {
+    if (status) status(text);
+  };
+  show(LoadString(kConvertingFiles));
+  ConvertFolderResult result;
+  std::vector<Entry> entries;
+  if (!ListFolder(folder, entries)) {
+    result.messageId = kDiskStructureWrong;
+    return result;
+  }
+  // Coordinates pass through as decimal text.
+  AppSettings readSettings = settings;
+  readSettings.set(Switch::DmsFormat, false);
+  PoiDocument scratch;
+  scratch.display = readSettings.displayOptions();
+  std::optional<OverwriteAnswer> forAll;
+  for (const Entry& entry : entries) {
+    if (port.cancelRequested()) break;
+    const std::optional<FileFormat> format = SourceFormat(entry, target);
+    if (!format) continue;
+    const fs::path source = folder / entry.name;
+    const fs::path output = folder / (entry.name.substr(0, entry.name.size() - 3) + std::string(extension));
+    if (output == source) continue;  // a source is never replaced
+    if (std::error_code error; fs::exists(fs::symlink_status(output, error))) {
+      const OverwriteAnswer answer = forAll ? *forAll : port.askOverwrite(DisplayName(output));
+      if (answer == OverwriteAnswer::YesToAll || answer == OverwriteAnswer::NoToAll) forAll = answer;
+      if (answer == OverwriteAnswer::Cancel) break;
+      if (answer == OverwriteAnswer::No || answer == OverwriteAnswer::NoToAll) continue;
+    }
+    const std::u16string name = DisplayName(entry.name);
+    show(ConvertingText(result.count, name));
+    if (const int read = ReadSource(scratch, source, *format, readSettings, port); read != 0) {
+      result.messageId = read;
+      result.name = name;
+      return result;
+    }
+    if (scratch.rows.empty()) continue;
+    if (const int written = WriteOutput(scratch, output, target, readSettings, port); written != 0) {
+      result.messageId = written;
+      result.name = DisplayName(output);
+      return result;
+    }
+    ++result.count;
+  }
+  return result;
+}
+
+}  // namespace qf

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "core/app_settings.h"
+#include "core/poi_document.h"
+#include "core/user_port.h"
+#include "formats/name_translation.h"
+
+namespace qf {
+
+// The formats "Convert to" offers for OV2 files, in the order of its list.
+inline constexpr std::array<FileFormat, 14> kConversionTargets = {
+    FileFormat::Kml,     FileFormat::Gpx,        FileFormat::CsvAnsi,    FileFormat::CsvUnicode, FileFormat::CsvUtf8,
+    FileFormat::AscAnsi, FileFormat::AscUnicode, FileFormat::AscUtf8,    FileFormat::PoiAnsi,    FileFormat::PoiUnicode,
+    FileFormat::PoiUtf8, FileFormat::TxtAnsi,    FileFormat::TxtUnicode, FileFormat::TxtUtf8,
+};
+
+// The extension of the files a run writes: "ov2", or that of one of kConversionTargets;
+// empty for any other format.
+std::string_view ConversionExtension(FileFormat target);
+
+struct ConvertFolderResult {
+  int count = 0;        // files converted, also when stopped early
+  int messageId = 0;    // 0 (done, Esc or Cancel), 14442 or the file message that ended the run
+  std::u16string name;  // the %s of the message: the source's name, or the output's path
+};
+
+// Converts the files of a folder, each into a file of the same name beside it. With target Ov2
+// the kml, gpx, gpi, csv, asc, poi and txt files become OV2 files; with one of kConversionTargets
+// the OV2 files become files of that format. Files are taken in name order, each read into a
+// scratch document of its own, so no open document is touched. Symbolic links are left alone,
+// an existing output is replaced only when the user agrees, and Esc stops between two entries.
+// Throws std::invalid_argument for any other target.
+ConvertFolderResult ConvertFolder(const std::filesystem::path& folder, FileFormat target, const AppSettings& settings,
+                                  UserPort& port, const StatusLine& status = {});
+
+}  // namespace qf
