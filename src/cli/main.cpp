@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "shell/huge_pages.h"
 
 namespace {
 
@@ -73,6 +74,7 @@ std::optional<int> ParseNumber(std::string_view text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  qf::UseHugePagesForHeap(argv);
   qf::CliRequest request;
   std::vector<std::string> positional;
   for (int i = 1; i < argc; ++i) {

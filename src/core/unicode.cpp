@@ -1,13 +1,24 @@
 #include "core/unicode.h"
 
 #include <unicode/unistr.h>
+#include <unicode/ustring.h>
 
 namespace qf {
 
+void Utf8ToUtf16(std::string_view utf8, std::u16string& out) {
+  // UTF-8 never needs more UTF-16 units than bytes, also with replacement characters.
+  out.resize(utf8.size());
+  UErrorCode status = U_ZERO_ERROR;
+  std::int32_t length = 0;
+  u_strFromUTF8WithSub(out.data(), static_cast<std::int32_t>(out.size()), &length, utf8.data(),
+                       static_cast<std::int32_t>(utf8.size()), 0xFFFD, nullptr, &status);
+  out.resize(U_FAILURE(status) ? 0 : static_cast<std::size_t>(length));
+}
+
 std::u16string Utf8ToUtf16(std::string_view utf8) {
-  const icu::UnicodeString text =
-      icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
-  return {text.getBuffer(), static_cast<std::size_t>(text.length())};
+  std::u16string out;
+  Utf8ToUtf16(utf8, out);
+  return out;
 }
 
 std::string Utf16ToUtf8(std::u16string_view utf16) {

@@ -90,7 +90,7 @@ int ReadSource(PoiDocument& scratch, const fs::path& source, FileFormat format, 
   if (reader == nullptr) return kUnknownContent;
   FileSession session(scratch, FileOperation::Open, format, settings, port);
   session.quiet = true;
-  return reader(session, {buffer.data.get(), buffer.size});
+  return reader(session, buffer.bytes());
 }
 
 // Writes the scratch document to the output all at once, so that a failure leaves an existing

@@ -1,5 +1,7 @@
 #include "formats/file_pipeline.h"
 
+#include <sys/mman.h>
+
 #include <fstream>
 #include <memory>
 #include <new>
@@ -106,7 +108,7 @@ int Read(FileSession& session, const fs::path& path) {
   }
   const Reader reader = ReaderFor(session.format);
   if (reader == nullptr) return kUnknownContent;
-  const int result = reader(session, {buffer.data.get(), buffer.size});
+  const int result = reader(session, buffer.bytes());
   if (result != 0) return result;
   session.progress(1, 1);
   if (session.operation == FileOperation::Open) {
@@ -174,6 +176,36 @@ Writer WriterFor(FileFormat format) {
   }
 }
 
+FileBuffer::~FileBuffer() { release(); }
+
+void FileBuffer::release() {
+  if (mapped_ != 0) {
+    ::munmap(data_, mapped_);
+  } else {
+    delete[] data_;
+  }
+  data_ = nullptr;
+  size_ = mapped_ = 0;
+}
+
+bool FileBuffer::allocate(std::size_t size) {
+  constexpr std::size_t kHugePage = std::size_t{2} << 20;
+  release();
+  if (size + 2 < kHugePage) {
+    data_ = new (std::nothrow) std::uint8_t[size + 2];
+  } else {
+    const std::size_t length = (size + 2 + kHugePage - 1) / kHugePage * kHugePage;
+    void* mapping = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping != MAP_FAILED) {
+      ::madvise(mapping, length, MADV_HUGEPAGE);  // only advice: without it the pages are small
+      data_ = static_cast<std::uint8_t*>(mapping);
+      mapped_ = length;
+    }
+  }
+  size_ = data_ == nullptr ? 0 : size;
+  return data_ != nullptr;
+}
+
 int ReadWholeFile(const fs::path& path, FileFormat format, FileBuffer& buffer) {
   std::error_code error;
   if (!fs::is_regular_file(path, error)) return kCannotOpen;
@@ -181,16 +213,11 @@ int ReadWholeFile(const fs::path& path, FileFormat format, FileBuffer& buffer) {
   if (!in) return kCannotOpen;
   const auto size = fs::file_size(path, error);
   if (error) return kCannotRead;
-  try {
-    buffer.data = std::make_unique_for_overwrite<std::uint8_t[]>(size + 2);
-  } catch (const std::bad_alloc&) {
-    return kNoMemory;
-  }
-  buffer.size = size;
-  if (!in.read(reinterpret_cast<char*>(buffer.data.get()), static_cast<std::streamsize>(size))) return kCannotRead;
+  if (!buffer.allocate(size)) return kNoMemory;
+  if (!in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(size))) return kCannotRead;
   const auto [first, second] = SpareBytes(format);
-  buffer.data[size] = first;
-  buffer.data[size + 1] = second;
+  buffer.data()[size] = first;
+  buffer.data()[size + 1] = second;
   return 0;
 }
 

@@ -41,10 +41,25 @@ using Writer = int (*)(FileSession&, ByteSink&);
 Reader ReaderFor(FileFormat format);
 Writer WriterFor(FileFormat format);
 
-// A whole file with the two bytes after it that the format's reader expects.
-struct FileBuffer {
-  std::unique_ptr<std::uint8_t[]> data;
-  std::size_t size = 0;
+// A whole file with the two bytes after it that the format's reader expects. Large files get
+// transparent huge pages: filling hundreds of megabytes page by page costs more than reading them.
+class FileBuffer {
+ public:
+  FileBuffer() = default;
+  FileBuffer(FileBuffer&&) = delete;
+  ~FileBuffer();
+  // Room for `size` bytes and the two spare ones; false when there is not enough memory.
+  bool allocate(std::size_t size);
+  std::uint8_t* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  // The file's bytes, without the spare ones.
+  std::span<std::uint8_t> bytes() const { return {data_, size_}; }
+
+ private:
+  void release();
+  std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t mapped_ = 0;  // bytes of an anonymous mapping, 0 for the heap
 };
 // Returns 0, kCannotOpen, kCannotRead or kNoMemory.
 int ReadWholeFile(const std::filesystem::path& path, FileFormat format, FileBuffer& buffer);

@@ -1,6 +1,7 @@
 #include "formats/file_session.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "core/field_rules.h"
 #include "shell/string_table.h"
@@ -68,6 +69,16 @@ std::vector<int> FileSession::rowsToWrite() const {
     if (!exporting || document.rows[static_cast<std::size_t>(row)].selected) rows.push_back(row);
   }
   return rows;
+}
+
+void AppendReadOn(PoiDocument& document, PoiDocument&& second, bool importing) {
+  if (importing && !second.rows.empty() && !document.rows.empty()) document.rows.back().focused = false;
+  document.rows.reserve(document.rows.size() + second.rows.size());
+  std::move(second.rows.begin(), second.rows.end(), std::back_inserter(document.rows));
+  document.kind = second.kind;
+  document.richPoiFile = second.richPoiFile;
+  if (second.hasSignalMark()) document.signalMark = second.signalMark;
+  document.nextRowId = second.nextRowId;
 }
 
 }  // namespace qf

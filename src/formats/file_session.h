@@ -53,4 +53,8 @@ class FileSession {
   std::unordered_set<std::u16string> names_;
 };
 
+// Appends the rows of a document that a second reader filled from a later part of the same file,
+// as if one reader had read on.
+void AppendReadOn(PoiDocument& document, PoiDocument&& second, bool importing);
+
 }  // namespace qf

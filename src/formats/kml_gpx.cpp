@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "core/coordinates.h"
@@ -109,26 +110,6 @@ std::string_view WithoutCdata(std::string_view text) {
   return end < first + 9 ? text : text.substr(first + 9, end - first - 9);
 }
 
-// UTF-8 text cut to a number of UTF-16 units, without leaving half a surrogate pair.
-std::u16string TextFromUtf8(std::string_view bytes, std::size_t maxLength) {
-  std::u16string text = Utf8ToUtf16(bytes.substr(0, maxLength * 3));
-  if (text.size() > maxLength) {
-    text.resize(maxLength);
-    if ((text.back() & 0xFC00) == 0xD800) text.pop_back();
-  }
-  return text;
-}
-
-// Element text with its references decoded; a CDATA section is taken as it stands.
-std::u16string DecodedText(std::string_view bytes, std::size_t maxLength) {
-  const std::string_view inside = WithoutCdata(bytes);
-  std::u16string text = TextFromUtf8(inside, maxLength);
-  if (inside.size() == bytes.size()) DecodeReferences(text);
-  return text;
-}
-
-std::u16string WidenBytes(std::string_view bytes) { return {bytes.begin(), bytes.end()}; }
-
 void SetMemoUnlessRich(PoiDocument& document, int row, std::u16string_view text) {
   if (!document.richPoiFile) SetMemo(document, row, text);
 }
@@ -171,46 +152,6 @@ void ReplaceLineBreakTags(std::u16string& text) {
     std::fill(text.begin() + static_cast<std::ptrdiff_t>(pos), text.begin() + static_cast<std::ptrdiff_t>(end), u' ');
     text[end] = u'\n';
   }
-}
-
-// The first line of a description is the telephone and the rest the memo; a description
-// that starts with a line break has them one line further down.
-void SetDescription(PoiDocument& document, int row, std::string_view bytes) {
-  std::u16string text = TextFromUtf8(bytes, kMaxKmlDescriptionLength);
-  if (text.empty()) return;
-  ReplaceLineBreakTags(text);
-  const std::size_t first = text.find(u'\n');
-  if (first == std::u16string::npos) {
-    SetTelephone(document, row, text);
-    return;
-  }
-  std::u16string_view telephone = std::u16string_view(text).substr(0, first);
-  std::u16string memo = text.substr(first + 1);
-  if (telephone.empty()) {
-    const std::size_t second = memo.find(u'\n');
-    if (second != std::u16string::npos) {
-      telephone = std::u16string_view(text).substr(first + 1, second);
-      memo.erase(0, second + 1);
-    }
-  }
-  SetTelephone(document, row, telephone);
-  DecodeReferences(memo);
-  SetMemoUnlessRich(document, row, memo);
-}
-
-void AddPlacemark(FileSession& session, const Placemark& placemark) {
-  std::u16string name = DecodedText(placemark.name, kMaxNameLength);
-  const int row = session.appendNamed(name);
-  if (row < 0) return;
-  PoiDocument& document = session.document;
-  const std::string_view coordinates = placemark.coordinates;
-  const std::size_t comma = coordinates.find(',');
-  SetCoordinateText(document, row, kLng, WidenBytes(coordinates.substr(0, comma)), false);
-  if (comma != std::string_view::npos) {
-    const std::string_view latitude = coordinates.substr(comma + 1);
-    SetCoordinateText(document, row, kLat, WidenBytes(latitude.substr(0, latitude.find(','))), false);
-  }
-  if (placemark.description) SetDescription(document, row, *placemark.description);
 }
 
 // Reads the placemark whose start tag begins at `start`. Returns the position after it, or
@@ -313,20 +254,186 @@ std::size_t ParseWaypoint(const TagScanner& scan, std::size_t pos, Waypoint& way
   return end + std::strlen("</wpt>");
 }
 
-void AddWaypoint(FileSession& session, const Waypoint& waypoint) {
-  std::u16string name = DecodedText(waypoint.name, kMaxNameLength);
-  const int row = session.appendNamed(name);
-  if (row < 0) return;
+// Stores what the scanners find in the document; its buffers serve one item after the other.
+class PoiAppender {
+ public:
+  explicit PoiAppender(FileSession& session) : session_(session), document_(session.document) {}
+
+  void addPlacemark(const Placemark& placemark) {
+    const int row = appendNamed(placemark.name);
+    if (row < 0) return;
+    const std::string_view coordinates = placemark.coordinates;
+    const std::size_t comma = coordinates.find(',');
+    setCoordinate(row, kLng, coordinates.substr(0, comma));
+    if (comma != std::string_view::npos) {
+      const std::string_view latitude = coordinates.substr(comma + 1);
+      setCoordinate(row, kLat, latitude.substr(0, latitude.find(',')));
+    }
+    if (placemark.description) setDescription(row, *placemark.description);
+  }
+
+  void addWaypoint(const Waypoint& waypoint) {
+    const int row = appendNamed(waypoint.name);
+    if (row < 0) return;
+    setCoordinate(row, kLng, waypoint.longitude);
+    setCoordinate(row, kLat, waypoint.latitude);
+    // The comment holds a telephone number, which needs no more than single bytes.
+    if (waypoint.comment) {
+      SetTelephone(document_, row, widened(WithoutCdata(*waypoint.comment).substr(0, kMaxCommentBytes)));
+    }
+    if (waypoint.description) SetMemoUnlessRich(document_, row, decoded(*waypoint.description, kMaxMemoLength));
+  }
+
+ private:
+  int appendNamed(std::string_view bytes) {
+    decoded(bytes, kMaxNameLength);
+    name_.swap(text_);
+    return session_.appendNamed(name_);
+  }
+
+  void setCoordinate(int row, int column, std::string_view bytes) {
+    SetCoordinateText(document_, row, column, widened(bytes), false);
+  }
+
+  // UTF-8 text cut to a number of UTF-16 units, without leaving half a surrogate pair.
+  std::u16string& utf16(std::string_view bytes, std::size_t maxLength) {
+    Utf8ToUtf16(bytes.substr(0, maxLength * 3), text_);
+    if (text_.size() > maxLength) {
+      text_.resize(maxLength);
+      if ((text_.back() & 0xFC00) == 0xD800) text_.pop_back();
+    }
+    return text_;
+  }
+
+  // Element text with its references decoded; a CDATA section is taken as it stands.
+  std::u16string& decoded(std::string_view bytes, std::size_t maxLength) {
+    const std::string_view inside = WithoutCdata(bytes);
+    utf16(inside, maxLength);
+    if (inside.size() == bytes.size()) DecodeReferences(text_);
+    return text_;
+  }
+
+  std::u16string_view widened(std::string_view bytes) {
+    text_.assign(bytes.begin(), bytes.end());
+    return text_;
+  }
+
+  // The first line of a description is the telephone and the rest the memo; a description
+  // that starts with a line break has them one line further down.
+  void setDescription(int row, std::string_view bytes) {
+    std::u16string& text = utf16(bytes, kMaxKmlDescriptionLength);
+    if (text.empty()) return;
+    ReplaceLineBreakTags(text);
+    const std::size_t first = text.find(u'\n');
+    if (first == std::u16string::npos) {
+      SetTelephone(document_, row, text);
+      return;
+    }
+    std::size_t telephoneStart = 0;
+    std::size_t memoStart = first + 1;
+    if (first == 0) {
+      if (const std::size_t second = text.find(u'\n', memoStart); second != std::u16string::npos) {
+        telephoneStart = memoStart;
+        memoStart = second + 1;
+      }
+    }
+    SetTelephone(document_, row, std::u16string_view(text).substr(telephoneStart, memoStart - 1 - telephoneStart));
+    text.erase(0, memoStart);
+    DecodeReferences(text);
+    SetMemoUnlessRich(document_, row, text);
+  }
+
+  FileSession& session_;
+  PoiDocument& document_;
+  std::u16string name_;
+  std::u16string text_;
+};
+
+// ------------------------------------------------------------------------------ reading items
+
+struct KmlItems {
+  static std::size_t findStart(const TagScanner& scan, std::size_t from) {
+    return scan.find("<placemark", from, scan.size());
+  }
+  // The position after the item, or kNotFound.
+  static std::size_t read(const TagScanner& scan, std::size_t start, PoiAppender& appender) {
+    std::optional<Placemark> placemark;
+    const std::size_t next = ParsePlacemark(scan, start, placemark);
+    if (next != kNotFound && placemark) appender.addPlacemark(*placemark);
+    return next;
+  }
+};
+
+struct GpxItems {
+  // Only a blank after "<wpt" makes a waypoint: a wpt without a position, or a longer tag
+  // name, is passed over.
+  static std::size_t findStart(const TagScanner& scan, std::size_t from) {
+    while (true) {
+      const std::size_t start = scan.find("<wpt", from, scan.size());
+      if (start == kNotFound || scan.at(start + 4) == ' ') return start;
+      from = start + 4;
+    }
+  }
+  static std::size_t read(const TagScanner& scan, std::size_t start, PoiAppender& appender) {
+    Waypoint waypoint;
+    const std::size_t next = ParseWaypoint(scan, start + 4, waypoint);
+    if (next != kNotFound) appender.addWaypoint(waypoint);
+    return next;
+  }
+};
+
+// Reads the items that start in [pos, stop); then `pos` is where the next item starts, or
+// kNotFound when there is none.
+template <typename Items>
+int ReadItemsFrom(FileSession& session, const TagScanner& scan, std::size_t& pos, std::size_t stop) {
+  PoiAppender appender(session);
+  while (true) {
+    const std::size_t start = Items::findStart(scan, pos);
+    if (start == kNotFound || start >= stop) {
+      pos = start;
+      return 0;
+    }
+    pos = Items::read(scan, start, appender);
+    if (pos == kNotFound) return kWrongContent;
+    session.progress(scan.size(), pos);
+  }
+}
+
+// Files this large are read in two halves at once, one on each core.
+constexpr std::size_t kTwoHalvesBytes = 1 << 20;
+// No item takes fewer bytes, so a part of a file holds at most its size / this many items.
+constexpr std::size_t kMinimumItemBytes = 16;
+
+template <typename Items>
+int ReadItems(FileSession& session, std::span<std::uint8_t> bytes) {
+  const TagScanner scan(bytes);
+  std::size_t pos = 0;
+  // The duplicate-name check compares each name with every earlier one, so it reads in order.
+  const bool twoHalves = bytes.size() >= kTwoHalvesBytes && !session.settings.on(Switch::CheckName);
+  const std::size_t split = twoHalves ? Items::findStart(scan, bytes.size() / 2) : kNotFound;
+  if (split == kNotFound) return ReadItemsFrom<Items>(session, scan, pos, kNotFound);
+
   PoiDocument& document = session.document;
-  SetCoordinateText(document, row, kLng, WidenBytes(waypoint.longitude), false);
-  SetCoordinateText(document, row, kLat, WidenBytes(waypoint.latitude), false);
-  // The comment holds a telephone number, which needs no more than single bytes.
-  if (waypoint.comment) {
-    SetTelephone(document, row, WidenBytes(WithoutCdata(*waypoint.comment).substr(0, kMaxCommentBytes)));
+  PoiDocument second;
+  second.kind = document.kind;
+  second.richPoiFile = document.richPoiFile;
+  second.display = document.display;
+  second.nextRowId = document.nextRowId + static_cast<RowId>(split / kMinimumItemBytes + 1);
+  FileSession secondSession(second, session.operation, session.format, session.settings, session.port);
+  secondSession.quiet = true;
+  std::size_t secondPos = split;
+  int secondResult = 0;
+  int firstResult = 0;
+  {
+    std::jthread worker([&] { secondResult = ReadItemsFrom<Items>(secondSession, scan, secondPos, kNotFound); });
+    firstResult = ReadItemsFrom<Items>(session, scan, pos, split);
   }
-  if (waypoint.description) {
-    SetMemoUnlessRich(document, row, DecodedText(*waypoint.description, kMaxMemoLength));
-  }
+  if (firstResult != 0) return firstResult;
+  // An item of the first half that reaches past the split point (a tag that never closes)
+  // means the halves do not meet: then the first half's reader reads on alone.
+  if (pos != split) return ReadItemsFrom<Items>(session, scan, pos, kNotFound);
+  AppendReadOn(document, std::move(second), session.operation == FileOperation::Import);
+  return secondResult;
 }
 
 // ------------------------------------------------------------------------------------ writers
@@ -448,35 +555,9 @@ std::vector<int> SelectedRows(const PoiDocument& document) {
 
 }  // namespace
 
-int ReadKml(FileSession& session, std::span<std::uint8_t> bytes) {
-  const TagScanner scan(bytes);
-  std::size_t pos = 0;
-  while (true) {
-    const std::size_t start = scan.find("<placemark", pos, scan.size());
-    if (start == kNotFound) return 0;
-    std::optional<Placemark> placemark;
-    pos = ParsePlacemark(scan, start, placemark);
-    if (pos == kNotFound) return kWrongContent;
-    if (placemark) AddPlacemark(session, *placemark);
-    session.progress(scan.size(), pos);
-  }
-}
+int ReadKml(FileSession& session, std::span<std::uint8_t> bytes) { return ReadItems<KmlItems>(session, bytes); }
 
-int ReadGpx(FileSession& session, std::span<std::uint8_t> bytes) {
-  const TagScanner scan(bytes);
-  std::size_t pos = 0;
-  while (true) {
-    const std::size_t start = scan.find("<wpt", pos, scan.size());
-    if (start == kNotFound) return 0;
-    pos = start + 4;
-    if (scan.at(pos) != ' ') continue;  // another tag, or a wpt without a position
-    Waypoint waypoint;
-    pos = ParseWaypoint(scan, pos, waypoint);
-    if (pos == kNotFound) return kWrongContent;
-    AddWaypoint(session, waypoint);
-    session.progress(scan.size(), pos);
-  }
-}
+int ReadGpx(FileSession& session, std::span<std::uint8_t> bytes) { return ReadItems<GpxItems>(session, bytes); }
 
 int WriteKml(FileSession& session, ByteSink& out) {
   int written = 0;

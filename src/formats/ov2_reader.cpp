@@ -386,17 +386,6 @@ namespace {
 // Files this large are read in two halves at once, one on each core.
 constexpr std::size_t kTwoHalvesBytes = 1 << 20;
 
-// Appends the second half's rows as if one reader had read on from the first half.
-void Merge(PoiDocument& document, PoiDocument&& second, bool importing) {
-  if (importing && !second.rows.empty() && !document.rows.empty()) document.rows.back().focused = false;
-  document.rows.reserve(document.rows.size() + second.rows.size());
-  std::move(second.rows.begin(), second.rows.end(), std::back_inserter(document.rows));
-  document.kind = second.kind;
-  document.richPoiFile = second.richPoiFile;
-  if (second.hasSignalMark()) document.signalMark = second.signalMark;
-  document.nextRowId = second.nextRowId;
-}
-
 int ReadInTwoHalves(FileSession& session, std::span<std::uint8_t> bytes, const SplitPoint& split) {
   PoiDocument& document = session.document;
   // Room for about as many rows again as the first half holds, so that neither half nor
@@ -421,7 +410,7 @@ int ReadInTwoHalves(FileSession& session, std::span<std::uint8_t> bytes, const S
     firstResult = Ov2Reader(session, bytes, 0, split.offset).run();
   }
   if (firstResult != 0) return firstResult;
-  Merge(document, std::move(second), session.operation == FileOperation::Import);
+  AppendReadOn(document, std::move(second), session.operation == FileOperation::Import);
   return secondResult;
 }
 

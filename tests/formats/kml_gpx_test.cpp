@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -243,6 +245,64 @@ TEST_F(KmlGpxTest, ExportWritesTheSelectionAndGoogleEarthModeCountsPlacemarks) {
   EXPECT_EQ(googleEarth(), 1);  // the selection, without the row that has no position
   for (PoiRecord& row : document.rows) row.selected = false;
   EXPECT_EQ(googleEarth(), 3);
+}
+
+TEST_F(KmlGpxTest, LargeFilesReadInTwoHalvesLikeInOne) {
+  // Above a megabyte the halves are read at once unless "Check Name" is on; the result must not tell.
+  // A nameless item just before the middle takes the next one's name and end, so the first half
+  // reaches into the second: then the first reader reads on alone.
+  const int count = 16000;
+  // Items of equal length, so that the one just before the middle is easy to find.
+  const auto number = [](int i) { return std::to_string(100000 + i); };
+  const auto makeFile = [&](FileFormat format, int nameless, bool lastBeforeMiddle, const char* fault) {
+    std::string file;
+    std::vector<std::size_t> starts;
+    for (int i = 0; i < count; ++i) {
+      starts.push_back(file.size());
+      std::string name = "<name>POI " + number(i) + "</name>";
+      if (i == nameless) name.assign(name.size(), ' ');
+      const std::string x = number(i);
+      file += format == FileFormat::Kml ? "<Placemark>" + name + "<description>12" + number(i) +
+                                              "</description><Point><coordinates>4." + x +
+                                              ",52</coordinates></Point></Placemark>\n"
+                                        : "<wpt lat=\"52\" lon=\"4." + x + "\">" + name + "<desc>Memo " +
+                                              number(i) + "</desc></wpt>\n";
+      if (i == count * 3 / 4) file += fault;
+    }
+    const bool before = starts[static_cast<std::size_t>(nameless)] < file.size() / 2 &&
+                        starts[static_cast<std::size_t>(nameless) + 1] >= file.size() / 2;
+    return before == lastBeforeMiddle ? file : std::string();
+  };
+  const auto readRows = [&](FileFormat format, const std::string& file, bool checkName, int& result) {
+    document = PoiDocument();
+    settings.set(Switch::CheckName, checkName);
+    result = read(format, file, FileOperation::Import);
+    std::set<RowId> ids;
+    for (const PoiRecord& row : document.rows) ids.insert(row.id());
+    EXPECT_EQ(ids.size(), document.rows.size());
+    EXPECT_EQ(std::count_if(document.rows.begin(), document.rows.end(), [](const PoiRecord& row) { return row.focused; }),
+              document.rows.empty() ? 0 : 1);
+    return pois();
+  };
+  for (const FileFormat format : {FileFormat::Kml, FileFormat::Gpx}) {
+    const char* fault =
+        format == FileFormat::Kml ? "<Placemark><name>Broken</name><Point></Point></Placemark>" : "<wpt lat=\"1\" lon=\"2\"/>";
+    for (const auto& [nameBeforeMiddle, withFault] : {std::pair{false, false}, std::pair{true, false},
+                                                      std::pair{false, true}, std::pair{true, true}}) {
+      SCOPED_TRACE(testing::Message() << static_cast<int>(format) << " " << nameBeforeMiddle << " " << withFault);
+      std::string file;
+      for (int nameless = count / 2 - 10; file.empty() && nameless < count / 2 + 10; ++nameless) {
+        file = makeFile(format, nameless, nameBeforeMiddle, withFault ? fault : "");
+      }
+      ASSERT_GT(file.size(), 1u << 20);  // and not empty: the nameless item was placed
+      int inOrder = 0;
+      int twoHalves = 0;
+      const std::vector<Poi> expected = readRows(format, file, true, inOrder);
+      EXPECT_EQ(readRows(format, file, false, twoHalves), expected);
+      EXPECT_EQ(twoHalves, inOrder);
+      EXPECT_EQ(inOrder, withFault ? kWrongContent : 0);
+    }
+  }
 }
 
 TEST_F(KmlGpxTest, HugeUnclosedInputEndsQuickly) {

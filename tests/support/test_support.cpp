@@ -81,7 +81,8 @@ int Gpsbabel(const std::string& arguments) { return std::system(("gpsbabel " + a
 // Only waypoints are POIs; the tracks it makes of lines and areas are dropped.
 std::vector<GpsbabelPoi> ReadWithGpsbabel(const std::filesystem::path& file, const std::string& format) {
   const std::filesystem::path tsv = TempDir() / "babel.tsv";
-  if (Gpsbabel("-i " + format + " -f '" + file.string() + "' -x nuketypes,tracks,routes -o tabsep -F '" + tsv.string() + "'") != 0) {
+  const std::string output = " -x nuketypes,tracks,routes -o tabsep -F '" + tsv.string() + "'";
+  if (Gpsbabel("-i " + format + " -f '" + file.string() + "'" + output) != 0) {
     throw std::runtime_error("gpsbabel cannot read " + file.string());
   }
   std::vector<GpsbabelPoi> pois;
