@@ -52,8 +52,9 @@ Options:
   --settings PATH        read settings from PATH instead of the default settings file
   -h, --help             show this help
 
-Formats: 1 OV2, 2 phonebook, 3 KML, 4 GPX, 5 GPI (read only), 6-9 csv/asc/poi/txt,
-10-21 csv/asc/poi/txt in ANSI, Unicode and UTF-8.
+Formats: 0 Nav2 favourites (MapSettings.cfg, read only), 1 OV2, 2 phonebook, 3 KML, 4 GPX,
+5 GPI (read only), 6-9 csv/asc/poi/txt (encoding detected), 10-21 csv/asc/poi/txt in ANSI,
+Unicode and UTF-8.
 )";
 
 int Usage(FILE* out, int status) {

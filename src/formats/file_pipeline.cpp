@@ -1,18 +1,23 @@
 #include "formats/file_pipeline.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <fstream>
+#include <cerrno>
 #include <memory>
 #include <new>
 #include <span>
 #include <system_error>
+#include <thread>
 
 #include "core/atomic_file.h"
 #include "core/distances.h"
 #include "core/unicode.h"
 #include "formats/charcode.h"
 #include "formats/delimited_text.h"
+#include "formats/favourites.h"
 #include "formats/file_session.h"
 #include "formats/gpi_reader.h"
 #include "formats/kml_gpx.h"
@@ -143,6 +148,9 @@ Reader ReaderFor(FileFormat format) {
   if (IsCommaText(format)) return ReadCommaText;
   if (IsTabText(format)) return ReadTabText;
   switch (format) {
+    case FileFormat::Favourites:
+      // Favourites only; home and recent destinations come with the device's own open command.
+      return [](FileSession& session, std::span<std::uint8_t> bytes) { return ReadFavourites(session, bytes, false); };
     case FileFormat::Ov2:
       return ReadOv2;
     case FileFormat::Phonebook:
@@ -175,6 +183,36 @@ Writer WriterFor(FileFormat format) {
       return nullptr;
   }
 }
+
+namespace {
+
+bool ReadRange(int fd, std::uint8_t* data, std::size_t size, off_t offset) {
+  while (size > 0) {
+    const ssize_t count = ::pread(fd, data, size, offset);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return false;
+    data += count;
+    size -= static_cast<std::size_t>(count);
+    offset += count;
+  }
+  return true;
+}
+
+// Copying from the page cache into fresh pages costs as much as parsing, so large files are
+// read in two halves at once.
+bool ReadAt(int fd, std::uint8_t* data, std::size_t size) {
+  constexpr std::size_t kTwoHalvesBytes = std::size_t{8} << 20;
+  if (size < kTwoHalvesBytes) return ReadRange(fd, data, size, 0);
+  const std::size_t half = size / 2;
+  bool second = false;
+  {
+    std::jthread worker([&] { second = ReadRange(fd, data + half, size - half, static_cast<off_t>(half)); });
+    if (!ReadRange(fd, data, half, 0)) return false;
+  }
+  return second;
+}
+
+}  // namespace
 
 FileBuffer::~FileBuffer() { release(); }
 
@@ -209,12 +247,15 @@ bool FileBuffer::allocate(std::size_t size) {
 int ReadWholeFile(const fs::path& path, FileFormat format, FileBuffer& buffer) {
   std::error_code error;
   if (!fs::is_regular_file(path, error)) return kCannotOpen;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return kCannotOpen;
-  const auto size = fs::file_size(path, error);
-  if (error) return kCannotRead;
-  if (!buffer.allocate(size)) return kNoMemory;
-  if (!in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(size))) return kCannotRead;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return kCannotOpen;
+  struct stat status {};
+  int result = ::fstat(fd, &status) == 0 ? 0 : kCannotRead;
+  const auto size = static_cast<std::size_t>(status.st_size);
+  if (result == 0 && !buffer.allocate(size)) result = kNoMemory;
+  if (result == 0 && !ReadAt(fd, buffer.data(), size)) result = kCannotRead;
+  ::close(fd);
+  if (result != 0) return result;
   const auto [first, second] = SpareBytes(format);
   buffer.data()[size] = first;
   buffer.data()[size + 1] = second;

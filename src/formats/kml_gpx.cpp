@@ -404,6 +404,15 @@ constexpr std::size_t kTwoHalvesBytes = 1 << 20;
 // No item takes fewer bytes, so a part of a file holds at most its size / this many items.
 constexpr std::size_t kMinimumItemBytes = 16;
 
+// The number of items the whole file holds if it goes on as its first 256 KB.
+template <typename Items>
+std::size_t EstimatedItems(const TagScanner& scan) {
+  constexpr std::size_t kSampleBytes = 256 << 10;
+  std::size_t count = 0;
+  for (std::size_t pos = Items::findStart(scan, 0); pos < kSampleBytes; pos = Items::findStart(scan, pos + 1)) ++count;
+  return count * (scan.size() / kSampleBytes + 1);
+}
+
 template <typename Items>
 int ReadItems(FileSession& session, std::span<std::uint8_t> bytes) {
   const TagScanner scan(bytes);
@@ -413,8 +422,13 @@ int ReadItems(FileSession& session, std::span<std::uint8_t> bytes) {
   const std::size_t split = twoHalves ? Items::findStart(scan, bytes.size() / 2) : kNotFound;
   if (split == kNotFound) return ReadItemsFrom<Items>(session, scan, pos, kNotFound);
 
+  // Room for the rows as the start of the file suggests, so that neither half nor the merge
+  // has to move a million rows while they grow.
+  const std::size_t expected = EstimatedItems<Items>(scan);
   PoiDocument& document = session.document;
+  document.rows.reserve(document.rows.size() + expected);
   PoiDocument second;
+  second.rows.reserve(expected / 2 + expected / 8);
   second.kind = document.kind;
   second.richPoiFile = document.richPoiFile;
   second.display = document.display;

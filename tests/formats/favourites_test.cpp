@@ -9,6 +9,7 @@
 #include "core/coordinates.h"
 #include "core/field_rules.h"
 #include "formats/charcode.h"
+#include "formats/file_pipeline.h"
 #include "support/test_support.h"
 
 namespace qf {
@@ -97,6 +98,18 @@ TEST_F(FavouritesTest, ReadsKindsWithAndWithoutHome) {
                                                        {u"Home sweet", lng(100), lat(200), u"Home"},
                                                        {u"Station", lng(300), lat(400), u"Recent destination"},
                                                        {u"Far away", u"", u"", u"Favorite"}}));
+}
+
+TEST_F(FavouritesTest, OpenedAsFormatZeroTheyBecomeAnOv2Document) {
+  Bytes bytes;
+  AppendEntry(bytes, kFavourite, 1234567, -4500000, "Office");
+  AppendEntry(bytes, kHome, 100, 200, "Home sweet");
+  const std::filesystem::path path = test::TempDir() / "MapSettings.cfg";
+  test::WriteBytes(path, bytes);
+  ASSERT_EQ(RunFileOperation(document, FileOperation::Open, FileFormat::Favourites, path, settings, port), 0);
+  ASSERT_EQ(document.rowCount(), 1);
+  EXPECT_EQ(document.text(0, kName), u"Office");
+  EXPECT_EQ(document.format, FileFormat::Ov2);
 }
 
 TEST_F(FavouritesTest, HeaderMustMatchExactly) {
