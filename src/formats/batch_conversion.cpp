@@ -7,6 +7,7 @@
 
 #include "core/atomic_file.h"
 #include "formats/file_pipeline.h"
+#include "formats/folder_listing.h"
 #include "formats/file_session.h"
 #include "shell/string_table.h"
 
@@ -40,26 +41,9 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, {}, lower, lower);
 }
 
-struct Entry {
-  std::string name;  // the bytes on the disk
-  fs::file_type type;
-};
-
-// The whole listing is taken, in name order, before the first output is written: an output never
-// shows up as an entry, and the order does not depend on the file system.
-bool ListFolder(const fs::path& folder, std::vector<Entry>& entries) {
-  std::error_code error;
-  fs::directory_iterator it(folder, error);
-  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-    entries.push_back({it->path().filename().native(), it->symlink_status(error).type()});
-  }
-  std::ranges::sort(entries, {}, &Entry::name);
-  return !error;
-}
-
 // The format a source is read as; none for an entry the run does not convert. Symbolic links are
 // never taken: what they point to may lie outside the folder.
-std::optional<FileFormat> SourceFormat(const Entry& entry, FileFormat target) {
+std::optional<FileFormat> SourceFormat(const FolderEntry& entry, FileFormat target) {
   if (entry.type != fs::file_type::regular || entry.name.front() == '.') return std::nullopt;
   const std::size_t dot = entry.name.rfind('.');
   if (dot == std::string::npos) return std::nullopt;
@@ -139,7 +123,7 @@ ConvertFolderResult ConvertFolder(const fs::path& folder, FileFormat target, con
   };
   show(LoadString(kConvertingFiles));
   ConvertFolderResult result;
-  std::vector<Entry> entries;
+  std::vector<FolderEntry> entries;
   if (!ListFolder(folder, entries)) {
     result.messageId = kDiskStructureWrong;
     return result;
@@ -150,7 +134,7 @@ ConvertFolderResult ConvertFolder(const fs::path& folder, FileFormat target, con
   PoiDocument scratch;
   scratch.display = readSettings.displayOptions();
   std::optional<OverwriteAnswer> forAll;
-  for (const Entry& entry : entries) {
+  for (const FolderEntry& entry : entries) {
     if (port.cancelRequested()) break;
     const std::optional<FileFormat> format = SourceFormat(entry, target);
     if (!format) continue;

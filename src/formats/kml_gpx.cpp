@@ -143,7 +143,7 @@ bool IsLetter(char16_t c, char lower) { return c == lower || c == lower - 'a' + 
 
 // A line-break tag ("<br", blanks, an optional "/", ">") becomes blanks ending in a line feed.
 void ReplaceLineBreakTags(std::u16string& text) {
-  for (std::size_t pos = text.find(u"<"); pos != std::u16string::npos; pos = text.find(u'<', pos + 1)) {
+  for (std::size_t pos = text.find(u'<'); pos != std::u16string::npos; pos = text.find(u'<', pos + 1)) {
     if (pos + 2 >= text.size() || !IsLetter(text[pos + 1], 'b') || !IsLetter(text[pos + 2], 'r')) continue;
     std::size_t end = pos + 3;
     while (end < text.size() && text[end] == u' ') ++end;

@@ -13,6 +13,7 @@
 
 #include "core/unicode.h"
 #include "formats/charcode.h"
+#include "formats/folder_listing.h"
 #include "shell/string_table.h"
 
 namespace qf {
@@ -50,23 +51,8 @@ bool IsDeviceFile(std::u16string_view name) {
 
 bool IsImagesFolder(std::u16string_view name) { return name.size() > 7 && EndsWithIgnoringCase(name, u"_Images"); }
 
-struct Entry {
-  std::string name;  // the bytes on the disk
-  fs::file_type type;
-};
-
-// The whole listing is taken before the first rename, so that a renamed entry is never met twice.
-bool ListFolder(const fs::path& folder, std::vector<Entry>& entries) {
-  std::error_code error;
-  fs::directory_iterator it(folder, error);
-  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-    entries.push_back({it->path().filename().native(), it->symlink_status(error).type()});
-  }
-  return !error;
-}
-
 // Symbolic links are never taken: renaming one would act on a name that may point out of the folder.
-bool IsTaken(const Entry& entry, std::u16string_view name) {
+bool IsTaken(const FolderEntry& entry, std::u16string_view name) {
   if (name.empty() || name.front() == u'.') return false;
   if (entry.type == fs::file_type::regular) return IsDeviceFile(name);
   if (entry.type == fs::file_type::directory) return IsImagesFolder(name);
@@ -126,12 +112,12 @@ TranslateNamesResult TranslateNames(const fs::path& folder, NameDirection direct
   };
   show(LoadString(kTranslating));
   TranslateNamesResult result;
-  std::vector<Entry> entries;
+  std::vector<FolderEntry> entries;
   if (!ListFolder(folder, entries)) {
     result.messageId = kDiskStructureWrong;
     return result;
   }
-  for (const Entry& entry : entries) {
+  for (const FolderEntry& entry : entries) {
     if (port.cancelRequested()) break;
     const std::u16string name = Utf8ToUtf16(entry.name);
     // A name that is not UTF-8 would lose its bytes in the round trip.

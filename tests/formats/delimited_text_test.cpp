@@ -42,18 +42,7 @@ class FailingSink : public ByteSink {
   bool write(const void*, std::size_t) override { return false; }
 };
 
-struct Poi {
-  std::u16string name;
-  std::u16string lng;
-  std::u16string lat;
-  std::u16string tel;
-  std::u16string memo;
-  bool operator==(const Poi&) const = default;
-  friend void PrintTo(const Poi& poi, std::ostream* out) {
-    *out << '{' << Utf16ToUtf8(poi.name) << " | " << Utf16ToUtf8(poi.lng) << " | " << Utf16ToUtf8(poi.lat) << " | "
-         << Utf16ToUtf8(poi.tel) << " | " << Utf16ToUtf8(poi.memo) << '}';
-  }
-};
+using test::Poi;
 
 class DelimitedTextTest : public testing::Test {
  protected:
@@ -89,15 +78,7 @@ class DelimitedTextTest : public testing::Test {
     SetMemo(document, row, poi.memo);
   }
 
-  std::vector<Poi> pois() const {
-    std::vector<Poi> all;
-    for (int row = 0; row < document.rowCount(); ++row) {
-      all.push_back({std::u16string(document.text(row, kName)), std::u16string(document.text(row, kLng)),
-                     std::u16string(document.text(row, kLat)), std::u16string(document.text(row, kTel)),
-                     std::u16string(document.text(row, kMemo))});
-    }
-    return all;
-  }
+  std::vector<Poi> pois() const { return test::Pois(document); }
 
   std::vector<Poi> roundTrip(FileFormat format) {
     const Bytes file = write(format);

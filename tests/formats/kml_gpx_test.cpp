@@ -16,18 +16,7 @@
 namespace qf {
 namespace {
 
-struct Poi {
-  std::u16string name;
-  std::u16string lng;
-  std::u16string lat;
-  std::u16string tel;
-  std::u16string memo;
-  bool operator==(const Poi&) const = default;
-  friend void PrintTo(const Poi& poi, std::ostream* out) {
-    *out << '{' << Utf16ToUtf8(poi.name) << " | " << Utf16ToUtf8(poi.lng) << " | " << Utf16ToUtf8(poi.lat) << " | "
-         << Utf16ToUtf8(poi.tel) << " | " << Utf16ToUtf8(poi.memo) << '}';
-  }
-};
+using test::Poi;
 
 std::string Kml(std::string_view placemarks) {
   return "<?xml version=\"1.0\"?><kml><Document><name>Doc</name>" + std::string(placemarks) + "</Document></kml>";
@@ -53,15 +42,7 @@ class KmlGpxTest : public testing::Test {
     return {sink.bytes.begin(), sink.bytes.end()};
   }
 
-  std::vector<Poi> pois() const {
-    std::vector<Poi> result;
-    for (const PoiRecord& row : document.rows) {
-      result.push_back({std::u16string(row.text(kName)), std::u16string(row.text(kLng)),
-                        std::u16string(row.text(kLat)), std::u16string(row.text(kTel)),
-                        std::u16string(row.text(kMemo))});
-    }
-    return result;
-  }
+  std::vector<Poi> pois() const { return test::Pois(document); }
 
   void add(const Poi& poi) {
     const int row = AppendPoi(document, poi.name, false);

@@ -3,9 +3,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+
+#include "core/unicode.h"
 
 namespace qf::test {
 
@@ -38,6 +41,20 @@ void ScriptedUserPort::showMessage(int messageId, std::u16string_view text) { me
 void ScriptedUserPort::progress(std::u16string_view, int percent) {
   ++progressCalls;
   lastPercent = percent;
+}
+
+void PrintTo(const Poi& poi, std::ostream* out) {
+  *out << '{' << Utf16ToUtf8(poi.name) << " | " << Utf16ToUtf8(poi.lng) << " | " << Utf16ToUtf8(poi.lat) << " | "
+       << Utf16ToUtf8(poi.tel) << " | " << Utf16ToUtf8(poi.memo) << '}';
+}
+
+std::vector<Poi> Pois(const PoiDocument& document) {
+  std::vector<Poi> pois;
+  for (const PoiRecord& row : document.rows) {
+    pois.push_back({std::u16string(row.text(kName)), std::u16string(row.text(kLng)), std::u16string(row.text(kLat)),
+                    std::u16string(row.text(kTel)), std::u16string(row.text(kMemo))});
+  }
+  return pois;
 }
 
 std::filesystem::path CorpusPath(std::string_view relative) {

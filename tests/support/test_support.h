@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/poi_document.h"
 #include "core/user_port.h"
 
 namespace qf::test {
@@ -31,6 +32,18 @@ class ScriptedUserPort : public UserPort {
   void progress(std::u16string_view text, int percent) override;
   bool cancelRequested() override { return false; }
 };
+
+// The five texts of a row, for comparing documents in tests.
+struct Poi {
+  std::u16string name;
+  std::u16string lng;
+  std::u16string lat;
+  std::u16string tel;
+  std::u16string memo;
+  bool operator==(const Poi&) const = default;
+  friend void PrintTo(const Poi& poi, std::ostream* out);
+};
+std::vector<Poi> Pois(const PoiDocument& document);
 
 std::filesystem::path CorpusPath(std::string_view relative);
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
