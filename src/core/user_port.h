@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 namespace qf {
@@ -26,6 +27,9 @@ class UserPort {
   virtual void progress(std::u16string_view text, int percent) = 0;
   virtual bool cancelRequested() = 0;
 };
+
+// Receives the status-line texts of a long folder operation as they come.
+using StatusLine = std::function<void(std::u16string_view)>;
 
 // A user who is never asked: every duplicate is kept, every question declined, no existing
 // file replaced, nothing is shown (benchmarks, fuzzing, unattended work).

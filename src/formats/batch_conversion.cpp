@@ -5,7 +5,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include "core/atomic_file.h"
 #include "formats/file_pipeline.h"
 #include "formats/folder_listing.h"
 #include "formats/file_session.h"
@@ -19,7 +18,6 @@ namespace fs = std::filesystem;
 
 constexpr int kConvertingFiles = 13174;
 constexpr int kConvertingFile = 13175;
-constexpr int kDiskStructureWrong = 14442;
 
 struct Source {
   std::string_view extension;
@@ -57,13 +55,6 @@ std::optional<FileFormat> SourceFormat(const FolderEntry& entry, FileFormat targ
   return std::nullopt;
 }
 
-// 13175 carries two values, the count and the source's name.
-std::u16string ConvertingText(int count, std::u16string_view name) {
-  std::u16string text = FormatMessage(kConvertingFile, count);
-  if (const std::size_t at = text.find(u"%s"); at != std::u16string::npos) text.replace(at, 2, name);
-  return text;
-}
-
 // Reads a source into the emptied scratch document as an Open would; 0 or a message id.
 int ReadSource(PoiDocument& scratch, const fs::path& source, FileFormat format, const AppSettings& settings,
                UserPort& port) {
@@ -85,12 +76,9 @@ int WriteOutput(PoiDocument& scratch, const fs::path& output, FileFormat target,
   const fs::file_status existing = fs::symlink_status(output, error);
   // Only a plain file is replaced: writing through a link could end outside the folder.
   if (fs::exists(existing) && !fs::is_regular_file(existing)) return kCannotSave;
-  AtomicFile file;
-  if (!file.open(output)) return kCannotSave;
   FileSession session(scratch, FileOperation::Save, target, settings, port);
   session.quiet = true;
-  if (const int result = WriterFor(target)(session, file); result != 0) return result;
-  if (!file.commit()) return kCannotWrite;
+  if (const int result = WriteWholeFile(session, output); result != 0) return result;
   // The new file takes over the old one's permissions, all but read-only.
   if (fs::exists(existing)) ClearReadOnly(output);
   return 0;
@@ -148,7 +136,7 @@ ConvertFolderResult ConvertFolder(const fs::path& folder, FileFormat target, con
       if (answer == OverwriteAnswer::No || answer == OverwriteAnswer::NoToAll) continue;
     }
     const std::u16string name = DisplayName(entry.name);
-    show(ConvertingText(result.count, name));
+    show(FormatMessage(kConvertingFile, result.count, name));
     if (const int read = ReadSource(scratch, source, *format, readSettings, port); read != 0) {
       result.messageId = read;
       result.name = name;

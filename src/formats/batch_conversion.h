@@ -8,7 +8,6 @@
 #include "core/app_settings.h"
 #include "core/poi_document.h"
 #include "core/user_port.h"
-#include "formats/name_translation.h"
 
 namespace qf {
 

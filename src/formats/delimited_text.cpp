@@ -155,10 +155,6 @@ bool IsCommentOrEmpty(std::u16string_view line) {
   return first == std::u16string_view::npos || line[first] == u';';
 }
 
-void SetMemoUnlessRich(PoiDocument& document, int row, std::u16string_view memo) {
-  if (!document.richPoiFile) SetMemo(document, row, memo);
-}
-
 // The comma fields of a line. Quotes come in pairs, each a literal quote; an odd one left over
 // toggles quoting. In asc coordinates, colons and apostrophes (and literal quotes) separate the
 // degrees, minutes and seconds, so they become blanks for the coordinate parser.
@@ -248,7 +244,7 @@ void ReadCommaLine(FileSession& session, std::u16string_view line, Layout layout
     memo = memo.substr(0, tail);
   }
   SetTelephone(document, row, telephone);
-  SetMemoUnlessRich(document, row, memo);
+  session.setMemo(row, memo);
 }
 
 void ReadTabLine(FileSession& session, std::u16string_view line) {
@@ -268,7 +264,7 @@ void ReadTabLine(FileSession& session, std::u16string_view line) {
   if (!fields[1].empty()) SetCoordinateText(document, row, kLng, fields[1], false);
   if (!fields[2].empty()) SetCoordinateText(document, row, kLat, fields[2], false);
   if (!fields[3].empty()) SetTelephone(document, row, fields[3]);
-  if (!fields[4].empty()) SetMemoUnlessRich(document, row, fields[4]);
+  if (!fields[4].empty()) session.setMemo(row, fields[4]);
 }
 
 // Encodes whole lines in the encoding of the session's format and writes them.

@@ -77,16 +77,13 @@ int Save(FileSession& session, const fs::path& requested) {
       target = translated;
     }
   }
-  const Writer writer = WriterFor(session.format);
-  if (writer == nullptr) return kCannotSave;
+  // No question about a read-only file for a format that cannot be written anyway.
+  if (!CanWrite(session.format)) return kCannotSave;
   if (IsReadOnly(target)) {
     if (!session.port.confirm(kReadOnlyRetry, FormatMessage(kReadOnlyRetry, DisplayName(target)))) return kCancelled;
     if (!ClearReadOnly(target)) return kCannotSave;
   }
-  AtomicFile file;
-  if (!file.open(target)) return kCannotSave;
-  if (const int result = writer(session, file); result != 0) return result;
-  if (!file.commit()) return kCannotWrite;
+  if (const int result = WriteWholeFile(session, target); result != 0) return result;
   session.progress(1, 1);
   if (!replaced.empty()) {
     std::error_code ignored;
@@ -266,6 +263,15 @@ bool ClearReadOnly(const fs::path& path) {
   std::error_code error;
   fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, error);
   return !error;
+}
+
+int WriteWholeFile(FileSession& session, const fs::path& path) {
+  const Writer writer = WriterFor(session.format);
+  if (writer == nullptr) return kCannotSave;
+  AtomicFile file;
+  if (!file.open(path)) return kCannotSave;
+  if (const int result = writer(session, file); result != 0) return result;
+  return file.commit() ? 0 : kCannotWrite;
 }
 
 bool CanRead(FileFormat format) { return ReaderFor(format) != nullptr; }

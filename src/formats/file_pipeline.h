@@ -26,6 +26,7 @@ enum FileMessage : int {
   kWrongContent = 14224,
   kReadOnlyRetry = 14258,
   kIncompatibleStructures = 14330,
+  kDiskStructureWrong = 14442,  // a folder cannot be listed
 };
 // The user declined a question; nothing more is shown.
 inline constexpr int kCancelled = -1;
@@ -63,6 +64,10 @@ class FileBuffer {
 };
 // Returns 0, kCannotOpen, kCannotRead or kNoMemory.
 int ReadWholeFile(const std::filesystem::path& path, FileFormat format, FileBuffer& buffer);
+
+// Writes the session's document in its format to `path` through a temporary file, so that a
+// failure leaves an existing file as it was. Returns 0 or the writer's, kCannotSave or kCannotWrite.
+int WriteWholeFile(FileSession& session, const std::filesystem::path& path);
 
 // Makes a file writable again; false when that fails.
 bool ClearReadOnly(const std::filesystem::path& path);

@@ -50,6 +50,10 @@ int FileSession::appendNamed(std::u16string& name) {
   return AppendPoi(document, name, operation == FileOperation::Import);
 }
 
+void FileSession::setMemo(int row, std::u16string_view memo) {
+  if (!document.richPoiFile) SetMemo(document, row, memo);
+}
+
 void FileSession::progress(std::uint64_t total, std::uint64_t current) {
   if (quiet || total == 0) return;
   const int percent = static_cast<int>(std::min<std::uint64_t>(current * 100 / total, 100));

@@ -34,6 +34,8 @@ class FileSession {
   // Appends a row for a name read from a file: normalised, checked for duplicates, and
   // selected when importing. Returns the row, or -1 when the POI is dropped.
   int appendNamed(std::u16string& name);
+  // The memo of a POI read from a file; a rich POI document keeps its memos in the rich records.
+  void setMemo(int row, std::u16string_view memo);
 
   // The progress status line; repeated equal percentages are not shown again.
   void progress(std::uint64_t total, std::uint64_t current);

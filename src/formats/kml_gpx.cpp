@@ -110,10 +110,6 @@ std::string_view WithoutCdata(std::string_view text) {
   return end < first + 9 ? text : text.substr(first + 9, end - first - 9);
 }
 
-void SetMemoUnlessRich(PoiDocument& document, int row, std::u16string_view text) {
-  if (!document.richPoiFile) SetMemo(document, row, text);
-}
-
 // ---------------------------------------------------------------------------------------- KML
 
 struct Placemark {
@@ -281,7 +277,7 @@ class PoiAppender {
     if (waypoint.comment) {
       SetTelephone(document_, row, widened(WithoutCdata(*waypoint.comment).substr(0, kMaxCommentBytes)));
     }
-    if (waypoint.description) SetMemoUnlessRich(document_, row, decoded(*waypoint.description, kMaxMemoLength));
+    if (waypoint.description) session_.setMemo(row, decoded(*waypoint.description, kMaxMemoLength));
   }
 
  private:
@@ -340,7 +336,7 @@ class PoiAppender {
     SetTelephone(document_, row, std::u16string_view(text).substr(telephoneStart, memoStart - 1 - telephoneStart));
     text.erase(0, memoStart);
     DecodeReferences(text);
-    SetMemoUnlessRich(document_, row, text);
+    session_.setMemo(row, text);
   }
 
   FileSession& session_;

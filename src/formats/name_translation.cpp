@@ -13,6 +13,7 @@
 
 #include "core/unicode.h"
 #include "formats/charcode.h"
+#include "formats/file_pipeline.h"
 #include "formats/folder_listing.h"
 #include "shell/string_table.h"
 
@@ -24,7 +25,6 @@ namespace fs = std::filesystem;
 
 constexpr int kTranslating = 13117;
 constexpr int kTranslatingName = 13118;
-constexpr int kDiskStructureWrong = 14442;
 constexpr int kNameExists = 14443;
 constexpr int kCannotRename = 14444;
 
@@ -88,16 +88,6 @@ Renamed MoveEntry(const fs::path& from, const fs::path& to) {
   return renamed;
 }
 
-// 13118 carries two values, the count and the old name.
-std::u16string TranslatingText(int count, std::u16string_view name) {
-  std::u16string text = LoadString(kTranslatingName);
-  const std::string digits = std::to_string(count);
-  if (const std::size_t at = text.find(u"%d"); at != std::u16string::npos) {
-    text.replace(at, 2, std::u16string(digits.begin(), digits.end()));
-  }
-  if (const std::size_t at = text.find(u"%s"); at != std::u16string::npos) text.replace(at, 2, name);
-  return text;
-}
 
 std::u16string Translate(std::u16string_view name, NameDirection direction) {
   return direction == NameDirection::ToTomTom ? ToTomTomCharCode(name) : FromTomTomCharCode(name);
@@ -124,7 +114,7 @@ TranslateNamesResult TranslateNames(const fs::path& folder, NameDirection direct
     if (Utf16ToUtf8(name) != entry.name || !IsTaken(entry, name)) continue;
     const std::u16string newName = Translate(name, direction);
     if (EqualIgnoringCase(newName, name)) continue;
-    show(TranslatingText(result.count, name));
+    show(FormatMessage(kTranslatingName, result.count, name));
     // The translation never yields a separator; checked again because the name becomes a path.
     if (newName.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string::npos) {
       result.messageId = kCannotRename;

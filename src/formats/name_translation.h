@@ -1,7 +1,6 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,9 +15,6 @@ struct TranslateNamesResult {
   int messageId = 0;  // 0 (done or Esc), 14442, 14443 or 14444
   std::u16string name;  // the %s of the message
 };
-
-// Receives the status-line texts 13117 and 13118 as they come.
-using StatusLine = std::function<void(std::u16string_view)>;
 
 // Renames the device files of a folder (POI, image, sound, voice and route files, and
 // "*_Images" folders) into the other char code. Symbolic links are left alone, no existing

@@ -127,7 +127,7 @@ class PhonebookReader {
     const int row = session_.appendNamed(name_);
     if (row < 0) return;
     SetTelephone(document_, row, line_.field(1));
-    if (!document_.richPoiFile) SetMemo(document_, row, MemoForType(line_.field(2)));
+    session_.setMemo(row, MemoForType(line_.field(2)));
   }
 
   FileSession& session_;

@@ -55,6 +55,11 @@ std::u16string Fill(std::u16string_view format, std::u16string_view argument) {
   return out;
 }
 
+std::u16string DecimalText(long long number) {
+  const std::string digits = std::to_string(number);
+  return {digits.begin(), digits.end()};
+}
+
 }  // namespace
 
 std::u16string LoadString(int id) {
@@ -64,9 +69,10 @@ std::u16string LoadString(int id) {
 
 std::u16string FormatMessage(int id, std::u16string_view argument) { return Fill(LoadString(id), argument); }
 
-std::u16string FormatMessage(int id, long long number) {
-  const std::string digits = std::to_string(number);
-  return Fill(LoadString(id), std::u16string(digits.begin(), digits.end()));
+std::u16string FormatMessage(int id, long long number) { return Fill(LoadString(id), DecimalText(number)); }
+
+std::u16string FormatMessage(int id, long long number, std::u16string_view argument) {
+  return Fill(Fill(LoadString(id), DecimalText(number)), argument);
 }
 
 }  // namespace qf

@@ -17,6 +17,8 @@ std::u16string LoadString(int id);
 // The text with its one "%s" or "%d" filled in and "%%" turned into "%".
 std::u16string FormatMessage(int id, std::u16string_view argument);
 std::u16string FormatMessage(int id, long long number);
+// The text with its "%d" and then its "%s" filled in, for status lines with a count and a name.
+std::u16string FormatMessage(int id, long long number, std::u16string_view argument);
 
 inline constexpr int kProgramTitle = 14290;
 

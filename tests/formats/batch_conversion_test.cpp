@@ -56,15 +56,7 @@ void MakeOv2(const fs::path& path, std::u16string_view name, std::u16string_view
   ASSERT_EQ(RunFileOperation(document, FileOperation::Save, FileFormat::Ov2, path, settings, port), 0);
 }
 
-// Says Esc after the given number of polls.
-class CancellingPort : public test::ScriptedUserPort {
- public:
-  explicit CancellingPort(int polls) : polls_(polls) {}
-  bool cancelRequested() override { return polls_-- <= 0; }
-
- private:
-  int polls_;
-};
+using test::CancellingPort;
 
 class BatchConversionTest : public ::testing::Test {
  protected:

@@ -31,15 +31,7 @@ std::set<std::u16string> Names(const fs::path& folder) {
   return names;
 }
 
-// Says Esc after the given number of polls.
-class CancellingPort : public test::ScriptedUserPort {
- public:
-  explicit CancellingPort(int polls) : polls_(polls) {}
-  bool cancelRequested() override { return polls_-- <= 0; }
-
- private:
-  int polls_;
-};
+using test::CancellingPort;
 
 TEST(NameTranslationTest, TakesOnlyDeviceFilesAndImagesFoldersAndComesBack) {
   const fs::path folder = test::TempDir();

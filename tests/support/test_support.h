@@ -45,6 +45,16 @@ struct Poi {
 };
 std::vector<Poi> Pois(const PoiDocument& document);
 
+// A user who says Esc after the given number of polls.
+class CancellingPort : public ScriptedUserPort {
+ public:
+  explicit CancellingPort(int polls) : polls_(polls) {}
+  bool cancelRequested() override { return polls_-- <= 0; }
+
+ private:
+  int polls_;
+};
+
 std::filesystem::path CorpusPath(std::string_view relative);
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
