@@ -150,11 +150,10 @@ void SetMemo(PoiDocument& document, int row, std::u16string_view text) {
   SetCell(document, row, kMemo, value);
 }
 
-int AppendPoi(PoiDocument& document, std::u16string_view name, bool selectNew) {
+int AppendPoi(PoiDocument& document, std::u16string_view name, bool selectNew, std::size_t moreCharacters) {
   if (selectNew && !document.rows.empty()) document.rows.back().focused = false;
   PoiRecord& record = document.rows.emplace_back(document.nextRowId++);
-  // Room for the two coordinates that nearly every reader stores next.
-  record.reserve(name.size() + 20);
+  record.reserve(name.size() + moreCharacters);
   record.setText(kName, name);
   record.selected = selectNew;
   record.focused = selectNew;

@@ -22,8 +22,13 @@ std::size_t NormaliseName(std::u16string& text);
 void SetCoordinateText(PoiDocument& document, int row, int column, std::u16string_view text, bool clearIfInvalid);
 void SetTelephone(PoiDocument& document, int row, std::u16string_view text);
 void SetMemo(PoiDocument& document, int row, std::u16string_view text);
+// Room for the two coordinates that nearly every reader stores next.
+inline constexpr std::size_t kCoordinatesRoom = 20;
 // Appends a row with an already normalised name; with selectNew it is selected and focused.
-int AppendPoi(PoiDocument& document, std::u16string_view name, bool selectNew);
+// Room is reserved for `moreCharacters` of the texts still to come, so that filling the row
+// costs one allocation.
+int AppendPoi(PoiDocument& document, std::u16string_view name, bool selectNew,
+              std::size_t moreCharacters = kCoordinatesRoom);
 void SetCell(PoiDocument& document, int row, int column, std::u16string_view text);
 int FindRowByName(const PoiDocument& document, std::u16string_view name, int skipRow);
 

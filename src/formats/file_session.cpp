@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <iterator>
 
-#include "core/field_rules.h"
 #include "shell/string_table.h"
 
 namespace qf {
@@ -45,9 +44,9 @@ bool FileSession::eliminateDuplicate(std::u16string_view name) {
   return eliminate;
 }
 
-int FileSession::appendNamed(std::u16string& name) {
+int FileSession::appendNamed(std::u16string& name, std::size_t moreCharacters) {
   if (NormaliseName(name) == 0 || eliminateDuplicate(name)) return -1;
-  return AppendPoi(document, name, operation == FileOperation::Import);
+  return AppendPoi(document, name, operation == FileOperation::Import, moreCharacters);
 }
 
 void FileSession::setMemo(int row, std::u16string_view memo) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/app_settings.h"
+#include "core/field_rules.h"
 #include "core/poi_document.h"
 #include "core/user_port.h"
 
@@ -33,7 +34,7 @@ class FileSession {
 
   // Appends a row for a name read from a file: normalised, checked for duplicates, and
   // selected when importing. Returns the row, or -1 when the POI is dropped.
-  int appendNamed(std::u16string& name);
+  int appendNamed(std::u16string& name, std::size_t moreCharacters = kCoordinatesRoom);
   // The memo of a POI read from a file; a rich POI document keeps its memos in the rich records.
   void setMemo(int row, std::u16string_view memo);
 

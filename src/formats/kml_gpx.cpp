@@ -256,7 +256,8 @@ class PoiAppender {
   explicit PoiAppender(FileSession& session) : session_(session), document_(session.document) {}
 
   void addPlacemark(const Placemark& placemark) {
-    const int row = appendNamed(placemark.name);
+    const std::size_t description = placemark.description ? placemark.description->size() : 0;
+    const int row = appendNamed(placemark.name, std::min(description, kMaxKmlDescriptionLength));
     if (row < 0) return;
     const std::string_view coordinates = placemark.coordinates;
     const std::size_t comma = coordinates.find(',');
@@ -269,7 +270,9 @@ class PoiAppender {
   }
 
   void addWaypoint(const Waypoint& waypoint) {
-    const int row = appendNamed(waypoint.name);
+    const std::size_t comment = waypoint.comment ? std::min(waypoint.comment->size(), kMaxCommentBytes) : 0;
+    const std::size_t memo = waypoint.description ? std::min(waypoint.description->size(), kMaxMemoLength) : 0;
+    const int row = appendNamed(waypoint.name, comment + memo);
     if (row < 0) return;
     setCoordinate(row, kLng, waypoint.longitude);
     setCoordinate(row, kLat, waypoint.latitude);
@@ -281,10 +284,11 @@ class PoiAppender {
   }
 
  private:
-  int appendNamed(std::string_view bytes) {
+  // The telephone and memo to come take at most `textBytes` characters.
+  int appendNamed(std::string_view bytes, std::size_t textBytes) {
     decoded(bytes, kMaxNameLength);
     name_.swap(text_);
-    return session_.appendNamed(name_);
+    return session_.appendNamed(name_, kCoordinatesRoom + textBytes);
   }
 
   void setCoordinate(int row, int column, std::string_view bytes) {

@@ -343,12 +343,8 @@ class Ov2Reader {
     const std::size_t separator = text_.find(u'>');
     name_.assign(text_, 0, separator);
     if (NormaliseName(name_) == 0 || session_.eliminateDuplicate(name_)) return -1;
-    const int row = AppendPoi(document_, name_, importing_);
     const std::size_t telephone = separator == std::u16string::npos ? 0 : text_.size() - separator - 1;
-    if (telephone + moreCharacters > 0) {
-      // One allocation for everything still to come instead of one per text.
-      document_.rows.back().reserve(20 + telephone + moreCharacters);
-    }
+    const int row = AppendPoi(document_, name_, importing_, kCoordinatesRoom + telephone + moreCharacters);
     setCoordinates(row, longitude, latitude);
     if (separator != std::u16string::npos) {
       SetTelephone(document_, row, std::u16string_view(text_).substr(separator + 1));
