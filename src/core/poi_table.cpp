@@ -1,0 +1,453 @@
+#include "core/poi_table.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "core/coordinates.h"
+#include "core/distances.h"
+
+namespace qf {
+
+namespace {
+
+bool IsRowKind(UndoKind kind) { return kind == UndoKind::RowInsert || kind == UndoKind::RowDelete; }
+
+// Deletions made from the top down, as the Delete command makes them, each at or after the row of
+// the one before, are replayed together in one pass over the rows: one by one, a large deletion
+// would move the rows behind it once per deleted row.
+bool ContinuesDeletionRun(const UndoRecord& earlier, const UndoRecord& later) {
+  return earlier.kind == UndoKind::RowDelete && later.kind == UndoKind::RowDelete && later.row >= earlier.row;
+}
+
+std::size_t DeletionRunEnd(const std::vector<UndoRecord>& group, std::size_t first) {
+  std::size_t end = first + 1;
+  while (end < group.size() && ContinuesDeletionRun(group[end - 1], group[end])) ++end;
+  return end;
+}
+
+std::size_t DeletionRunStart(const std::vector<UndoRecord>& group, std::size_t end) {
+  std::size_t start = end - 1;
+  while (start > 0 && ContinuesDeletionRun(group[start - 1], group[start])) --start;
+  return start;
+}
+
+}  // namespace
+
+BaseMark PoiTable::baseMarkOf(int row) const {
+  if (row != document_.baseRow) return BaseMark::None;
+  return document_.basePointPinned ? BaseMark::MyBasePoint : BaseMark::Base;
+}
+
+std::array<std::u16string, 5> PoiTable::textsOf(int row) const {
+  std::array<std::u16string, 5> texts;
+  for (int column = kName; column <= kMemo; ++column) texts[column] = std::u16string(document_.text(row, column));
+  return texts;
+}
+
+void PoiTable::clearSelection() {
+  for (PoiRecord& record : document_.rows) record.selected = record.focused = false;
+}
+
+void PoiTable::selectAndFocus(int row) {
+  for (PoiRecord& record : document_.rows) record.focused = false;
+  rowAt(row).selected = rowAt(row).focused = true;
+}
+
+int PoiTable::insertRow(int index, std::u16string_view name, bool select) {
+  PoiRecord record(document_.nextRowId++);
+  record.setText(kName, name);
+  record.selected = record.focused = select;
+  if (select) {
+    for (PoiRecord& other : document_.rows) other.focused = false;
+  }
+  if (UndoRecord* made = undo_.record(UndoKind::RowInsert, index, document_.modified)) {
+    made->baseMark = index == 0 && document_.basePointPinned ? BaseMark::MyBasePoint : BaseMark::None;
+    made->baseBefore = document_.baseRow;
+  }
+  document_.rows.insert(document_.rows.begin() + index, std::move(record));
+  if (document_.baseRow >= index) ++document_.baseRow;
+  notify([&](TableObserver& o) { o.rowsInserted(index, 1); });
+  return index;
+}
+
+void PoiTable::removeRow(int row) {
+  notify([&](TableObserver& o) { o.rowAboutToChange(row); });
+  document_.rows.erase(document_.rows.begin() + row);
+  if (row == document_.baseRow) {
+    document_.baseRow = -1;
+  } else if (row < document_.baseRow) {
+    --document_.baseRow;
+  }
+  notify([&](TableObserver& o) { o.rowsRemoved(row, 1); });
+}
+
+void PoiTable::deleteRow(int row) {
+  if (UndoRecord* made = undo_.record(UndoKind::RowDelete, row, document_.modified)) {
+    made->baseMark = baseMarkOf(row);
+    made->texts = textsOf(row);
+  }
+  removeRow(row);
+}
+
+void PoiTable::setCell(int row, int column, std::u16string_view text) {
+  if (undo_.recordsCellChange()) {
+    if (UndoRecord* made = undo_.record(UndoKind::CellChange, row, document_.modified)) {
+      made->baseMark = baseMarkOf(row);
+      made->column = column;
+      made->text = document_.text(row, column);
+    }
+  }
+  rowAt(row).setText(column, text);
+  notify([&](TableObserver& o) { o.rowChanged(row); });
+}
+
+// ------------------------------------------------------------------------------ commands
+
+int PoiTable::addRow() { return insertHeld(document_.rowCount()); }
+
+int PoiTable::insertRowAtSelection() {
+  const auto selected = std::ranges::find_if(document_.rows, &PoiRecord::selected);
+  int row = static_cast<int>(selected - document_.rows.begin());
+  if (row == 0 && document_.basePointPinned) row = 1;
+  return insertHeld(std::min(row, document_.rowCount()));
+}
+
+int PoiTable::insertHeld(int row) {
+  undo_.mode = UndoLog::Mode::HoldInsert;
+  state.currentColumn = kName;
+  insertRow(row, {}, false);
+  undo_.mode = UndoLog::Mode::Suspended;
+  if (document_.baseRow >= 0) RowChanged(document_, row);
+  return row;
+}
+
+void PoiTable::commitNewRowName(int row, std::u16string_view name) {
+  undo_.beginAction();
+  if (undo_.holdsInsert()) {
+    undo_.record(UndoKind::RowInsert, row, document_.modified);  // the held insertion becomes the group
+    rowAt(row).setText(kName, name);
+    notify([&](TableObserver& o) { o.rowChanged(row); });
+  } else {
+    setCell(row, kName, name);
+  }
+}
+
+void PoiTable::cancelNewRow(int row) {
+  if (!undo_.holdsInsert() || !document_.text(row, kName).empty()) return;
+  undo_.dropHeldInsert();
+  removeRow(row);
+  if (document_.display.adjacentDistance && row < document_.rowCount()) UpdateDistances(document_, row);
+}
+
+void PoiTable::deleteSelected() {
+  const auto first = std::ranges::find_if(document_.rows, &PoiRecord::selected);
+  if (first == document_.rows.end()) return;
+  const int firstRow = static_cast<int>(first - document_.rows.begin());
+  const auto selectedCount = std::ranges::count_if(document_.rows, &PoiRecord::selected);
+  const bool myBasePointAmong = document_.basePointPinned && document_.rows.front().selected;
+  notify([](TableObserver& o) { o.redrawSuspended(true); });
+  undo_.beginAction();
+  // One pass over the rows: each deletion is recorded at the index it has once the selected rows
+  // before it are gone, as if they were deleted one after the other from the top.
+  int deleted = 0;
+  for (int row = firstRow; row < document_.rowCount(); ++row) {
+    if (!rowAt(row).selected) continue;
+    const int at = row - deleted++;
+    notify([&](TableObserver& o) { o.rowAboutToChange(row); });
+    if (UndoRecord* made = undo_.record(UndoKind::RowDelete, at, document_.modified)) {
+      made->baseMark = baseMarkOf(row);
+      made->texts = textsOf(row);
+    }
+  }
+  const int base = document_.baseRow;
+  int baseAfter = base;
+  if (base >= 0) {
+    const auto before = std::count_if(document_.rows.begin(), document_.rows.begin() + base, [](const PoiRecord& r) {
+      return r.selected;
+    });
+    baseAfter = rowAt(base).selected ? -1 : base - static_cast<int>(before);
+  }
+  std::erase_if(document_.rows, [](const PoiRecord& record) { return record.selected; });
+  document_.baseRow = baseAfter;
+  notify([](TableObserver& o) { o.tableReset(); });
+  if (!document_.rows.empty()) {
+    const int focus = std::min(firstRow, document_.rowCount() - 1);
+    selectAndFocus(focus);
+    notify([&](TableObserver& o) { o.makeRowVisible(focus); });
+  }
+  establishBase(-1);
+  notify([](TableObserver& o) { o.refitColumns(-1, false); });
+  notify([](TableObserver& o) { o.redrawSuspended(false); });
+  if (selectedCount == 1 && myBasePointAmong) {
+    document_.basePointPinned = false;
+    return;
+  }
+  document_.modified = true;
+  if (myBasePointAmong) document_.basePointPinned = false;
+}
+
+void PoiTable::selectAll() {
+  for (PoiRecord& record : document_.rows) record.selected = true;
+  notify([](TableObserver& o) { o.tableReset(); });
+}
+
+void PoiTable::toggleSelection() {
+  for (PoiRecord& record : document_.rows) {
+    record.selected = !record.selected;
+    record.focused = false;
+  }
+  notify([](TableObserver& o) { o.tableReset(); });
+}
+
+void PoiTable::establishBase(int row) { SetBasePoint(document_, row); }
+
+// ------------------------------------------------------------------------------ undo and redo
+
+int PoiTable::insertWithTexts(int row, const std::array<std::u16string, 5>& texts) {
+  PoiRecord record(document_.nextRowId++);
+  for (int column = kName; column <= kMemo; ++column) {
+    std::u16string text = texts[column];
+    if (column == kLng || column == kLat) Reformat(text, static_cast<Axis>(column), document_.display);
+    record.setText(column, text);
+  }
+  document_.rows.insert(document_.rows.begin() + row, std::move(record));
+  selectAndFocus(row);
+  notify([&](TableObserver& o) { o.rowsInserted(row, 1); });
+  return row;
+}
+
+void PoiTable::swapCellText(UndoRecord& record) {
+  notify([&](TableObserver& o) { o.rowAboutToChange(record.row); });
+  std::u16string current(document_.text(record.row, record.column));
+  if (record.column == kLng || record.column == kLat) {
+    Reformat(record.text, static_cast<Axis>(record.column), document_.display);
+  }
+  rowAt(record.row).setText(record.column, record.text);
+  record.text = std::move(current);
+  selectAndFocus(record.row);
+  notify([&](TableObserver& o) { o.rowChanged(record.row); });
+}
+
+void PoiTable::undoRecord(UndoRecord& record) {
+  switch (record.kind) {
+    case UndoKind::CellChange:
+      swapCellText(record);
+      if (record.baseMark != BaseMark::None) document_.baseRow = record.row;
+      break;
+    case UndoKind::RowInsert:
+      if (!record.texts) record.texts = textsOf(record.row);
+      removeRow(record.row);
+      if (record.baseMark == BaseMark::MyBasePoint) document_.basePointPinned = false;
+      break;
+    case UndoKind::RowDelete:
+      insertWithTexts(record.row, *record.texts);
+      if (record.baseMark != BaseMark::None) {
+        document_.baseRow = record.row;
+        if (record.baseMark == BaseMark::MyBasePoint) document_.basePointPinned = true;
+      } else if (document_.baseRow >= record.row) {
+        ++document_.baseRow;
+      }
+      break;
+    case UndoKind::BasePointChange:
+      document_.baseRow = record.row;
+      if (record.row >= 0) selectAndFocus(record.row);
+      break;
+    case UndoKind::RowMoveUp:
+    case UndoKind::RowMoveDown:
+    case UndoKind::Reorder:
+    case UndoKind::DistanceColumnToggle:
+      // Recorded by the operations that make them, which come with sorting, moving and the
+      // Distance column; nothing records them yet.
+      break;
+  }
+}
+
+void PoiTable::redoRecord(UndoRecord& record) {
+  const bool myBasePointRow = isMyBasePointRow(record.row);
+  switch (record.kind) {
+    case UndoKind::CellChange:
+      swapCellText(record);
+      if (!myBasePointRow) document_.modified = true;
+      break;
+    case UndoKind::RowInsert:
+      insertWithTexts(record.row, *record.texts);
+      if (record.baseMark == BaseMark::MyBasePoint) document_.basePointPinned = true;
+      if (document_.baseRow >= record.row) ++document_.baseRow;
+      if (!isMyBasePointRow(record.row)) document_.modified = true;
+      break;
+    case UndoKind::RowDelete:
+      if (myBasePointRow) {
+        document_.basePointPinned = false;
+      } else {
+        document_.modified = true;
+      }
+      removeRow(record.row);
+      break;
+    case UndoKind::BasePointChange:
+      if (record.savedModified >= 0) selectAndFocus(record.savedModified);
+      break;
+    case UndoKind::RowMoveUp:
+    case UndoKind::RowMoveDown:
+    case UndoKind::Reorder:
+    case UndoKind::DistanceColumnToggle:
+      break;
+  }
+}
+
+// Record j of the run deleted the row that stood at row + j before the run.
+void PoiTable::undoDeletions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end) {
+  const std::size_t count = end - start;
+  std::vector<PoiRecord> rows;
+  rows.reserve(document_.rows.size() + count);
+  int base = document_.baseRow;
+  int newBase = -1;
+  std::size_t next = 0;  // the next remaining row
+  for (std::size_t j = 0; j < count; ++j) {
+    const UndoRecord& record = group[start + j];
+    const std::size_t original = static_cast<std::size_t>(record.row) + j;
+    while (rows.size() < original) {
+      if (static_cast<int>(next) == base) newBase = static_cast<int>(rows.size());
+      rows.push_back(std::move(document_.rows[next++]));
+    }
+    if (record.baseMark != BaseMark::None) {
+      base = -2;  // the old base row, if any, is no longer the base
+      newBase = static_cast<int>(rows.size());
+      if (record.baseMark == BaseMark::MyBasePoint) document_.basePointPinned = true;
+    }
+    PoiRecord& restored = rows.emplace_back(document_.nextRowId++);
+    for (int column = kName; column <= kMemo; ++column) {
+      std::u16string text = (*record.texts)[column];
+      if (column == kLng || column == kLat) Reformat(text, static_cast<Axis>(column), document_.display);
+      restored.setText(column, text);
+    }
+    restored.selected = true;
+  }
+  for (; next < document_.rows.size(); ++next) {
+    if (static_cast<int>(next) == base) newBase = static_cast<int>(rows.size());
+    rows.push_back(std::move(document_.rows[next]));
+  }
+  document_.rows = std::move(rows);
+  document_.baseRow = newBase;
+  rowAt(group[start].row).focused = true;
+  notify([](TableObserver& o) { o.tableReset(); });
+}
+
+void PoiTable::redoDeletions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end) {
+  std::vector<bool> removed(document_.rows.size(), false);
+  for (std::size_t j = start; j < end; ++j) {
+    const UndoRecord& record = group[j];
+    notify([&](TableObserver& o) { o.rowAboutToChange(record.row); });
+    if (isMyBasePointRow(record.row)) {
+      document_.basePointPinned = false;
+    } else {
+      document_.modified = true;
+    }
+    removed[static_cast<std::size_t>(record.row) + (j - start)] = true;
+  }
+  int base = document_.baseRow;
+  if (base >= 0) {
+    base = removed[static_cast<std::size_t>(base)]
+               ? -1
+               : base - static_cast<int>(std::count(removed.begin(), removed.begin() + base, true));
+  }
+  std::size_t index = 0;
+  std::erase_if(document_.rows, [&](const PoiRecord&) { return removed[index++]; });
+  document_.baseRow = base;
+  notify([](TableObserver& o) { o.tableReset(); });
+}
+
+void PoiTable::finishUndo(const UndoRecord& oldest) {
+  switch (oldest.kind) {
+    case UndoKind::RowInsert:
+      document_.baseRow = oldest.baseBefore;
+      [[fallthrough]];
+    case UndoKind::CellChange:
+    case UndoKind::RowDelete:
+      document_.modified = oldest.savedModified != 0;
+      [[fallthrough]];
+    case UndoKind::BasePointChange: {
+      const int visible = oldest.row;  // for a base change, the previous base row
+      if (visible >= 0 && visible < document_.rowCount()) {
+        notify([&](TableObserver& o) { o.makeRowVisible(visible); });
+      }
+      establishBase(document_.baseRow);
+      notify([](TableObserver& o) { o.refitColumns(-1, false); });
+      break;
+    }
+    case UndoKind::RowMoveUp:
+    case UndoKind::RowMoveDown:
+    case UndoKind::Reorder:
+      document_.modified = oldest.savedModified != 0;
+      break;
+    case UndoKind::DistanceColumnToggle:
+      break;
+  }
+}
+
+void PoiTable::finishRedo(const std::vector<UndoRecord>& group) {
+  switch (group.back().kind) {
+    case UndoKind::CellChange:
+    case UndoKind::RowInsert: {
+      const int visible = std::min(group.front().row, document_.rowCount() - 1);
+      if (visible >= 0) notify([&](TableObserver& o) { o.makeRowVisible(visible); });
+      establishBase(document_.baseRow);
+      notify([](TableObserver& o) { o.refitColumns(-1, false); });
+      break;
+    }
+    case UndoKind::RowDelete:
+      establishBase(-1);
+      break;
+    case UndoKind::BasePointChange:
+      if (group.back().savedModified >= 0) {
+        notify([&](TableObserver& o) { o.makeRowVisible(group.back().savedModified); });
+      }
+      establishBase(group.back().savedModified);
+      break;
+    default:
+      break;
+  }
+}
+
+void PoiTable::undo() {
+  if (!canUndo()) return;
+  undo_.mode = UndoLog::Mode::Suspended;
+  clearSelection();
+  std::vector<UndoRecord>& group = undo_.groups_[static_cast<std::size_t>(undo_.cursor_)];
+  const bool rows = IsRowKind(group.back().kind);
+  if (rows) notify([](TableObserver& o) { o.redrawSuspended(true); });
+  for (std::size_t end = group.size(); end > 0;) {
+    const std::size_t start = DeletionRunStart(group, end);
+    if (end - start > 1) {
+      undoDeletions(group, start, end);
+      end = start;
+    } else {
+      undoRecord(group[--end]);
+    }
+  }
+  --undo_.cursor_;
+  finishUndo(group.front());
+  if (rows) notify([](TableObserver& o) { o.redrawSuspended(false); });
+}
+
+void PoiTable::redo() {
+  if (!canRedo()) return;
+  undo_.mode = UndoLog::Mode::Suspended;
+  clearSelection();
+  ++undo_.cursor_;
+  std::vector<UndoRecord>& group = undo_.groups_[static_cast<std::size_t>(undo_.cursor_)];
+  const bool rows = IsRowKind(group.front().kind);
+  if (rows) notify([](TableObserver& o) { o.redrawSuspended(true); });
+  for (std::size_t start = 0; start < group.size();) {
+    const std::size_t end = DeletionRunEnd(group, start);
+    if (end - start > 1) {
+      redoDeletions(group, start, end);
+    } else {
+      redoRecord(group[start]);
+    }
+    start = end;
+  }
+  finishRedo(group);
+  if (rows) notify([](TableObserver& o) { o.redrawSuspended(false); });
+}
+
+}  // namespace qf

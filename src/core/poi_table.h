@@ -1,0 +1,106 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/poi_document.h"
+#include "core/undo_log.h"
+
+namespace qf {
+
+// What the table tells the views over it (the window's table, the map pane, the check results).
+// Every notification has an empty default, so a view overrides what it shows.
+class TableObserver {
+ public:
+  virtual ~TableObserver() = default;
+  virtual void rowsInserted(int /*first*/, int /*count*/) {}
+  virtual void rowsRemoved(int /*first*/, int /*count*/) {}
+  virtual void rowChanged(int /*row*/) {}
+  // A row's texts are about to change (the map pane lets go of it).
+  virtual void rowAboutToChange(int /*row*/) {}
+  // Many rows changed, moved or were replaced: show everything again.
+  virtual void tableReset() {}
+  // Scroll so that the row is visible, near the middle of the page.
+  virtual void makeRowVisible(int /*row*/) {}
+  // column -1 refits all; unforced refits happen only while "Auto Column" is on.
+  virtual void refitColumns(int /*column*/, bool /*forced*/) {}
+  // Painting is held back while a group of insertions or deletions is replayed.
+  virtual void redrawSuspended(bool /*suspended*/) {}
+};
+
+// The working table's state beside the rows.
+struct TableState {
+  int currentColumn = kName;
+  bool sortAscending = true;
+  bool sortArrowShown = false;
+  bool lngFirst = true;
+};
+
+// The document's rows as the editor works on them: every change goes through here, is recorded in
+// the undo log as one step per user action, keeps the base row and distances right, and is told
+// to the observers.
+class PoiTable {
+ public:
+  explicit PoiTable(PoiDocument& document) : document_(document) {}
+
+  PoiDocument& document() { return document_; }
+  const PoiDocument& document() const { return document_; }
+  UndoLog& undoLog() { return undo_; }
+  TableState state;
+
+  void addObserver(TableObserver* observer) { observers_.push_back(observer); }
+
+  // Elementary changes, recorded as the undo log's mode says.
+  int insertRow(int index, std::u16string_view name, bool selectAndFocus);
+  void deleteRow(int row);
+  void setCell(int row, int column, std::u16string_view text);
+
+  // Add and Insert: a new row whose insertion is held until its name is committed. Returns the row.
+  int addRow();
+  int insertRowAtSelection();
+  // The new row's name is committed: the held insertion becomes one undo step.
+  void commitNewRowName(int row, std::u16string_view name);
+  // The editor of a new, still unnamed row was cancelled: the row goes, nothing is recorded.
+  void cancelNewRow(int row);
+
+  void deleteSelected();
+  void selectAll();
+  void toggleSelection();
+
+  bool canUndo() const { return undo_.canUndo(); }
+  bool canRedo() const { return undo_.canRedo(); }
+  void undo();
+  void redo();
+
+ private:
+  template <typename Notify>
+  void notify(Notify notify) {
+    for (TableObserver* observer : observers_) notify(*observer);
+  }
+  PoiRecord& rowAt(int row) { return document_.rows[static_cast<std::size_t>(row)]; }
+  void clearSelection();
+  void selectAndFocus(int row);
+  bool isMyBasePointRow(int row) const { return row == 0 && document_.basePointPinned; }
+  BaseMark baseMarkOf(int row) const;
+  std::array<std::u16string, 5> textsOf(int row) const;
+  int insertWithTexts(int row, const std::array<std::u16string, 5>& texts);
+  void removeRow(int row);
+  void swapCellText(UndoRecord& record);
+  void establishBase(int row);
+
+  int insertHeld(int row);
+  void undoRecord(UndoRecord& record);
+  void undoDeletions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end);
+  void redoDeletions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end);
+  void redoRecord(UndoRecord& record);
+  void finishUndo(const UndoRecord& oldest);
+  void finishRedo(const std::vector<UndoRecord>& group);
+
+  PoiDocument& document_;
+  UndoLog undo_;
+  std::vector<TableObserver*> observers_;
+};
+
+}  // namespace qf

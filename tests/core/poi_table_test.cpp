@@ -1,0 +1,186 @@
+#include "core/poi_table.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/distances.h"
+#include "core/field_rules.h"
+#include "core/unicode.h"
+
+namespace qf {
+namespace {
+
+std::u16string Name(int i) { return u"POI " + Utf8ToUtf16(std::to_string(i)); }
+
+class PoiTableTest : public testing::Test {
+ protected:
+  void fill(int count) {
+    for (int i = 0; i < count; ++i) {
+      const int row = AppendPoi(document, Name(i), false);
+      SetCoordinateText(document, row, kLng, Utf8ToUtf16(std::to_string(4 + i * 0.01)), false);
+      SetCoordinateText(document, row, kLat, u"52", false);
+    }
+  }
+
+  std::vector<std::u16string> names() const {
+    std::vector<std::u16string> all;
+    for (int row = 0; row < document.rowCount(); ++row) all.emplace_back(document.text(row, kName));
+    return all;
+  }
+
+  std::vector<int> selectedRows() const {
+    std::vector<int> rows;
+    for (int row = 0; row < document.rowCount(); ++row) {
+      if (document.rows[static_cast<std::size_t>(row)].selected) rows.push_back(row);
+    }
+    return rows;
+  }
+
+  void edit(int row, int column, std::u16string_view text) {
+    table.undoLog().beginAction();
+    table.setCell(row, column, text);
+    document.modified = true;
+  }
+
+  PoiDocument document;
+  PoiTable table{document};
+};
+
+TEST_F(PoiTableTest, HistoryKeepsTheLast64ActionsAndANewActionDropsRedo) {
+  fill(1);
+  for (int i = 0; i < 65; ++i) edit(0, kMemo, Name(i));
+  int undone = 0;
+  while (table.canUndo()) {
+    table.undo();
+    ++undone;
+  }
+  EXPECT_EQ(undone, 64);
+  EXPECT_EQ(document.text(0, kMemo), Name(0));  // the first action can no longer be undone
+
+  table.redo();
+  table.redo();
+  table.undo();
+  table.undo();
+  EXPECT_TRUE(table.canRedo());
+  edit(0, kTel, u"112");
+  EXPECT_FALSE(table.canRedo());
+}
+
+TEST_F(PoiTableTest, AddedRowIsOneStepOnceNamedAndNothingWhenCancelled) {
+  fill(2);
+  const int cancelled = table.addRow();
+  table.cancelNewRow(cancelled);
+  EXPECT_EQ(document.rowCount(), 2);
+  EXPECT_FALSE(table.canUndo());
+
+  document.rows[1].selected = true;
+  const int row = table.insertRowAtSelection();
+  EXPECT_EQ(row, 1);
+  table.commitNewRowName(row, u"Typed");
+  EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), u"Typed", Name(1)}));
+  table.undo();
+  EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), Name(1)}));
+  EXPECT_FALSE(table.canUndo());
+  table.redo();
+  EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), u"Typed", Name(1)}));
+  EXPECT_EQ(selectedRows(), std::vector<int>{1});
+}
+
+TEST_F(PoiTableTest, InsertKeepsTheMyBasePointRowFirst) {
+  fill(3);
+  document.basePointPinned = true;
+  document.rows[0].selected = true;
+  EXPECT_EQ(table.insertRowAtSelection(), 1);
+}
+
+TEST_F(PoiTableTest, DeletedRowsComeBackAtTheirPlacesSelected) {
+  fill(10);
+  for (const int row : {1, 2, 5, 8, 9}) document.rows[static_cast<std::size_t>(row)].selected = true;
+  const std::vector<std::u16string> before = names();
+  table.deleteSelected();
+  const std::vector<std::u16string> after = names();
+  EXPECT_EQ(after, (std::vector<std::u16string>{Name(0), Name(3), Name(4), Name(6), Name(7)}));
+  EXPECT_EQ(selectedRows(), std::vector<int>{1});
+  EXPECT_TRUE(document.modified);
+
+  table.undo();
+  EXPECT_EQ(names(), before);
+  EXPECT_EQ(selectedRows(), (std::vector<int>{1, 2, 5, 8, 9}));
+  EXPECT_FALSE(document.modified);
+  table.redo();
+  EXPECT_EQ(names(), after);
+}
+
+TEST_F(PoiTableTest, LargeDeletionsReplayLikeOneByOne) {
+  fill(2000);
+  std::mt19937 random(7);
+  std::vector<std::u16string> expected;
+  for (int row = 0; row < document.rowCount(); ++row) {
+    const bool selected = random() % 3 == 0;
+    document.rows[static_cast<std::size_t>(row)].selected = selected;
+    if (!selected) expected.push_back(Name(row));
+  }
+  const std::vector<std::u16string> before = names();
+  table.deleteSelected();
+  EXPECT_EQ(names(), expected);
+  table.undo();
+  EXPECT_EQ(names(), before);
+  table.redo();
+  EXPECT_EQ(names(), expected);
+}
+
+TEST_F(PoiTableTest, UndoingAnEditOfTheBaseRowRestoresItsDistances) {
+  document.display.showDistance = true;
+  fill(3);
+  SetBasePoint(document, 1);
+  const std::int32_t distance = document.rows[0].distanceKey;
+  edit(1, kLng, u"5.00000");
+  RowChanged(document, 1);
+  EXPECT_NE(document.rows[0].distanceKey, distance);
+  table.undo();
+  EXPECT_EQ(document.text(1, kLng), u"4.01000");
+  EXPECT_EQ(document.baseRow, 1);
+  EXPECT_EQ(document.rows[0].distanceKey, distance);
+  EXPECT_EQ(selectedRows(), std::vector<int>{1});
+}
+
+TEST_F(PoiTableTest, DeletingTheBaseRowAndUndoingBringsTheBaseBack) {
+  document.display.showDistance = true;
+  fill(4);
+  SetBasePoint(document, 2);
+  document.rows[1].selected = document.rows[2].selected = true;
+  table.deleteSelected();
+  EXPECT_EQ(document.baseRow, -1);
+  table.undo();
+  EXPECT_EQ(document.baseRow, 2);
+  EXPECT_EQ(document.rows[2].distanceKey, kBaseRowKey);
+}
+
+TEST_F(PoiTableTest, DeletingOnlyTheMyBasePointRowLeavesTheDocumentUnmodified) {
+  fill(3);
+  document.basePointPinned = true;
+  document.rows[0].selected = true;
+  table.deleteSelected();
+  EXPECT_FALSE(document.modified);
+  EXPECT_FALSE(document.basePointPinned);
+  EXPECT_EQ(document.rowCount(), 2);
+}
+
+TEST_F(PoiTableTest, SelectAllAndToggleSelection) {
+  fill(3);
+  document.rows[1].focused = true;
+  table.toggleSelection();
+  EXPECT_EQ(selectedRows(), (std::vector<int>{0, 1, 2}));
+  EXPECT_FALSE(document.rows[1].focused);
+  document.rows[0].selected = false;
+  table.toggleSelection();
+  EXPECT_EQ(selectedRows(), std::vector<int>{0});
+  table.selectAll();
+  EXPECT_EQ(selectedRows(), (std::vector<int>{0, 1, 2}));
+}
+
+}  // namespace
+}  // namespace qf
