@@ -5,6 +5,7 @@
 
 #include "core/coordinates.h"
 #include "core/distances.h"
+#include "core/row_sort.h"
 
 namespace qf {
 
@@ -186,6 +187,77 @@ void PoiTable::deleteSelected() {
   if (myBasePointAmong) document_.basePointPinned = false;
 }
 
+void PoiTable::reorder(const std::vector<int>& from) {
+  std::vector<PoiRecord> rows;
+  rows.reserve(from.size());
+  for (const int row : from) rows.push_back(std::move(rowAt(row)));
+  document_.rows = std::move(rows);
+  findBaseByMark();
+  if (document_.display.adjacentDistance && document_.baseRow >= 0) UpdateDistances(document_, -1);
+  notify([](TableObserver& o) { o.tableReset(); });
+}
+
+void PoiTable::findBaseByMark() {
+  if (document_.baseRow < 0) return;
+  const auto marked = std::ranges::find(document_.rows, kBaseRowKey, &PoiRecord::distanceKey);
+  document_.baseRow = marked == document_.rows.end() ? -1 : static_cast<int>(marked - document_.rows.begin());
+}
+
+void PoiTable::sort(int column, bool ascending) {
+  state.currentColumn = column;
+  state.sortAscending = ascending;
+  state.sortArrowShown = true;
+  const std::vector<int> from = SortedOrder(document_, column, ascending);
+  undo_.beginAction();
+  if (UndoRecord* made = undo_.record(UndoKind::Reorder, document_.rowCount(), document_.modified)) {
+    made->sortColumn = column;
+    made->sortAscending = ascending;
+    made->order.resize(from.size());
+    for (std::size_t place = 0; place < from.size(); ++place) {
+      made->order[static_cast<std::size_t>(from[place])] = static_cast<int>(place);
+    }
+  }
+  reorder(from);
+  document_.modified = true;
+}
+
+// Swaps the texts of two neighbouring rows; the selection and the base row go along.
+void PoiTable::moveRow(int from, int to) {
+  notify([&](TableObserver& o) { o.rowAboutToChange(from); });
+  notify([&](TableObserver& o) { o.rowAboutToChange(to); });
+  for (int column = kName; column <= kMemo; ++column) {
+    const std::u16string text(document_.text(from, column));
+    rowAt(from).setText(column, document_.text(to, column));
+    rowAt(to).setText(column, text);
+  }
+  rowAt(from).selected = false;
+  selectAndFocus(to);
+  if (document_.baseRow == from) {
+    document_.baseRow = to;
+  } else if (document_.baseRow == to) {
+    document_.baseRow = from;
+  }
+  if (document_.baseRow >= 0) {
+    SetBasePoint(document_, document_.baseRow);
+  }
+  const int context = from < to ? std::min(from + 3, document_.rowCount() - 1) : std::max(0, from - 3);
+  notify([&](TableObserver& o) { o.rowChanged(from); });
+  notify([&](TableObserver& o) { o.rowChanged(to); });
+  notify([&](TableObserver& o) { o.makeRowVisible(context); });
+}
+
+void PoiTable::moveSelected(bool up) {
+  const auto selected = std::ranges::find_if(document_.rows, &PoiRecord::selected);
+  if (selected == document_.rows.end()) return;
+  const int from = static_cast<int>(selected - document_.rows.begin());
+  const int to = up ? from - 1 : from + 1;
+  if (to < (document_.basePointPinned ? 1 : 0) || to >= document_.rowCount() || isMyBasePointRow(from)) return;
+  undo_.beginAction();
+  undo_.record(up ? UndoKind::RowMoveUp : UndoKind::RowMoveDown, to, document_.modified);
+  moveRow(from, to);
+  document_.modified = true;
+}
+
 void PoiTable::selectAll() {
   for (PoiRecord& record : document_.rows) record.selected = true;
   notify([](TableObserver& o) { o.tableReset(); });
@@ -253,11 +325,21 @@ void PoiTable::undoRecord(UndoRecord& record) {
       if (record.row >= 0) selectAndFocus(record.row);
       break;
     case UndoKind::RowMoveUp:
-    case UndoKind::RowMoveDown:
-    case UndoKind::Reorder:
+    case UndoKind::RowMoveDown: {
+      const int back = record.kind == UndoKind::RowMoveUp ? record.row + 1 : record.row - 1;
+      moveRow(record.row, back);
+      record.row = back;
+      break;
+    }
+    case UndoKind::Reorder: {
+      reorder(record.order);  // the row that stood at place i is now at order[i]
+      state.currentColumn = record.sortColumn;
+      state.sortAscending = record.sortAscending;
+      state.sortArrowShown = false;
+      break;
+    }
     case UndoKind::DistanceColumnToggle:
-      // Recorded by the operations that make them, which come with sorting, moving and the
-      // Distance column; nothing records them yet.
+      // Recorded by the Distance column command, which comes with the window's commands.
       break;
   }
 }
@@ -287,8 +369,24 @@ void PoiTable::redoRecord(UndoRecord& record) {
       if (record.savedModified >= 0) selectAndFocus(record.savedModified);
       break;
     case UndoKind::RowMoveUp:
-    case UndoKind::RowMoveDown:
-    case UndoKind::Reorder:
+    case UndoKind::RowMoveDown: {
+      const int again = record.kind == UndoKind::RowMoveUp ? record.row - 1 : record.row + 1;
+      moveRow(record.row, again);
+      record.row = again;
+      break;
+    }
+    case UndoKind::Reorder: {
+      // Sorting again gives the order the record keeps, without comparing a single row.
+      std::vector<int> from(record.order.size());
+      for (std::size_t row = 0; row < from.size(); ++row) {
+        from[static_cast<std::size_t>(record.order[row])] = static_cast<int>(row);
+      }
+      reorder(from);
+      state.currentColumn = record.sortColumn;
+      state.sortAscending = record.sortAscending;
+      state.sortArrowShown = true;
+      break;
+    }
     case UndoKind::DistanceColumnToggle:
       break;
   }

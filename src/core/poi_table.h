@@ -66,6 +66,10 @@ class PoiTable {
   void cancelNewRow(int row);
 
   void deleteSelected();
+  // Sorts every row (but a My Base Point row) by a column, as one undo step.
+  void sort(int column, bool ascending);
+  // Moves the first selected row one place up or down, as one undo step.
+  void moveSelected(bool up);
   void selectAll();
   void toggleSelection();
 
@@ -89,6 +93,10 @@ class PoiTable {
   void removeRow(int row);
   void swapCellText(UndoRecord& record);
   void establishBase(int row);
+  // The rows put in a new order: entry i of `from` is the index of the row that goes to place i.
+  void reorder(const std::vector<int>& from);
+  void findBaseByMark();
+  void moveRow(int from, int to);
 
   int insertHeld(int row);
   void undoRecord(UndoRecord& record);

@@ -182,5 +182,55 @@ TEST_F(PoiTableTest, SelectAllAndToggleSelection) {
   EXPECT_EQ(selectedRows(), (std::vector<int>{0, 1, 2}));
 }
 
+TEST_F(PoiTableTest, SortsNaturallyAndUndoRestoresTheOrder) {
+  for (const std::u16string_view name : {u"POI 10", u"poi 2", u"POI 2", u"Äpfel", u"apple", u"POI 1"}) {
+    AppendPoi(document, name, false);
+  }
+  const std::vector<std::u16string> before = names();
+  table.sort(kName, true);
+  EXPECT_EQ(names(), (std::vector<std::u16string>{u"Äpfel", u"apple", u"POI 1", u"poi 2", u"POI 2", u"POI 10"}));
+  EXPECT_TRUE(table.state.sortArrowShown);
+  table.sort(kName, false);
+  EXPECT_EQ(names(), (std::vector<std::u16string>{u"POI 10", u"POI 2", u"poi 2", u"POI 1", u"apple", u"Äpfel"}));
+  table.undo();
+  EXPECT_FALSE(table.state.sortArrowShown);
+  EXPECT_FALSE(table.state.sortAscending);  // the direction of the sort that was undone
+  table.undo();
+  EXPECT_EQ(names(), before);
+  table.redo();
+  EXPECT_EQ(names()[0], u"Äpfel");
+  EXPECT_TRUE(table.state.sortArrowShown);
+}
+
+TEST_F(PoiTableTest, CoordinateSortPutsEmptyCellsFirstAndKeepsTheMyBasePointRow) {
+  fill(4);
+  document.rows[2].setText(kLng, u"");
+  document.rows[3].setText(kLng, u"-1.00000");
+  document.basePointPinned = true;
+  table.sort(kLng, true);
+  EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), Name(2), Name(3), Name(1)}));
+  table.sort(kLng, false);
+  EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), Name(1), Name(3), Name(2)}));
+}
+
+TEST_F(PoiTableTest, MovedRowsGoBackOnUndoAndTheBaseRowFollows) {
+  document.display.showDistance = true;
+  fill(4);
+  SetBasePoint(document, 2);
+  document.rows[2].selected = true;
+  table.moveSelected(true);
+  EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), Name(2), Name(1), Name(3)}));
+  EXPECT_EQ(document.baseRow, 1);
+  EXPECT_EQ(selectedRows(), std::vector<int>{1});
+  table.moveSelected(true);
+  EXPECT_EQ(names()[0], Name(2));
+  table.undo();
+  table.undo();
+  EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), Name(1), Name(2), Name(3)}));
+  EXPECT_EQ(document.baseRow, 2);
+  table.redo();
+  EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), Name(2), Name(1), Name(3)}));
+}
+
 }  // namespace
 }  // namespace qf
