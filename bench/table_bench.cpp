@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "core/poi_table.h"
+#include "editing/poi_table.h"
 #include "poi_generator.h"
 
 namespace qf {

@@ -398,7 +398,8 @@ bool ParseCoordinateInput(std::u16string& text, InputAxis axis, const DisplayOpt
   if (input.empty() || CleanText(input) == 0) return false;
   if (!UpperCaseTyped(input, axis)) return false;
   std::optional<double> degrees = ReadTypedCoordinate(input);
-  if (!degrees) return false;
+  // An exponent can overflow ("1E999"); such a text is no coordinate in any form.
+  if (!degrees || !std::isfinite(*degrees)) return false;
   if (*degrees > -0.000005 && *degrees <= 0) degrees = 0.0;
   if (axis == InputAxis::Plain) {
     text = PlainDecimal(*degrees);

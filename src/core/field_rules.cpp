@@ -107,7 +107,7 @@ std::size_t NormaliseName(std::u16string& text) {
   return text.size();
 }
 
-void SetCoordinateText(PoiDocument& document, int row, int column, std::u16string_view text, bool clearIfInvalid) {
+std::optional<CoordinateText> CoordinateCellText(const PoiDocument& document, int column, std::u16string_view text) {
   const Axis axis = column == kLng ? Axis::Longitude : Axis::Latitude;
   double x = LeadingNumber(text);
   bool valid = std::isfinite(x) && (x != 0 || (!text.empty() && IsPlainNumber(std::u16string(text))));
@@ -115,14 +115,19 @@ void SetCoordinateText(PoiDocument& document, int row, int column, std::u16strin
     if (x > -0.000005 && x <= 0) x = 0;
     valid = UnitsInRange(DegreesToUnits(x), axis);
   }
-  if (valid) {
-    SetCell(document, row, column, FormatCoordinate(x, axis, document.display));
+  if (!valid) return std::nullopt;
+  return FormatCoordinate(x, axis, document.display);
+}
+
+void SetCoordinateText(PoiDocument& document, int row, int column, std::u16string_view text, bool clearIfInvalid) {
+  if (const std::optional<CoordinateText> value = CoordinateCellText(document, column, text)) {
+    SetCell(document, row, column, *value);
   } else if (clearIfInvalid) {
     SetCell(document, row, column, {});
   }
 }
 
-void SetTelephone(PoiDocument& document, int row, std::u16string_view text) {
+std::u16string TelephoneCellText(const PoiDocument& document, std::u16string_view text) {
   std::u16string value(text);
   if (!value.empty()) {
     CleanText(value);
@@ -133,10 +138,14 @@ void SetTelephone(PoiDocument& document, int row, std::u16string_view text) {
       value = TelephoneText(std::move(value));
     }
   }
-  SetCell(document, row, kTel, value);
+  return value;
 }
 
-void SetMemo(PoiDocument& document, int row, std::u16string_view text) {
+void SetTelephone(PoiDocument& document, int row, std::u16string_view text) {
+  SetCell(document, row, kTel, TelephoneCellText(document, text));
+}
+
+std::u16string MemoCellText(const PoiDocument& document, std::u16string_view text) {
   std::u16string value(text);
   if (!value.empty()) {
     CutTo(value, kMaxMemoLength);
@@ -147,7 +156,11 @@ void SetMemo(PoiDocument& document, int row, std::u16string_view text) {
     if (document.kind == DocumentKind::SafetyCamera && !OneOf(value, kCameraTypeNames)) value.clear();
     if (document.kind == DocumentKind::Phonebook && !OneOf(value, kPhoneTypes)) value.clear();
   }
-  SetCell(document, row, kMemo, value);
+  return value;
+}
+
+void SetMemo(PoiDocument& document, int row, std::u16string_view text) {
+  SetCell(document, row, kMemo, MemoCellText(document, text));
 }
 
 int AppendPoi(PoiDocument& document, std::u16string_view name, bool selectNew, std::size_t moreCharacters) {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <string>
+#include <optional>
 #include <string_view>
+
+#include "core/coordinates.h"
 
 #include "core/poi_document.h"
 
@@ -20,6 +23,11 @@ std::size_t CleanText(std::u16string& text);
 std::size_t NormaliseName(std::u16string& text);
 
 void SetCoordinateText(PoiDocument& document, int row, int column, std::u16string_view text, bool clearIfInvalid);
+// The texts these rules store, for callers that store them their own way (recorded for undo).
+// A coordinate that is no valid value gives nothing.
+std::optional<CoordinateText> CoordinateCellText(const PoiDocument& document, int column, std::u16string_view text);
+std::u16string TelephoneCellText(const PoiDocument& document, std::u16string_view text);
+std::u16string MemoCellText(const PoiDocument& document, std::u16string_view text);
 void SetTelephone(PoiDocument& document, int row, std::u16string_view text);
 void SetMemo(PoiDocument& document, int row, std::u16string_view text);
 // Room for the two coordinates that nearly every reader stores next.

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/poi_document.h"
-#include "core/undo_log.h"
+#include "editing/undo_log.h"
 
 namespace qf {
 

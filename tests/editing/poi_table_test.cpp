@@ -1,4 +1,4 @@
-#include "core/poi_table.h"
+#include "editing/poi_table.h"
 
 #include <gtest/gtest.h>
 

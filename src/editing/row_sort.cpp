@@ -1,4 +1,4 @@
-#include "core/row_sort.h"
+#include "editing/row_sort.h"
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>

@@ -1,11 +1,11 @@
-#include "core/poi_table.h"
+#include "editing/poi_table.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "core/coordinates.h"
 #include "core/distances.h"
-#include "core/row_sort.h"
+#include "editing/row_sort.h"
 
 namespace qf {
 

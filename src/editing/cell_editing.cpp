@@ -1,4 +1,4 @@
-#include "core/cell_editing.h"
+#include "editing/cell_editing.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "core/undo_log.h"
+#include "editing/undo_log.h"
 
 namespace qf {
 
