@@ -368,6 +368,7 @@ TEST(ParseCoordinateInput, TypedForms) {
       {u"181", InputAxis::Longitude, kDecimal, u""},
       {u"90.00001", InputAxis::Latitude, kDecimal, u""},
       {u"1E400", InputAxis::Longitude, kDecimal, u""},
+      {u"1E999", InputAxis::Plain, kDecimal, u""},
       {u"12a", InputAxis::Plain, kDecimal, u""},
       {u"12,5", InputAxis::Plain, kDecimal, u""},
       {u"12\u30005", InputAxis::Plain, kDecimal, u""},
