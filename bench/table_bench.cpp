@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "editing/find_replace.h"
 #include "editing/poi_table.h"
 #include "poi_generator.h"
 
@@ -77,6 +78,25 @@ void BM_UndoDeleteTenth(benchmark::State& state) {
       [](PoiTable& table) { table.undo(); });
 }
 BENCHMARK(BM_UndoDeleteTenth)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Generated names hold "a" in about half of the rows.
+FindState FindA() {
+  FindState find;
+  find.findText = u"a";
+  find.replaceText = u"A";
+  find.selectAll = true;
+  return find;
+}
+
+void BM_FindSelectAll(benchmark::State& state) {
+  Run(state, [](PoiTable&) {}, [](PoiTable& table) { Find(table, FindA()); });
+}
+BENCHMARK(BM_FindSelectAll)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ReplaceAll(benchmark::State& state) {
+  Run(state, [](PoiTable&) {}, [](PoiTable& table) { ReplaceAll(table, FindA(), false); });
+}
+BENCHMARK(BM_ReplaceAll)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 }  // namespace qf

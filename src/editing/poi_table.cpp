@@ -49,23 +49,34 @@ void PoiTable::clearSelection() {
   for (PoiRecord& record : document_.rows) record.selected = record.focused = false;
 }
 
+// At most one row has the focus. The row focused last is usually still where it was, so that
+// focusing row after row does not look through the whole table each time.
+void PoiTable::unfocus() {
+  const bool hintHolds = focusHint_ >= 0 && focusHint_ < document_.rowCount() && rowAt(focusHint_).focused;
+  if (hintHolds) {
+    rowAt(focusHint_).focused = false;
+  } else {
+    for (PoiRecord& record : document_.rows) record.focused = false;
+  }
+}
+
 void PoiTable::selectAndFocus(int row) {
-  for (PoiRecord& record : document_.rows) record.focused = false;
+  unfocus();
   rowAt(row).selected = rowAt(row).focused = true;
+  focusHint_ = row;
 }
 
 int PoiTable::insertRow(int index, std::u16string_view name, bool select) {
   PoiRecord record(document_.nextRowId++);
   record.setText(kName, name);
   record.selected = record.focused = select;
-  if (select) {
-    for (PoiRecord& other : document_.rows) other.focused = false;
-  }
+  if (select) unfocus();
   if (UndoRecord* made = undo_.record(UndoKind::RowInsert, index, document_.modified)) {
     made->baseMark = index == 0 && document_.basePointPinned ? BaseMark::MyBasePoint : BaseMark::None;
     made->baseBefore = document_.baseRow;
   }
   document_.rows.insert(document_.rows.begin() + index, std::move(record));
+  if (select) focusHint_ = index;
   if (document_.baseRow >= index) ++document_.baseRow;
   notify([&](TableObserver& o) { o.rowsInserted(index, 1); });
   return index;

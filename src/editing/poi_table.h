@@ -51,6 +51,15 @@ class PoiTable {
   TableState state;
 
   void addObserver(TableObserver* observer) { observers_.push_back(observer); }
+  void clearSelection();
+  void selectAndFocus(int row);
+  // Operations that change many rows at once tell the views to show everything again.
+  void notifyReset() {
+    notify([](TableObserver& o) { o.tableReset(); });
+  }
+  void makeVisible(int row) {
+    notify([&](TableObserver& o) { o.makeRowVisible(row); });
+  }
 
   // Elementary changes, recorded as the undo log's mode says.
   int insertRow(int index, std::u16string_view name, bool selectAndFocus);
@@ -84,8 +93,7 @@ class PoiTable {
     for (TableObserver* observer : observers_) notify(*observer);
   }
   PoiRecord& rowAt(int row) { return document_.rows[static_cast<std::size_t>(row)]; }
-  void clearSelection();
-  void selectAndFocus(int row);
+  void unfocus();
   bool isMyBasePointRow(int row) const { return row == 0 && document_.basePointPinned; }
   BaseMark baseMarkOf(int row) const;
   std::array<std::u16string, 5> textsOf(int row) const;
@@ -109,6 +117,7 @@ class PoiTable {
   PoiDocument& document_;
   UndoLog undo_;
   std::vector<TableObserver*> observers_;
+  int focusHint_ = -1;
 };
 
 }  // namespace qf
