@@ -269,6 +269,14 @@ void PoiTable::moveSelected(bool up) {
   document_.modified = true;
 }
 
+void PoiTable::changeBase(int row) {
+  if (UndoRecord* made = undo_.record(UndoKind::BasePointChange, document_.baseRow, document_.modified)) {
+    made->savedModified = row;  // this kind keeps the new base there
+  }
+  establishBase(row);
+  if (document_.baseRow >= 0) notify([&](TableObserver& o) { o.makeRowVisible(document_.baseRow); });
+}
+
 void PoiTable::selectAll() {
   for (PoiRecord& record : document_.rows) record.selected = true;
   notify([](TableObserver& o) { o.tableReset(); });
@@ -333,7 +341,11 @@ void PoiTable::undoRecord(UndoRecord& record) {
       break;
     case UndoKind::BasePointChange:
       document_.baseRow = record.row;
-      if (record.row >= 0) selectAndFocus(record.row);
+      if (record.row >= 0) {
+        selectAndFocus(record.row);
+      } else {
+        UpdateDistances(document_, -1);  // no base: no row keeps the base mark either
+      }
       break;
     case UndoKind::RowMoveUp:
     case UndoKind::RowMoveDown: {

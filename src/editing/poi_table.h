@@ -60,6 +60,12 @@ class PoiTable {
   void makeVisible(int row) {
     notify([&](TableObserver& o) { o.makeRowVisible(row); });
   }
+  // All columns follow their contents, while "Auto Column" is on.
+  void refitColumns() {
+    notify([](TableObserver& o) { o.refitColumns(-1, false); });
+  }
+  // Makes a row the distance base (none: -1), recorded as a base change.
+  void changeBase(int row);
 
   // Elementary changes, recorded as the undo log's mode says.
   int insertRow(int index, std::u16string_view name, bool selectAndFocus);

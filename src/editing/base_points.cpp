@@ -1,0 +1,239 @@
+#include "editing/base_points.h"
+
+#include <algorithm>
+
+#include "core/coordinates.h"
+#include "core/distances.h"
+#include "core/field_rules.h"
+#include "shell/string_table.h"
+
+namespace qf {
+
+namespace {
+
+constexpr std::size_t kMaxStoredCoordinate = 31;
+constexpr int kSpeedWord = 14316;
+
+// Five fields split at '>'; the last takes the rest of the text.
+BasePoint Parse(std::u16string_view stored, const DisplayOptions& display) {
+  BasePoint point;
+  for (int field = kName; field <= kMemo; ++field) {
+    const std::size_t separator = field == kMemo ? std::u16string_view::npos : stored.find(u'>');
+    point[field] = stored.substr(0, separator);
+    stored = separator == std::u16string_view::npos ? std::u16string_view() : stored.substr(separator + 1);
+  }
+  for (const int column : {kLng, kLat}) {
+    std::u16string& text = point[column];
+    if (text.size() > kMaxStoredCoordinate) text.resize(kMaxStoredCoordinate);
+    FromPlainDecimal(text, static_cast<Axis>(column), display);
+  }
+  return point;
+}
+
+std::u16string Stored(const BasePoint& point, const DisplayOptions& display) {
+  std::u16string stored;
+  for (int field = kName; field <= kMemo; ++field) {
+    std::u16string text = point[field];
+    if (field == kLng || field == kLat) ToPlainDecimal(text, display);
+    if (field > kName) stored += u'>';
+    stored += text;
+  }
+  return stored;
+}
+
+// The Tel and Memo cells of row 0 that a base point fills: all of them in a plain POI document.
+bool FillsTelAndMemo(const PoiDocument& document) { return document.kind == DocumentKind::Poi; }
+
+}  // namespace
+
+void SetBaseToSelection(PoiTable& table) {
+  PoiDocument& document = table.document();
+  const auto selected = std::ranges::find_if(document.rows, &PoiRecord::selected);
+  if (selected == document.rows.end()) return;
+  int row = static_cast<int>(selected - document.rows.begin());
+  table.undoLog().beginAction();
+  if (document.basePointPinned) {
+    table.deleteRow(0);
+    document.basePointPinned = false;
+    if (row > 0) --row;
+  }
+  table.changeBase(row);
+  table.refitColumns();
+}
+
+void InsertMyBasePoint(PoiTable& table, AppSettings& settings) {
+  PoiDocument& document = table.document();
+  document.basePointPinned = false;
+  BasePointSettings& saved = settings.basePoints;
+  if (!settings.on(Switch::AutoBasePoint) || saved.entries.empty() || document.kind == DocumentKind::Phonebook) return;
+  const int index = std::min(saved.insertIndex, static_cast<int>(saved.entries.size()) - 1);
+  const BasePoint point = Parse(saved.entries[static_cast<std::size_t>(index)], document.display);
+  std::u16string name = point[kName];
+  if (NormaliseName(name) == 0) return;
+  const UndoLog::Mode mode = table.undoLog().mode;
+  table.undoLog().mode = UndoLog::Mode::Suspended;
+  table.insertRow(0, name, false);
+  const int last = document.kind == DocumentKind::SafetyCamera ? kLat : kMemo;
+  for (int column = kLng; column <= last; ++column) table.setCell(0, column, point[column]);
+  table.undoLog().mode = mode;
+  saved.insertIndex = index;
+  document.basePointPinned = true;
+  SetBasePoint(document, 0);
+}
+
+BasePointList::BasePointList(const BasePointSettings& saved, const DisplayOptions& display) : display_(display) {
+  for (const std::u16string& stored : saved.entries) {
+    if (!stored.starts_with(u'>')) entries_.push_back(Parse(stored, display));
+  }
+  selected.assign(entries_.size(), false);
+  current_ = entries_.empty() ? 0 : std::min(saved.insertIndex, static_cast<int>(entries_.size()) - 1);
+  if (!entries_.empty()) selected[static_cast<std::size_t>(current_)] = true;
+}
+
+int BasePointList::onlySelected() const {
+  if (std::ranges::count(selected, true) != 1) return -1;
+  return static_cast<int>(std::ranges::find(selected, true) - selected.begin());
+}
+
+void BasePointList::selectOnly(int index) {
+  selected.assign(entries_.size(), false);
+  if (index >= 0 && index < static_cast<int>(entries_.size())) selected[static_cast<std::size_t>(index)] = true;
+}
+
+bool BasePointList::canSet() const { return onlySelected() >= 0; }
+bool BasePointList::canMoveUp() const { return onlySelected() > 0; }
+bool BasePointList::canMoveDown() const {
+  const int index = onlySelected();
+  return index >= 0 && index + 1 < static_cast<int>(entries_.size());
+}
+bool BasePointList::canAdd(const PoiTable& table) const {
+  return std::ranges::any_of(table.document().rows, &PoiRecord::selected) &&
+         entries_.size() < static_cast<std::size_t>(kMaxBasePoints);
+}
+bool BasePointList::canDelete() const { return std::ranges::find(selected, true) != selected.end(); }
+
+void BasePointList::set(PoiTable& table, BasePointSettings& saved) {
+  const int index = onlySelected();
+  if (index < 0) return;
+  const BasePoint& point = entries_[static_cast<std::size_t>(index)];
+  PoiDocument& document = table.document();
+  table.undoLog().beginAction();
+  if (document.basePointPinned) {
+    table.setCell(0, kName, point[kName]);
+  } else {
+    document.basePointPinned = true;
+    table.insertRow(0, point[kName], false);
+  }
+  const int last = FillsTelAndMemo(document) ? kMemo : kLat;
+  for (int column = kLng; column <= last; ++column) table.setCell(0, column, point[column]);
+  current_ = index;
+  saved.insertIndex = index;
+  if (changed_) save(saved);
+  table.clearSelection();
+  table.selectAndFocus(0);
+  table.makeVisible(0);
+  SetBasePoint(document, 0);
+  table.refitColumns();
+}
+
+void BasePointList::move(bool up) {
+  const int index = onlySelected();
+  const int other = up ? index - 1 : index + 1;
+  if (index < 0 || other < 0 || other >= static_cast<int>(entries_.size())) return;
+  std::swap(entries_[static_cast<std::size_t>(index)], entries_[static_cast<std::size_t>(other)]);
+  if (current_ == index) {
+    current_ = other;
+  } else if (current_ == other) {
+    current_ = index;
+  }
+  selectOnly(other);
+  changed_ = true;
+}
+
+void BasePointList::add(const PoiTable& table) {
+  const PoiDocument& document = table.document();
+  std::size_t room = static_cast<std::size_t>(kMaxBasePoints) - std::min(entries_.size(), std::size_t{kMaxBasePoints});
+  int first = -1;
+  for (int row = 0; row < document.rowCount() && room > 0; ++row) {
+    if (!document.rows[static_cast<std::size_t>(row)].selected) continue;
+    --room;  // the first k selected rows count, with or without a position
+    if (document.text(row, kLng).empty() || document.text(row, kLat).empty()) continue;
+    BasePoint point;
+    for (int column = kName; column <= kMemo; ++column) point[column] = document.text(row, column);
+    if (document.kind == DocumentKind::SafetyCamera) {
+      const bool myBasePoint = row == 0 && document.basePointPinned;
+      point[kMemo] = myBasePoint ? u"" : LoadString(kSpeedWord) + point[kTel] + u", " + point[kMemo];
+      point[kTel].clear();
+    }
+    const auto same = std::ranges::find_if(entries_, [&](const BasePoint& e) { return e[kName] == point[kName]; });
+    int index = static_cast<int>(same - entries_.begin());
+    if (same == entries_.end()) {
+      entries_.push_back(std::move(point));
+    } else {
+      *same = std::move(point);
+    }
+    if (first < 0) first = index;
+  }
+  if (first >= 0) {
+    selectOnly(first);
+    changed_ = true;
+  }
+}
+
+void BasePointList::remove() {
+  int firstRemoved = -1;
+  std::vector<BasePoint> kept;
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (!selected[i]) {
+      kept.push_back(std::move(entries_[i]));
+      continue;
+    }
+    if (firstRemoved < 0) firstRemoved = static_cast<int>(i);
+  }
+  if (firstRemoved < 0) return;
+  // The current entry: gone, it becomes the first; else it moves up past the removed ones.
+  const auto current = static_cast<std::size_t>(current_);
+  const bool currentRemoved = current < selected.size() && selected[current];
+  const auto removedBefore = std::count(selected.begin(), selected.begin() + std::min(current, selected.size()), true);
+  current_ = currentRemoved ? 0 : current_ - static_cast<int>(removedBefore);
+  entries_ = std::move(kept);
+  selectOnly(std::min(firstRemoved, static_cast<int>(entries_.size()) - 1));
+  changed_ = true;
+}
+
+void BasePointList::removeAll() {
+  entries_.clear();
+  selected.clear();
+  current_ = 0;
+  changed_ = true;
+}
+
+void BasePointList::exportAll(PoiTable& table) {
+  if (!canExportAll()) return;
+  PoiDocument& document = table.document();
+  table.undoLog().beginAction();
+  table.clearSelection();
+  const int first = document.rowCount();
+  for (const BasePoint& point : entries_) {
+    const int row = table.insertRow(document.rowCount(), point[kName], true);
+    for (int column = kLng; column <= kMemo; ++column) table.setCell(row, column, point[column]);
+  }
+  SetBasePoint(document, document.baseRow);
+  table.refitColumns();
+  table.makeVisible(first);
+  document.modified = true;
+  exported_ = true;
+}
+
+void BasePointList::ok(BasePointSettings& saved) const {
+  saved.insertIndex = current_;
+  if (changed_) save(saved);
+}
+
+void BasePointList::save(BasePointSettings& saved) const {
+  saved.entries.clear();
+  for (const BasePoint& point : entries_) saved.entries.push_back(Stored(point, display_));
+  saved.insertIndex = current_;
+}
+
+}  // namespace qf
