@@ -14,35 +14,12 @@ constexpr int kFirstOperationProgress = 13112;  // Open, Save, Import, Export fo
 
 FileSession::FileSession(PoiDocument& document, FileOperation operation, FileFormat format,
                          const AppSettings& settings, UserPort& port)
-    : document(document), operation(operation), format(format), settings(settings), port(port) {}
-
-bool FileSession::hasName(std::u16string_view name) {
-  // Every row counts, also those appended earlier from the same file; an index keeps
-  // the check linear on large files.
-  if (!namesIndexed_) {
-    for (const PoiRecord& row : document.rows) names_.emplace(row.text(kName));
-    namesIndexed_ = true;
-  }
-  return names_.contains(std::u16string(name));
-}
-
-bool FileSession::eliminateDuplicate(std::u16string_view name) {
-  if (!settings.on(Switch::CheckName) || remembered_ == Remembered::RetainAll) return false;
-  bool eliminate = false;
-  if (hasName(name)) {
-    DuplicateAnswer answer = DuplicateAnswer::EliminateAll;
-    if (remembered_ == Remembered::Ask) answer = port.askDuplicateName(name);
-    if (answer == DuplicateAnswer::RetainAll) remembered_ = Remembered::RetainAll;
-    if (answer == DuplicateAnswer::EliminateAll) remembered_ = Remembered::EliminateAll;
-    eliminate = answer == DuplicateAnswer::Eliminate || answer == DuplicateAnswer::EliminateAll;
-  }
-  if (eliminate) {
-    ++eliminated_;
-  } else {
-    names_.emplace(name);
-  }
-  return eliminate;
-}
+    : document(document),
+      operation(operation),
+      format(format),
+      settings(settings),
+      port(port),
+      duplicates_(document, settings.on(Switch::CheckName), port) {}
 
 int FileSession::appendNamed(std::u16string& name, std::size_t moreCharacters) {
   if (NormaliseName(name) == 0 || eliminateDuplicate(name)) return -1;

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "core/app_settings.h"
+#include "core/duplicate_names.h"
 #include "core/field_rules.h"
 #include "core/poi_document.h"
 #include "core/user_port.h"
@@ -29,8 +29,8 @@ class FileSession {
 
   // The duplicate-name check for a normalised name about to be appended; true means
   // skip the POI. Always false while "Check Name" is off.
-  bool eliminateDuplicate(std::u16string_view name);
-  int eliminatedCount() const { return eliminated_; }
+  bool eliminateDuplicate(std::u16string_view name) { return duplicates_.eliminate(name); }
+  int eliminatedCount() const { return duplicates_.eliminatedCount(); }
 
   // Appends a row for a name read from a file: normalised, checked for duplicates, and
   // selected when importing. Returns the row, or -1 when the POI is dropped.
@@ -46,14 +46,8 @@ class FileSession {
   std::vector<int> rowsToWrite() const;
 
  private:
-  bool hasName(std::u16string_view name);
-
-  enum class Remembered { Ask, RetainAll, EliminateAll };
-  Remembered remembered_ = Remembered::Ask;
-  int eliminated_ = 0;
+  DuplicateNames duplicates_;
   int lastPercent_ = -1;
-  bool namesIndexed_ = false;
-  std::unordered_set<std::u16string> names_;
 };
 
 // Appends the rows of a document that a second reader filled from a later part of the same file,
