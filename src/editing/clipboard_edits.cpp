@@ -1,0 +1,77 @@
+#include "editing/clipboard_edits.h"
+
+#include <algorithm>
+
+#include "core/distances.h"
+#include "core/duplicate_names.h"
+#include "core/field_rules.h"
+
+namespace qf {
+
+namespace {
+
+int FirstSelected(const PoiDocument& document) {
+  const auto found = std::ranges::find_if(document.rows, &PoiRecord::selected);
+  return found == document.rows.end() ? -1 : static_cast<int>(found - document.rows.begin());
+}
+
+void StoreCoordinate(PoiTable& table, int row, int column, std::u16string_view text) {
+  const std::optional<CoordinateText> value = CoordinateCellText(table.document(), column, text);
+  table.setCell(row, column, value ? std::u16string_view(value->view()) : std::u16string_view());
+}
+
+}  // namespace
+
+ExchangeRows SelectedExchangeRows(const PoiDocument& document) {
+  ExchangeRows rows;
+  for (int row = 0; row < document.rowCount(); ++row) {
+    if (document.rows[static_cast<std::size_t>(row)].selected) rows.push_back(MakeExchangeRow(document, row));
+  }
+  return rows;
+}
+
+int PasteRows(PoiTable& table, const ExchangeRows& rows, bool checkName, UserPort& port) {
+  PoiDocument& document = table.document();
+  int at = FirstSelected(document);
+  if (at < 0) at = document.rowCount();
+  if (at == 0 && document.basePointPinned) at = 1;
+  const int first = at;
+  const int countBefore = document.rowCount();
+  table.clearSelection();
+  table.undoLog().beginAction();
+  DuplicateNames duplicates(document, checkName, port);
+  for (const ExchangeRow& record : rows) {
+    std::u16string name = record.texts[kName];
+    if (NormaliseName(name) == 0 || duplicates.eliminate(name)) continue;
+    const int row = table.insertRow(at++, name, true);
+    if (document.kind != DocumentKind::Phonebook) {
+      StoreCoordinate(table, row, kLng, record.texts[kLng]);
+      StoreCoordinate(table, row, kLat, record.texts[kLat]);
+    }
+    table.setCell(row, kTel, TelephoneCellText(document, record.texts[kTel]));
+    if (!document.richPoiFile) table.setCell(row, kMemo, MemoCellText(document, record.texts[kMemo]));
+  }
+  SetBasePoint(document, -1);
+  table.refitColumns();
+  if (document.rowCount() != countBefore) {
+    table.makeVisible(first);
+    document.modified = true;
+  }
+  return duplicates.eliminatedCount();
+}
+
+void PasteCoordinates(PoiTable& table, const PastedCoordinates& coordinates) {
+  PoiDocument& document = table.document();
+  table.undoLog().beginAction();
+  for (int row = 0; row < document.rowCount(); ++row) {
+    if (!document.rows[static_cast<std::size_t>(row)].selected) continue;
+    StoreCoordinate(table, row, kLng, coordinates.lng.value_or(u""));
+    StoreCoordinate(table, row, kLat, coordinates.lat.value_or(u""));
+    if (!(row == 0 && document.basePointPinned)) document.modified = true;
+  }
+  if (document.baseRow >= 0) SetBasePoint(document, document.baseRow);
+  table.refitColumns();
+  if (const int first = FirstSelected(document); first >= 0) table.makeVisible(first);
+}
+
+}  // namespace qf
