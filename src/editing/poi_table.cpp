@@ -277,6 +277,67 @@ void PoiTable::changeBase(int row) {
   if (document_.baseRow >= 0) notify([&](TableObserver& o) { o.makeRowVisible(document_.baseRow); });
 }
 
+int PoiTable::dropRowFor(int hitRow) const {
+  if (hitRow < 0 || hitRow > document_.rowCount()) return document_.rowCount();
+  return hitRow == 0 && document_.basePointPinned ? 1 : hitRow;
+}
+
+PoiTable::DropEffect PoiTable::dropEffect(int dropRow, bool copy) const {
+  const auto& rows = document_.rows;
+  const auto first = std::ranges::find_if(rows, &PoiRecord::selected);
+  if (first == rows.end() || isMyBasePointRow(static_cast<int>(first - rows.begin()))) return DropEffect::None;
+  if (copy) return DropEffect::Copy;
+  const int firstRow = static_cast<int>(first - rows.begin());
+  const auto last = std::find_if(rows.rbegin(), rows.rend(), [](const PoiRecord& r) { return r.selected; });
+  const int lastRow = static_cast<int>(rows.rend() - last) - 1;
+  const bool block = std::all_of(first, rows.begin() + lastRow + 1, [](const PoiRecord& r) { return r.selected; });
+  // Dropping a block onto itself or right after it would leave everything where it is.
+  if (block && dropRow >= firstRow && dropRow <= lastRow + 1) return DropEffect::None;
+  return DropEffect::Move;
+}
+
+void PoiTable::dropRows(int dropRow, bool copy) {
+  const auto indexOf = [this](RowId id) {
+    const auto found = std::ranges::find_if(document_.rows, [id](const PoiRecord& r) { return r.id() == id; });
+    return found == document_.rows.end() ? -1 : static_cast<int>(found - document_.rows.begin());
+  };
+  std::vector<RowId> sources;
+  for (const PoiRecord& record : document_.rows) {
+    if (record.selected) sources.push_back(record.id());
+  }
+  const int oldBase = document_.baseRow;
+  RowId base = oldBase >= 0 ? rowAt(oldBase).id() : 0;
+  notify([](TableObserver& o) { o.redrawSuspended(true); });
+  undo_.beginAction();
+  int at = dropRow;
+  for (const RowId source : sources) {
+    const int from = indexOf(source);
+    const std::array<std::u16string, 5> texts = textsOf(from);
+    const int row = insertRow(at++, texts[kName], true);
+    for (int column = kLng; column <= kMemo; ++column) rowAt(row).setText(column, texts[column]);
+    if (copy) {
+      rowAt(indexOf(source)).selected = false;
+    } else if (source == base) {
+      base = rowAt(row).id();
+    }
+  }
+  if (!copy) {
+    for (const RowId source : sources) deleteRow(indexOf(source));
+  }
+  if (oldBase >= 0) {
+    const int newBase = indexOf(base);
+    if (newBase != oldBase) {
+      document_.baseRow = oldBase;  // recorded as a change from where the base stood before the drag
+      changeBase(newBase);
+    } else {
+      establishBase(newBase);
+    }
+  }
+  document_.modified = true;
+  notify([](TableObserver& o) { o.tableReset(); });
+  notify([](TableObserver& o) { o.redrawSuspended(false); });
+}
+
 void PoiTable::selectAll() {
   for (PoiRecord& record : document_.rows) record.selected = true;
   notify([](TableObserver& o) { o.tableReset(); });

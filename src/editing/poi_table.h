@@ -85,6 +85,15 @@ class PoiTable {
   void sort(int column, bool ascending);
   // Moves the first selected row one place up or down, as one undo step.
   void moveSelected(bool up);
+  // Dragging the selected rows inside the table: where they may be dropped and what it does.
+  enum class DropEffect { None, Move, Copy };
+  // The row a drop lands before for the row under the pointer (the row count appends); a My Base
+  // Point row stays first.
+  int dropRowFor(int hitRow) const;
+  DropEffect dropEffect(int dropRow, bool copy) const;
+  // Copies or moves the selected rows before the drop row, as one undo step; the base row goes along.
+  void dropRows(int dropRow, bool copy);
+
   void selectAll();
   void toggleSelection();
 

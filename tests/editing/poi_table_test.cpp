@@ -232,5 +232,42 @@ TEST_F(PoiTableTest, MovedRowsGoBackOnUndoAndTheBaseRowFollows) {
   EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), Name(2), Name(1), Name(3)}));
 }
 
+TEST_F(PoiTableTest, DropEffectsFollowTheBlockRules) {
+  fill(8);
+  for (const int row : {3, 4, 5}) document.rows[static_cast<std::size_t>(row)].selected = true;
+  EXPECT_EQ(table.dropEffect(4, false), PoiTable::DropEffect::None);
+  EXPECT_EQ(table.dropEffect(6, false), PoiTable::DropEffect::None);
+  EXPECT_EQ(table.dropEffect(7, false), PoiTable::DropEffect::Move);
+  EXPECT_EQ(table.dropEffect(4, true), PoiTable::DropEffect::Copy);
+  document.basePointPinned = true;
+  EXPECT_EQ(table.dropRowFor(0), 1);
+  document.rows[0].selected = true;
+  EXPECT_EQ(table.dropEffect(7, true), PoiTable::DropEffect::None);
+}
+
+TEST_F(PoiTableTest, DroppedRowsMoveAsOneStepWithTheBase) {
+  document.display.showDistance = true;
+  fill(6);
+  SetBasePoint(document, 4);
+  document.rows[1].selected = document.rows[4].selected = true;
+  table.dropRows(3, false);
+  EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), Name(2), Name(1), Name(4), Name(3), Name(5)}));
+  EXPECT_EQ(document.baseRow, 3);
+  EXPECT_EQ(selectedRows(), (std::vector<int>{2, 3}));
+  table.undo();
+  EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), Name(1), Name(2), Name(3), Name(4), Name(5)}));
+  EXPECT_EQ(document.baseRow, 4);
+  EXPECT_FALSE(table.canUndo());
+}
+
+TEST_F(PoiTableTest, CtrlDroppedRowsAreCopiesAndOnlyTheyStaySelected) {
+  fill(3);
+  document.rows[0].selected = true;
+  table.dropRows(3, true);
+  EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), Name(1), Name(2), Name(0)}));
+  EXPECT_EQ(selectedRows(), std::vector<int>{3});
+  EXPECT_EQ(document.text(3, kLng), document.text(0, kLng));
+}
+
 }  // namespace
 }  // namespace qf
