@@ -31,10 +31,16 @@ ExchangeRows SelectedExchangeRows(const PoiDocument& document) {
 }
 
 int PasteRows(PoiTable& table, const ExchangeRows& rows, bool checkName, UserPort& port) {
-  PoiDocument& document = table.document();
+  const PoiDocument& document = table.document();
   int at = FirstSelected(document);
   if (at < 0) at = document.rowCount();
   if (at == 0 && document.basePointPinned) at = 1;
+  return InsertRowsAt(table, rows, at, checkName, port);
+}
+
+int InsertRowsAt(PoiTable& table, const ExchangeRows& rows, int at, bool checkName, UserPort& port) {
+  PoiDocument& document = table.document();
+  at = std::clamp(at, 0, document.rowCount());
   const int first = at;
   const int countBefore = document.rowCount();
   table.clearSelection();

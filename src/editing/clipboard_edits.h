@@ -11,10 +11,13 @@ namespace qf {
 // The selected rows as Copy puts them on the clipboard.
 ExchangeRows SelectedExchangeRows(const PoiDocument& document);
 
-// Paste: the rows go in before the first selected row (after a My Base Point row; at the end when
-// nothing is selected), selected, through the field rules and the "Same POI Names" question, as
-// one undo step. Returns the number of rows left out as duplicates (the caller shows 14214).
+// Paste, and POIs sent by the route editor: the rows go in before the first selected row (after a
+// My Base Point row; at the end when nothing is selected), selected, through the field rules and
+// the "Same POI Names" question, as one undo step. Returns the number of rows left out as
+// duplicates (the caller shows 14214).
 int PasteRows(PoiTable& table, const ExchangeRows& rows, bool checkName, UserPort& port);
+// Rows dropped from another program go in the same way before the drop row.
+int InsertRowsAt(PoiTable& table, const ExchangeRows& rows, int at, bool checkName, UserPort& port);
 
 // Paste Coordinates: both coordinates of every selected row, a missing value emptying its cell.
 void PasteCoordinates(PoiTable& table, const PastedCoordinates& coordinates);

@@ -79,5 +79,16 @@ TEST_F(ClipboardEditsTest, PastedCoordinatesGoToEverySelectedRow) {
   EXPECT_EQ(document.text(0, kLat), u"25.03300");
 }
 
+TEST_F(ClipboardEditsTest, DroppedRowsGoInBeforeTheDropRow) {
+  for (const auto name : {u"Inn", u"Hut"}) add(name);
+  ExchangeRows rows(1);
+  rows[0].texts = {u"Sent", u"1", u"2", u"112", u"Memo"};
+  InsertRowsAt(table, rows, 1, false, port);
+  EXPECT_EQ(names(), (std::vector<std::u16string>{u"Inn", u"Sent", u"Hut"}));
+  EXPECT_EQ(document.text(1, kMemo), u"Memo");
+  InsertRowsAt(table, rows, -1, false, port);  // a drop above the rows lands at the top
+  EXPECT_EQ(document.text(0, kName), u"Sent");
+}
+
 }  // namespace
 }  // namespace qf
