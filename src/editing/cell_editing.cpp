@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/coordinates.h"
+#include "core/distances.h"
 #include "core/field_rules.h"
 #include "shell/string_table.h"
 
@@ -152,6 +153,21 @@ CommitCheck CheckCommit(const PoiDocument& document, int row, int column, std::u
     default:
       return {0, false, std::move(text)};
   }
+}
+
+void CommitCell(PoiTable& table, int row, int column, std::u16string_view value) {
+  PoiDocument& document = table.document();
+  const std::u16string_view old = document.text(row, column);
+  if (old == value) return;
+  table.notifyRowAboutToChange(row);
+  if (column != kName || !old.empty()) {
+    table.undoLog().beginAction();
+    table.setCell(row, column, value);
+    if (document.baseRow >= 0 && (column == kLng || column == kLat)) RowChanged(document, row);
+  } else {
+    table.commitNewRowName(row, value);
+  }
+  if (!(row == 0 && document.basePointPinned)) document.modified = true;
 }
 
 int NextEditColumn(const PoiDocument& document, int column, bool forward, bool lngFirst) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/poi_document.h"
+#include "editing/poi_table.h"
 
 namespace qf {
 
@@ -52,6 +53,10 @@ struct CommitCheck {
 };
 // `text` is the edit box's text, or the selected item of a fixed list.
 CommitCheck CheckCommit(const PoiDocument& document, int row, int column, std::u16string text, bool checkName);
+
+// Stores an accepted value: a recorded cell change, or for the name of a row just added the held
+// insertion as one undo step; distances follow a changed coordinate. Nothing for an unchanged value.
+void CommitCell(PoiTable& table, int row, int column, std::u16string_view value);
 
 // The column Tab (forward) or Shift+Tab moves to, in display order, wrapping within the row and
 // skipping what cannot be edited.

@@ -57,6 +57,9 @@ class PoiTable {
   void notifyReset() {
     notify([](TableObserver& o) { o.tableReset(); });
   }
+  void notifyRowAboutToChange(int row) {
+    notify([&](TableObserver& o) { o.rowAboutToChange(row); });
+  }
   void makeVisible(int row) {
     notify([&](TableObserver& o) { o.makeRowVisible(row); });
   }

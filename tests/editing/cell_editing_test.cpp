@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/field_rules.h"
+#include "editing/poi_table.h"
 
 namespace qf {
 namespace {
@@ -110,6 +111,21 @@ TEST(CellEditingTest, TabWrapsOverTheEditableColumnsInDisplayOrder) {
   document.kind = DocumentKind::Phonebook;
   EXPECT_EQ(NextEditColumn(document, kName, true, true), kTel);
   EXPECT_EQ(NextEditColumn(document, kTel, false, true), kName);
+}
+
+TEST(CellCommitTest, NamingANewRowIsOneStepAndEditsAreRecorded) {
+  PoiDocument document = Document(DocumentKind::Poi, {u"Inn"});
+  PoiTable table(document);
+  const int row = table.addRow();
+  CommitCell(table, row, kName, u"Hut");
+  CommitCell(table, row, kLng, u"4.50000");
+  CommitCell(table, row, kLng, u"4.50000");  // unchanged: nothing recorded
+  EXPECT_TRUE(document.modified);
+  table.undo();
+  EXPECT_EQ(document.text(1, kLng), u"");
+  table.undo();
+  EXPECT_EQ(document.rowCount(), 1);
+  EXPECT_FALSE(table.canUndo());
 }
 
 }  // namespace
