@@ -1,6 +1,7 @@
 #include "cli/cli_commands.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <limits>
@@ -8,6 +9,7 @@
 #include "cli/cli_user_port.h"
 #include "core/app_settings.h"
 #include "core/coordinates.h"
+#include "core/poi_checks.h"
 #include "core/profile_file.h"
 #include "core/settings_location.h"
 #include "core/unicode.h"
@@ -275,6 +277,85 @@ int QueryName(const CliRequest& request) {
   return 0;
 }
 
+// "100m", "0.5km", "300ft", "1mi": a decimal number and its unit, in whole metres.
+std::optional<std::int32_t> NearThreshold(std::string_view text) {
+  // "m" last, since "km" ends with it too.
+  static constexpr std::pair<std::string_view, DistanceUnit> kUnits[] = {{"km", DistanceUnit::Kilometre},
+                                                                         {"mi", DistanceUnit::Mile},
+                                                                         {"ft", DistanceUnit::Foot},
+                                                                         {"m", DistanceUnit::Metre}};
+  for (const auto& [suffix, unit] : kUnits) {
+    if (!text.ends_with(suffix)) continue;
+    const std::string_view number = text.substr(0, text.size() - suffix.size());
+    double value = 0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value,
+                                              std::chars_format::fixed);
+    if (number.empty() || error != std::errc() || end != number.data() + number.size() || !(value >= 0)) {
+      return std::nullopt;
+    }
+    return ThresholdMetres(value, unit);
+  }
+  return std::nullopt;
+}
+
+std::string_view StageTitle(CheckStage stage) {
+  switch (stage) {
+    case CheckStage::EmptyCoordinates:
+      return "Empty Coordinates of POIs";
+    case CheckStage::NearDistances:
+      return "Near Distances of POIs";
+    default:
+      return "Similar Names of POIs";
+  }
+}
+
+// A group as the results window lists it: the table row number, then the six cells.
+std::string GroupText(const CheckRun& run, const PoiDocument& document) {
+  std::string text = std::string(StageTitle(run.stage())) + "\n";
+  for (const CheckResult& result : run.results()) {
+    text += std::to_string(RowOfId(document, result.id) + 1);
+    for (const std::u16string& cell : result.texts) text += "\t" + Utf16ToUtf8(cell);
+    text += "\t" + Utf16ToUtf8(run.distanceText(result, document.display.metric)) + "\n";
+  }
+  return text + "\n";
+}
+
+int Check(const CliRequest& request) {
+  if (request.files.size() != 1) return -1;
+  CheckSettings checks{request.checkSimilar, request.checkNear.has_value(), request.checkEmpty};
+  if (!checks.similarNames && !checks.nearDistances && !checks.emptyCoordinates) {
+    std::fprintf(stderr, "quillfern-cli: check needs --empty, --near DISTANCE or --similar\n");
+    return 2;
+  }
+  if (request.checkNear) {
+    const std::optional<std::int32_t> threshold = NearThreshold(*request.checkNear);
+    if (!threshold) {
+      std::fprintf(stderr, "quillfern-cli: --near needs a distance such as 100m, 0.5km, 300ft or 1mi\n");
+      return 2;
+    }
+    checks.thresholdMetres = *threshold;
+  }
+  Session& session = NewSession(request);
+  if (!Open(session, request, request.files[0])) return 1;
+  const PoiDocument& document = session.document;
+  // The checks the dialog would offer for this document.
+  const CheckChoices offered = AvailableChecks(document);
+  checks.similarNames &= offered.similarNames;
+  checks.nearDistances &= offered.nearDistances;
+  checks.emptyCoordinates &= offered.emptyCoordinates;
+  CliUserPort::stopOnInterrupt();
+  CliUserPort& port = session.port;
+  const CheckPoll poll = [&port](CheckStage) { return port.cancelRequested(); };
+  CheckRun run(document, checks);
+  for (CheckOutcome outcome = run.start(document, poll);; outcome = run.continueCheck(document, poll)) {
+    if (outcome == CheckOutcome::Cancelled) return 1;
+    if (outcome == CheckOutcome::Finished) break;
+    Print(GroupText(run, document));
+  }
+  Print("Finished checking the POI data\n");
+  return 0;
+}
+
 }  // namespace
 
 int RunCliCommand(const CliRequest& request) {
@@ -285,6 +366,7 @@ int RunCliCommand(const CliRequest& request) {
   if (request.command == "translate-names") status = TranslateNamesCommand(request);
   if (request.command == "batch") status = Batch(request);
   if (request.command == "query-name") status = QueryName(request);
+  if (request.command == "check") status = Check(request);
   if (status == -1) {
     std::fprintf(stderr, "quillfern-cli: unknown command or wrong number of files; see quillfern-cli --help\n");
     return 2;

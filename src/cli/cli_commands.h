@@ -33,6 +33,9 @@ struct CliRequest {
   std::optional<OverwriteAnswer> overwrite;    // batch: the answer to every question; unset: ask
   std::optional<std::string> tomtomName;       // query-name --tomtom
   std::optional<std::string> windowsName;      // query-name --windows
+  bool checkEmpty = false;                     // check --empty
+  std::optional<std::string> checkNear;        // check --near: a distance such as 100m or 0.5km
+  bool checkSimilar = false;                   // check --similar
 };
 
 // Runs the command; the exit status is 0 on success, 1 when an operation failed

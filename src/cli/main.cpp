@@ -19,6 +19,10 @@ Commands:
   translate-names DIR --to tomtom|windows
                      rename the device files of DIR (ov2, bmp, ogg, rpf, vif and
                      *_Images folders) into TomTom char code or back
+  check FILE [--empty] [--near DISTANCE] [--similar]
+                     list the POIs without coordinates, the groups of POIs within DISTANCE
+                     of each other (a number with m, km, ft or mi, e.g. 100m or 0.5km) and
+                     the groups of POIs with similar names, in that order
   query-name --tomtom NAME | --windows NAME
                      the Windows file name of a TomTom name, or the TomTom name of a file name
   batch DIR --to TARGET
@@ -123,6 +127,14 @@ int main(int argc, char** argv) {
       const auto to = value();
       if (!to) return Usage(stderr, 2);
       request.to = std::string(*to);
+    } else if (arg == "--empty") {
+      request.checkEmpty = true;
+    } else if (arg == "--similar") {
+      request.checkSimilar = true;
+    } else if (arg == "--near") {
+      const auto distance = value();
+      if (!distance) return Usage(stderr, 2);
+      request.checkNear = std::string(*distance);
     } else if (arg == "--overwrite=ask") {
       request.overwrite.reset();
     } else if (arg == "--overwrite=yes") {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <memory>
 
@@ -30,11 +31,14 @@ std::u16string FoldCase(std::u16string_view text) {
 }
 
 // The user locale's comparison that ignores case, width, kana type, punctuation and symbols:
-// secondary strength drops the tertiary differences, shifted variables drop the symbols.
+// secondary strength drops the tertiary differences, shifted variables drop the symbols. The POSIX
+// locale orders punctuation as letters, so a user without a locale gets the root order.
 const icu::Collator* NameCollator() {
   static const std::unique_ptr<icu::Collator> collator = [] {
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(icu::Locale::getDefault(), status));
+    icu::Locale locale = icu::Locale::getDefault();
+    if (std::string_view(locale.getVariant()) == "POSIX") locale = icu::Locale::getRoot();
+    std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(locale, status));
     if (U_FAILURE(status)) return std::unique_ptr<icu::Collator>();
     c->setStrength(icu::Collator::SECONDARY);
     c->setAttribute(UCOL_ALTERNATE_HANDLING, UCOL_SHIFTED, status);
@@ -63,25 +67,25 @@ std::string NameKey(std::u16string_view name) {
   }
 }
 
+std::uint64_t Trigram(std::u16string_view text, std::size_t at) {
+  return std::uint64_t{text[at]} << 32 | std::uint64_t{text[at + 1]} << 16 | text[at + 2];
+}
+
 bool FoldedSimilar(std::u16string_view a, std::u16string_view b) {
   return a.size() <= b.size() ? b.find(a) != std::u16string_view::npos : a.find(b) != std::u16string_view::npos;
 }
 
-std::unordered_map<RowId, int> RowsById(const PoiDocument& document) {
-  std::unordered_map<RowId, int> rows;
-  rows.reserve(document.rows.size());
-  for (int row = 0; row < document.rowCount(); ++row) rows.emplace(document.rows[static_cast<std::size_t>(row)].id(), row);
-  return rows;
+std::int64_t BandOf(double latitude, double bandDegrees) {
+  return static_cast<std::int64_t>(std::floor(latitude / bandDegrees));
 }
 
-int Find(const std::unordered_map<RowId, int>& rows, RowId id) {
-  const auto found = rows.find(id);
-  return found == rows.end() ? -1 : found->second;
-}
-
-double LatitudeOf(const PoiDocument& document, int row) {
-  if (document.text(row, kLng).empty() || document.text(row, kLat).empty()) return std::nan("");
-  return CoordinateToDegrees(document.text(row, kLat), document.display);
+// How far in longitude a point within `reach` degrees of a point at `latitude` can lie: by the
+// haversine formula sin(d/2) >= cos(latitude) sin(dLongitude/2) at the highest latitude in reach.
+double LongitudeReach(double latitude, double reach) {
+  const double highest = std::min(90.0, std::abs(latitude) + reach) / kDegreesPerRadian;
+  const double sine = std::sin(reach / kDegreesPerRadian / 2) / std::cos(highest);
+  if (!(sine < 1)) return 180;
+  return 2 * std::asin(sine) * kDegreesPerRadian + 1e-5;
 }
 
 // Digit runs by their value, other text without regard to case; exact comparison breaks ties.
@@ -185,28 +189,27 @@ void CheckRun::nextStage() {
 }
 
 CheckOutcome CheckRun::search(const PoiDocument& document, const CheckPoll& poll) {
-  const std::unordered_map<RowId, int> rows = RowsById(document);
   sortColumn_ = -1;
   sortAscending_ = true;
   while (stage_ != CheckStage::Finished) {
     bool found = false;
     switch (stage_) {
       case CheckStage::EmptyCoordinates:
-        found = settings_.emptyCoordinates && findEmptyCoordinates(document, rows);
+        found = settings_.emptyCoordinates && findEmptyCoordinates(document);
         break;
       case CheckStage::NearDistances:
         if (!settings_.nearDistances) break;
-        prepareNearIndex(document, rows);
+        prepareNearIndex(document);
         for (; position_ < static_cast<int>(list_.size()) && !found; ++position_) {
-          found = findNearRows(document, rows);
+          found = findNearRows(document);
           if (poll && poll(stage_)) return CheckOutcome::Cancelled;
         }
         break;
       case CheckStage::SimilarNames:
         if (!settings_.similarNames) break;
-        prepareNameKeys(document, rows);
+        prepareNameKeys(document);
         for (; position_ < static_cast<int>(list_.size()) && !found; ++position_) {
-          found = findSimilarNames(document, rows);
+          found = findSimilarNames(document);
           if (poll && poll(stage_)) return CheckOutcome::Cancelled;
         }
         break;
@@ -222,9 +225,9 @@ CheckOutcome CheckRun::search(const PoiDocument& document, const CheckPoll& poll
   return CheckOutcome::Finished;
 }
 
-bool CheckRun::findEmptyCoordinates(const PoiDocument& document, const std::unordered_map<RowId, int>& rows) {
+bool CheckRun::findEmptyCoordinates(const PoiDocument& document) {
   for (const RowId id : list_) {
-    const int row = Find(rows, id);
+    const int row = id == 0 ? -1 : rowOf(document, id);
     if (row >= 0 && (document.text(row, kLng).empty() || document.text(row, kLat).empty())) {
       addResult(document, row, kNoDistance);
     }
@@ -232,76 +235,143 @@ bool CheckRun::findEmptyCoordinates(const PoiDocument& document, const std::unor
   return !results_.empty();
 }
 
-void CheckRun::prepareNearIndex(const PoiDocument& document, const std::unordered_map<RowId, int>& rows) {
+void CheckRun::prepareNearIndex(const PoiDocument& document) {
   if (!nearIndexStale_) return;
-  latitudeOf_.assign(list_.size(), std::nan(""));
-  byLatitude_.clear();
+  // Truncated distances up to the threshold are less than a metre more; a little more covers rounding.
+  bandDegrees_ = (settings_.thresholdMetres + 2.0) / kEarthRadiusMetres * kDegreesPerRadian + 1e-5;
+  positions_.assign(list_.size(), {0, std::nan("")});
+  grid_.clear();
   for (std::size_t index = 0; index < list_.size(); ++index) {
-    const int row = Find(rows, list_[index]);
-    if (row < 0) continue;
-    latitudeOf_[index] = LatitudeOf(document, row);
-    if (!std::isnan(latitudeOf_[index])) byLatitude_.push_back({latitudeOf_[index], static_cast<int>(index)});
+    const int row = rowOf(document, list_[index]);
+    if (row < 0 || document.text(row, kLng).empty() || document.text(row, kLat).empty()) continue;
+    const Position position{CoordinateToDegrees(document.text(row, kLng), document.display),
+                            CoordinateToDegrees(document.text(row, kLat), document.display)};
+    positions_[index] = position;
+    grid_.push_back({BandOf(position.latitude, bandDegrees_), position.longitude, static_cast<int>(index)});
   }
-  std::sort(byLatitude_.begin(), byLatitude_.end(),
-            [](const Located& a, const Located& b) { return a.latitude < b.latitude; });
+  std::sort(grid_.begin(), grid_.end(), [](const Located& a, const Located& b) {
+    return a.band != b.band ? a.band < b.band : a.longitude < b.longitude;
+  });
   nearIndexStale_ = false;
 }
 
-// Two points are at least the earth's radius times their latitude difference apart, so only rows
-// in that band can be near; a little more covers truncation and rounding.
-bool CheckRun::findNearRows(const PoiDocument& document, const std::unordered_map<RowId, int>& rows) {
-  const double latitude = latitudeOf_[static_cast<std::size_t>(position_)];
-  if (std::isnan(latitude) || list_[static_cast<std::size_t>(position_)] == 0) return false;
-  const int rowA = Find(rows, list_[static_cast<std::size_t>(position_)]);
+bool CheckRun::findNearRows(const PoiDocument& document) {
+  const Position a = positions_[static_cast<std::size_t>(position_)];
+  const RowId id = list_[static_cast<std::size_t>(position_)];
+  const int rowA = id == 0 || std::isnan(a.latitude) ? -1 : rowOf(document, id);
   if (rowA < 0) return false;
-  const double band = (settings_.thresholdMetres + 2.0) / kEarthRadiusMetres * kDegreesPerRadian + 1e-5;
-  auto first = std::lower_bound(byLatitude_.begin(), byLatitude_.end(), latitude - band,
-                                [](const Located& a, double value) { return a.latitude < value; });
   std::vector<std::pair<int, std::int32_t>> near;  // list index, distance
-  for (auto it = first; it != byLatitude_.end() && it->latitude <= latitude + band; ++it) {
-    if (it->listIndex <= position_) continue;
-    const int rowB = Find(rows, list_[static_cast<std::size_t>(it->listIndex)]);
-    if (rowB < 0) continue;
-    const std::int32_t distance = DistanceBetween(document, rowA, rowB);
-    if (distance <= settings_.thresholdMetres) near.emplace_back(it->listIndex, distance);
+  auto visit = [&](std::int64_t band, double west, double east) {
+    auto it =
+        std::lower_bound(grid_.begin(), grid_.end(), std::pair(band, west), [](const Located& l, const auto& key) {
+          return l.band != key.first ? l.band < key.first : l.longitude < key.second;
+        });
+    for (; it != grid_.end() && it->band == band && it->longitude <= east; ++it) {
+      if (it->listIndex <= position_) continue;
+      const int rowB = rowOf(document, list_[static_cast<std::size_t>(it->listIndex)]);
+      if (rowB < 0) continue;
+      const std::int32_t distance = DistanceBetween(document, rowA, rowB);
+      if (distance <= settings_.thresholdMetres) near.emplace_back(it->listIndex, distance);
+    }
+  };
+  const double reach = LongitudeReach(a.latitude, bandDegrees_);
+  const std::int64_t band = BandOf(a.latitude, bandDegrees_);
+  for (std::int64_t b = band - 1; b <= band + 1; ++b) {
+    if (reach >= 180) {
+      visit(b, -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity());
+      continue;
+    }
+    visit(b, a.longitude - reach, a.longitude + reach);
+    if (a.longitude - reach < -180) visit(b, a.longitude - reach + 360, 180);
+    if (a.longitude + reach > 180) visit(b, -180, a.longitude + reach - 360);
   }
   if (near.empty()) return false;
   std::sort(near.begin(), near.end());
   addResult(document, rowA, kBaseRowKey);
   for (const auto& [index, distance] : near) {
-    addResult(document, Find(rows, list_[static_cast<std::size_t>(index)]), distance);
+    addResult(document, rowOf(document, list_[static_cast<std::size_t>(index)]), distance);
   }
   return true;
 }
 
-void CheckRun::prepareNameKeys(const PoiDocument& document, const std::unordered_map<RowId, int>& rows) {
+void CheckRun::prepareNameKeys(const PoiDocument& document) {
   if (!nameKeysStale_) return;
   foldedNames_.assign(list_.size(), {});
   nameKeys_.assign(list_.size(), {});
+  byName_.clear();
+  byKey_.clear();
+  byTrigram_.clear();
   for (std::size_t index = 0; index < list_.size(); ++index) {
-    const int row = Find(rows, list_[index]);
+    const int row = rowOf(document, list_[index]);
     if (row < 0) continue;
     foldedNames_[index] = FoldCase(document.text(row, kName));
     nameKeys_[index] = NameKey(document.text(row, kName));
   }
+  // The maps view the strings above, which stay in place until the next rebuild.
+  for (std::size_t index = 0; index < list_.size(); ++index) {
+    if (list_[index] == 0) continue;
+    const int listIndex = static_cast<int>(index);
+    const std::u16string_view name = foldedNames_[index];
+    byName_[name].push_back(listIndex);
+    byKey_[nameKeys_[index]].push_back(listIndex);
+    for (std::size_t i = 0; i + 3 <= name.size(); ++i) {
+      std::vector<int>& occurrences = byTrigram_[Trigram(name, i)];
+      if (occurrences.empty() || occurrences.back() != listIndex) occurrences.push_back(listIndex);
+    }
+  }
   nameKeysStale_ = false;
 }
 
-bool CheckRun::findSimilarNames(const PoiDocument& document, const std::unordered_map<RowId, int>& rows) {
+// The later rows whose names contain A's name, are contained in it, or equal it in the locale's
+// comparison.
+bool CheckRun::findSimilarNames(const PoiDocument& document) {
   const auto a = static_cast<std::size_t>(position_);
-  const int rowA = list_[a] == 0 ? -1 : Find(rows, list_[a]);
+  const int rowA = list_[a] == 0 ? -1 : rowOf(document, list_[a]);
   if (rowA < 0) return false;
+  const std::u16string_view name = foldedNames_[a];
   std::vector<int> similar;
-  for (std::size_t b = a + 1; b < list_.size(); ++b) {
-    if (list_[b] == 0) continue;
-    if (FoldedSimilar(foldedNames_[a], foldedNames_[b]) || nameKeys_[a] == nameKeys_[b]) {
-      const int rowB = Find(rows, list_[b]);
-      if (rowB >= 0) similar.push_back(rowB);
+  auto later = [&](const std::vector<int>& occurrences) {
+    return std::upper_bound(occurrences.begin(), occurrences.end(), position_);
+  };
+  auto addLater = [&](const std::vector<int>& occurrences) {
+    similar.insert(similar.end(), later(occurrences), occurrences.end());
+  };
+  if (const auto found = byKey_.find(nameKeys_[a]); found != byKey_.end()) addLater(found->second);
+  for (std::size_t start = 0; start < name.size(); ++start) {
+    for (std::size_t length = 1; start + length <= name.size(); ++length) {
+      const auto found = byName_.find(name.substr(start, length));
+      if (found != byName_.end()) addLater(found->second);
     }
   }
-  if (similar.empty()) return false;
+  // Longer names that contain A's all contain its rarest run of three; shorter names have none to go by.
+  const std::vector<int>* rarest = nullptr;
+  for (std::size_t i = 0; i + 3 <= name.size(); ++i) {
+    const auto found = byTrigram_.find(Trigram(name, i));
+    if (found == byTrigram_.end()) return false;  // cannot happen: A's own runs are indexed
+    if (!rarest || found->second.size() < rarest->size()) rarest = &found->second;
+  }
+  auto containsA = [&](int b) {
+    const std::u16string& other = foldedNames_[static_cast<std::size_t>(b)];
+    return other.size() > name.size() && other.find(name) != std::u16string::npos;
+  };
+  if (rarest) {
+    std::copy_if(later(*rarest), rarest->end(), std::back_inserter(similar), containsA);
+  } else {
+    for (int b = position_ + 1; b < static_cast<int>(list_.size()); ++b) {
+      if (list_[static_cast<std::size_t>(b)] != 0 && containsA(b)) similar.push_back(b);
+    }
+  }
+  std::sort(similar.begin(), similar.end());
+  similar.erase(std::unique(similar.begin(), similar.end()), similar.end());
+  std::vector<int> similarRows;
+  for (const int b : similar) {
+    const RowId id = list_[static_cast<std::size_t>(b)];
+    const int row = id == 0 ? -1 : rowOf(document, id);
+    if (row >= 0) similarRows.push_back(row);
+  }
+  if (similarRows.empty()) return false;
   addResult(document, rowA, kNoDistance);
-  for (const int row : similar) addResult(document, row, kNoDistance);
+  for (const int row : similarRows) addResult(document, row, kNoDistance);
   return true;
 }
 
@@ -309,6 +379,21 @@ void CheckRun::addResult(const PoiDocument& document, int row, std::int32_t dist
   CheckResult result{document.rows[static_cast<std::size_t>(row)].id(), {}, distance};
   for (int column = kName; column <= kMemo; ++column) result.texts[column] = document.text(row, column);
   results_.push_back(std::move(result));
+}
+
+int CheckRun::rowOf(const PoiDocument& document, RowId id) const {
+  auto valid = [&](auto found) {
+    return found != rowOf_.end() && found->second < document.rowCount() &&
+           document.rows[static_cast<std::size_t>(found->second)].id() == id;
+  };
+  if (const auto found = rowOf_.find(id); valid(found)) return found->second;
+  // Rows were inserted, deleted or moved since the map was made.
+  rowOf_.clear();
+  rowOf_.reserve(document.rows.size());
+  for (int row = 0; row < document.rowCount(); ++row)
+    rowOf_.emplace(document.rows[static_cast<std::size_t>(row)].id(), row);
+  const auto found = rowOf_.find(id);
+  return valid(found) ? found->second : -1;
 }
 
 CheckResult* CheckRun::resultOf(RowId id) {
@@ -323,10 +408,9 @@ std::u16string CheckRun::distanceText(const CheckResult& result, bool metric) co
 }
 
 std::vector<int> CheckRun::rowsOfResults(const PoiDocument& document, const std::vector<int>& resultIndices) const {
-  const std::unordered_map<RowId, int> rows = RowsById(document);
   std::vector<int> found;
   for (const int index : resultIndices) {
-    const int row = Find(rows, results_[static_cast<std::size_t>(index)].id);
+    const int row = rowOf(document, results_[static_cast<std::size_t>(index)].id);
     if (row >= 0) found.push_back(row);
   }
   std::sort(found.begin(), found.end(), std::greater<>());
@@ -357,14 +441,13 @@ void CheckRun::rowChanged(const PoiDocument& document, int row, int column) {
   if (!result) return;
   result->texts[column] = document.text(row, column);
   if (stage_ != CheckStage::NearDistances || (column != kLng && column != kLat)) return;
-  const auto reference = std::find_if(results_.begin(), results_.end(),
-                                      [](const CheckResult& r) { return r.distance == kBaseRowKey; });
+  const auto reference =
+      std::find_if(results_.begin(), results_.end(), [](const CheckResult& r) { return r.distance == kBaseRowKey; });
   if (reference == results_.end()) return;
   if (reference->id == id) {
-    const std::unordered_map<RowId, int> rows = RowsById(document);
     for (CheckResult& other : results_) {
       if (other.id == id) continue;
-      const int otherRow = Find(rows, other.id);
+      const int otherRow = rowOf(document, other.id);
       other.distance = otherRow < 0 ? kNoDistance : DistanceBetween(document, row, otherRow);
     }
   } else {
@@ -379,8 +462,7 @@ void CheckRun::rowDeleted(const PoiDocument& /*document*/, RowId id) {
   // The place stays, empty, so positions of the other rows keep their meaning.
   list_[static_cast<std::size_t>(found->second)] = 0;
   listIndex_.erase(found);
-  const auto result =
-      std::find_if(results_.begin(), results_.end(), [id](const CheckResult& r) { return r.id == id; });
+  const auto result = std::find_if(results_.begin(), results_.end(), [id](const CheckResult& r) { return r.id == id; });
   if (result == results_.end()) return;
   const bool reference = stage_ == CheckStage::NearDistances && result->distance == kBaseRowKey;
   results_.erase(result);
@@ -399,9 +481,8 @@ void CheckRun::rowsSwapped(const PoiDocument& document, int rowA, int rowB) {
 }
 
 void CheckRun::displayOptionsChanged(const PoiDocument& document) {
-  const std::unordered_map<RowId, int> rows = RowsById(document);
   for (CheckResult& result : results_) {
-    const int row = Find(rows, result.id);
+    const int row = rowOf(document, result.id);
     if (row < 0) continue;
     result.texts[kLng] = document.text(row, kLng);
     result.texts[kLat] = document.text(row, kLat);

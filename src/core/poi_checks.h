@@ -90,17 +90,20 @@ class CheckRun {
 
  private:
   CheckOutcome search(const PoiDocument& document, const CheckPoll& poll);
-  bool findEmptyCoordinates(const PoiDocument& document, const std::unordered_map<RowId, int>& rows);
-  bool findNearRows(const PoiDocument& document, const std::unordered_map<RowId, int>& rows);
-  bool findSimilarNames(const PoiDocument& document, const std::unordered_map<RowId, int>& rows);
-  void prepareNearIndex(const PoiDocument& document, const std::unordered_map<RowId, int>& rows);
-  void prepareNameKeys(const PoiDocument& document, const std::unordered_map<RowId, int>& rows);
+  bool findEmptyCoordinates(const PoiDocument& document);
+  bool findNearRows(const PoiDocument& document);
+  bool findSimilarNames(const PoiDocument& document);
+  void prepareNearIndex(const PoiDocument& document);
+  void prepareNameKeys(const PoiDocument& document);
   void addResult(const PoiDocument& document, int row, std::int32_t distance);
   CheckResult* resultOf(RowId id);
+  // The table row of a listed id, -1 when it is gone.
+  int rowOf(const PoiDocument& document, RowId id) const;
   void nextStage();
 
   CheckSettings settings_;
-  std::vector<RowId> list_;  // 0 marks a row deleted since the start
+  std::vector<RowId> list_;                       // 0 marks a row deleted since the start
+  mutable std::unordered_map<RowId, int> rowOf_;  // remade when the table's rows have shifted
   std::unordered_map<RowId, int> listIndex_;
   CheckStage stage_ = CheckStage::Finished;
   int position_ = 0;
@@ -108,17 +111,29 @@ class CheckRun {
   int sortColumn_ = -1;
   bool sortAscending_ = true;
 
-  // Rows with both coordinates ordered by latitude, so a row's near rows lie in a narrow band.
+  // Rows with both coordinates on a grid of latitude bands as wide as the threshold, each band
+  // ordered by longitude, so that a row's near rows lie in three short runs.
   struct Located {
-    double latitude;
+    std::int64_t band;
+    double longitude;
     int listIndex;
   };
-  std::vector<Located> byLatitude_;
-  std::vector<double> latitudeOf_;  // by list index; NaN without both coordinates
+  struct Position {
+    double longitude;
+    double latitude;  // NaN without both coordinates
+  };
+  std::vector<Located> grid_;
+  std::vector<Position> positions_;  // by list index
+  double bandDegrees_ = 0;
   bool nearIndexStale_ = true;
-  // Case-folded names and locale sort keys, by list index.
+  // Case-folded names and locale sort keys by list index, and where each name, key and run of
+  // three characters occurs (list indices in ascending order), so that a name finds its similar
+  // names without reading every other name.
   std::vector<std::u16string> foldedNames_;
   std::vector<std::string> nameKeys_;
+  std::unordered_map<std::u16string_view, std::vector<int>> byName_;
+  std::unordered_map<std::string_view, std::vector<int>> byKey_;
+  std::unordered_map<std::uint64_t, std::vector<int>> byTrigram_;
   bool nameKeysStale_ = true;
 };
 

@@ -13,7 +13,6 @@ namespace qf {
 
 namespace {
 
-constexpr std::size_t kLengthsBytes = 5 * 4;
 constexpr char16_t kRouteDragMark = 1;
 constexpr std::u16string_view kCompassLetters = u"EWSN";
 
@@ -107,27 +106,25 @@ std::vector<std::uint8_t> EncodeBlock(std::span<const ExchangeRow> rows, bool ro
   return writer.take(0);
 }
 
-std::optional<ExchangeRows> DecodeBlock(std::span<const std::uint8_t> bytes, bool routeRows) {
+ExchangeRows DecodeBlock(std::span<const std::uint8_t> bytes, bool routeRows) {
   BlockReader reader(bytes);
-  const auto count = reader.uint32();
-  // The smallest record is one of empty texts; a count beyond what the bytes can hold is a fault
-  // found before anything is allocated for it.
-  const int textCount = routeRows ? 3 : 5;
-  const std::size_t smallestRecord = kLengthsBytes + 2 * textCount + (routeRows ? 2 : 0);
-  if (!count || *count > reader.remaining() / smallestRecord) return std::nullopt;
   ExchangeRows rows;
-  rows.reserve(*count);
+  const auto count = reader.uint32();
+  if (!count) return rows;
+  // Nothing is allocated from the count: a count beyond what the bytes hold ends where they do.
+  const int textCount = routeRows ? 3 : 5;
   for (std::uint32_t record = 0; record < *count; ++record) {
     std::array<std::optional<std::uint32_t>, 5> lengths;
     for (auto& length : lengths) length = reader.uint32();
-    if (!lengths.back()) return std::nullopt;  // once one read falls short, all later ones do
-    ExchangeRow& row = rows.emplace_back();
+    if (!lengths.back()) break;  // once one read falls short, all later ones do
+    ExchangeRow row;
     for (int column = kName; column < textCount; ++column) {
       auto text = reader.countedText(*lengths[column]);
-      if (!text) return std::nullopt;
+      if (!text) return rows;
       row.texts[column] = std::move(*text);
     }
-    if (routeRows && !reader.unit()) return std::nullopt;
+    if (routeRows && !reader.unit()) break;
+    rows.push_back(std::move(row));
   }
   return rows;
 }
@@ -145,7 +142,7 @@ std::vector<std::uint8_t> EncodeTerminated(std::span<const ExchangeRow> rows, in
 
 // Records of NUL-terminated texts until an end mark: a zero unit before the record with
 // routeDragMark, otherwise an empty Name.
-std::optional<ExchangeRows> DecodeTerminated(std::span<const std::uint8_t> bytes, int textCount, bool routeDragMark) {
+ExchangeRows DecodeTerminated(std::span<const std::uint8_t> bytes, int textCount, bool routeDragMark) {
   BlockReader reader(bytes);
   ExchangeRows rows;
   while (!reader.atEnd()) {
@@ -153,8 +150,7 @@ std::optional<ExchangeRows> DecodeTerminated(std::span<const std::uint8_t> bytes
     ExchangeRow row;
     for (int column = kName; column < textCount; ++column) {
       auto text = reader.text();
-      if (!text) return std::nullopt;
-      if (column == kName && text->empty() && !routeDragMark) return rows;
+      if (!text || (column == kName && text->empty() && !routeDragMark)) return rows;
       row.texts[column] = std::move(*text);
     }
     rows.push_back(std::move(row));
@@ -216,11 +212,11 @@ ExchangeRow MakeExchangeRow(const PoiDocument& document, int row) {
 
 std::vector<std::uint8_t> EncodeRowBlock(std::span<const ExchangeRow> rows) { return EncodeBlock(rows, false); }
 
-std::optional<ExchangeRows> DecodeRowBlock(std::span<const std::uint8_t> bytes) { return DecodeBlock(bytes, false); }
+ExchangeRows DecodeRowBlock(std::span<const std::uint8_t> bytes) { return DecodeBlock(bytes, false); }
 
 std::vector<std::uint8_t> EncodeRouteRows(std::span<const ExchangeRow> rows) { return EncodeBlock(rows, true); }
 
-std::optional<ExchangeRows> DecodeRouteRows(std::span<const std::uint8_t> bytes) { return DecodeBlock(bytes, true); }
+ExchangeRows DecodeRouteRows(std::span<const std::uint8_t> bytes) { return DecodeBlock(bytes, true); }
 
 std::u16string RowsAsText(std::span<const ExchangeRow> rows, bool lngFirst, bool phonebook) {
   std::u16string text(1, u'\uFEFF');
@@ -277,7 +273,7 @@ std::vector<std::uint8_t> EncodePositionRecords(std::span<const ExchangeRow> row
   return EncodeTerminated(rows, 3, false, kPositionRecordRoom);
 }
 
-std::optional<ExchangeRows> DecodePositionRecords(std::span<const std::uint8_t> bytes) {
+ExchangeRows DecodePositionRecords(std::span<const std::uint8_t> bytes) {
   return DecodeTerminated(bytes, 3, false);
 }
 
@@ -288,7 +284,7 @@ std::vector<std::uint8_t> EncodeDragRecords(std::span<const ExchangeRow> rows, b
   return EncodeTerminated(withoutMemo, 5, false, kDragRecordRoom);
 }
 
-std::optional<ExchangeRows> DecodeDragRecords(std::span<const std::uint8_t> bytes) {
+ExchangeRows DecodeDragRecords(std::span<const std::uint8_t> bytes) {
   return DecodeTerminated(bytes, 5, false);
 }
 
@@ -296,7 +292,7 @@ std::vector<std::uint8_t> EncodeRouteDragRecords(std::span<const ExchangeRow> ro
   return EncodeTerminated(rows, 3, true, 0);
 }
 
-std::optional<ExchangeRows> DecodeRouteDragRecords(std::span<const std::uint8_t> bytes) {
+ExchangeRows DecodeRouteDragRecords(std::span<const std::uint8_t> bytes) {
   return DecodeTerminated(bytes, 3, true);
 }
 

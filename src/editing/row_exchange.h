@@ -22,21 +22,20 @@ using ExchangeRows = std::vector<ExchangeRow>;
 
 ExchangeRow MakeExchangeRow(const PoiDocument& document, int row);
 
-// The decoders below never read past the bytes they are given. A block that does not hold what
-// its layout promises (a length running past the end, a text without its NUL, a count larger
-// than the bytes can hold) gives nothing at all: pasting half of a damaged block would only
-// leave the user to find out which rows are missing.
+// The decoders below never read past the bytes they are given. At the first place where a block
+// does not hold what its layout promises (a length running past the end, a text without its NUL,
+// a count larger than the bytes can hold) they stop with the whole records read before it.
 
 // The clipboard's row block: a 32-bit count, then per record five 32-bit lengths in UTF-16
 // units including the NUL, then the five NUL-terminated texts. A text ends at its first NUL
 // even when its length says more; bytes after the last record are ignored.
 std::vector<std::uint8_t> EncodeRowBlock(std::span<const ExchangeRow> rows);
-std::optional<ExchangeRows> DecodeRowBlock(std::span<const std::uint8_t> bytes);
+ExchangeRows DecodeRowBlock(std::span<const std::uint8_t> bytes);
 // The route editor's rows: the same block, but only Name, Lng and Lat are present (the other two
 // lengths mean nothing) and one more UTF-16 unit follows them. The encoder writes what the route
 // editor writes, for its stand-ins.
 std::vector<std::uint8_t> EncodeRouteRows(std::span<const ExchangeRow> rows);
-std::optional<ExchangeRows> DecodeRouteRows(std::span<const std::uint8_t> bytes);
+ExchangeRows DecodeRouteRows(std::span<const std::uint8_t> bytes);
 
 // The Unicode text that Copy puts beside the row block: a byte-order mark, one line per row with
 // the fields in display order (no coordinates in a phonebook), each followed by a TAB, trailing
@@ -67,14 +66,14 @@ inline constexpr std::size_t kDragRecordRoom = 2 * (256 + 24 + 24 + 19 + 256);
 // editor, and what it sends). Rows always have a name, so none ends the list early.
 std::vector<std::uint8_t> EncodePositionRecords(std::span<const ExchangeRow> rows);
 // The end of the memory right after a whole record ends the list as well.
-std::optional<ExchangeRows> DecodePositionRecords(std::span<const std::uint8_t> bytes);
+ExchangeRows DecodePositionRecords(std::span<const std::uint8_t> bytes);
 // All five texts per record, ended like the position records; a rich POI file's memo stays home.
 std::vector<std::uint8_t> EncodeDragRecords(std::span<const ExchangeRow> rows, bool richPoiFile);
-std::optional<ExchangeRows> DecodeDragRecords(std::span<const std::uint8_t> bytes);
+ExchangeRows DecodeDragRecords(std::span<const std::uint8_t> bytes);
 // The route editor's drag: a non-zero unit, then Name, Lng, Lat; a zero unit instead of the
 // next record ends the list (as does the end of the memory after a whole record).
 std::vector<std::uint8_t> EncodeRouteDragRecords(std::span<const ExchangeRow> rows);
-std::optional<ExchangeRows> DecodeRouteDragRecords(std::span<const std::uint8_t> bytes);
+ExchangeRows DecodeRouteDragRecords(std::span<const std::uint8_t> bytes);
 
 // The answer to "are you ready to receive POIs?".
 enum class ReceiveReply : int { Busy = 1, WrongDocument = 2, Ready = 7 };

@@ -268,5 +268,36 @@ TEST_F(CliTest, QueryNameShowsTheOtherForm) {
   EXPECT_EQ(cli("query-name --tomtom a --windows b").status, 2);
 }
 
+TEST_F(CliTest, CheckPrintsEachStageGroupInOrder) {
+  const fs::path file = dir / "pois.asc";
+  std::ofstream(file, std::ios::binary) << "121.50000,25.03300,\"Alpha\"\r\n"
+                                           ",25.00000,\"Beta\"\r\n"
+                                           "121.60000,25.10000,\"Delta\"\r\n"
+                                           "121.50000,25.03310,\"alpha centre\"\r\n";
+  const CliRun run = cli("check --similar --near 0.02km --empty '" + file.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "Empty Coordinates of POIs\n2\tBeta\t\t25.00000\t\t\t\n\n"
+            "Near Distances of POIs\n1\tAlpha\t121.50000\t25.03300\t\t\t\n"
+            "4\talpha centre\t121.50000\t25.03310\t\t\t36    ft\n\n"
+            "Similar Names of POIs\n1\tAlpha\t121.50000\t25.03300\t\t\t\n"
+            "4\talpha centre\t121.50000\t25.03310\t\t\t\n\n"
+            "Finished checking the POI data\n");
+  // 11 metres apart: within 40 feet, not within 10 metres.
+  EXPECT_NE(cli("check --near 40ft '" + file.string() + "'").out.find("Near Distances"), std::string::npos);
+  EXPECT_EQ(cli("check --near 10m '" + file.string() + "'").out, "Finished checking the POI data\n");
+}
+
+TEST_F(CliTest, CheckRejectsMissingChecksAndMalformedDistances) {
+  const fs::path file = dir / "pois.asc";
+  std::ofstream(file, std::ios::binary) << "1.00000,2.00000,\"A\"\r\n";
+  for (const char* arguments : {"", "--near 5", "--near km", "--near -1m", "--near 1e3m", "--near 2 parsecs"}) {
+    const CliRun run = cli(std::string("check ") + arguments + " '" + file.string() + "'");
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_TRUE(run.out.empty()) << arguments;
+  }
+  EXPECT_EQ(cli("check --empty '" + (dir / "missing.asc").string() + "'").status, 1);
+}
+
 }  // namespace
 }  // namespace qf

@@ -36,14 +36,14 @@ TEST_F(ClipboardEditsTest, CopiedRowsPasteBackAfterTheMyBasePointRowAsOneStep) {
   SetCoordinateText(document, 1, kLng, u"4.5", true);
   document.rows[1].selected = document.rows[2].selected = true;
   const std::vector<std::uint8_t> block = EncodeRowBlock(SelectedExchangeRows(document));
-  const std::optional<ExchangeRows> rows = DecodeRowBlock(block);
-  ASSERT_TRUE(rows);
-  EXPECT_EQ((*rows)[0].texts[kLng], u"4.50000");  // signed decimal whatever the display
+  const ExchangeRows rows = DecodeRowBlock(block);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].texts[kLng], u"4.50000");  // signed decimal whatever the display
 
   table.clearSelection();
   document.basePointPinned = true;
   document.rows[0].selected = true;
-  EXPECT_EQ(PasteRows(table, *rows, false, port), 0);
+  EXPECT_EQ(PasteRows(table, rows, false, port), 0);
   EXPECT_EQ(names(), (std::vector<std::u16string>{u"Base", u"Inn", u"Hut", u"Inn", u"Hut"}));
   EXPECT_EQ(document.text(1, kLng), document.text(3, kLng));
   EXPECT_TRUE(document.rows[1].selected && document.rows[2].selected && !document.rows[3].selected);

@@ -34,10 +34,10 @@ ExchangeRows PositionsOnly(ExchangeRows rows) {
   return rows;
 }
 
-using Decoder = std::function<std::optional<ExchangeRows>(std::span<const std::uint8_t>)>;
+using Decoder = std::function<ExchangeRows(std::span<const std::uint8_t>)>;
 
 // A block copied into storage of exactly its size, so that a read past its end is a read past an allocation.
-std::optional<ExchangeRows> DecodeExactly(const Decoder& decode, const Bytes& bytes, std::size_t size) {
+ExchangeRows DecodeExactly(const Decoder& decode, const Bytes& bytes, std::size_t size) {
   const Bytes exact(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
   return decode(exact);
 }
@@ -98,12 +98,12 @@ TEST(RowExchangeTest, EveryLayoutRoundTrips) {
   EXPECT_EQ(DecodeRouteDragRecords(EncodeRouteDragRecords(kRows)), positions);
 
   // A rich POI file keeps its memos out of a drag, but not out of the clipboard.
-  const auto rich = DecodeDragRecords(EncodeDragRecords(kRows, true));
-  ASSERT_TRUE(rich);
+  const ExchangeRows rich = DecodeDragRecords(EncodeDragRecords(kRows, true));
+  ASSERT_EQ(rich.size(), kRows.size());
   for (std::size_t i = 0; i < kRows.size(); ++i) {
     ExchangeRow expected = kRows[i];
     expected.texts[kMemo].clear();
-    EXPECT_EQ((*rich)[i], expected);
+    EXPECT_EQ(rich[i], expected);
   }
 
   EXPECT_EQ(DecodeRowBlock(EncodeRowBlock({})), ExchangeRows{});
@@ -129,15 +129,23 @@ TEST(RowExchangeTest, SharedMemoryHasTheRoomOfItsRecordsAndEndsWithAMark) {
             (ExchangeRows{Row(u"", u"1", u"2")}));
 }
 
-TEST(RowExchangeTest, DamagedRowBlocksGiveNothing) {
+// What a cut block gives: the whole records before the cut, in order.
+void ExpectWholeRecordsBeforeTheCut(const Decoder& decode, const Bytes& bytes, const ExchangeRows& rows) {
+  std::size_t previous = 0;
+  for (std::size_t size = 0; size < bytes.size(); ++size) {
+    const ExchangeRows read = DecodeExactly(decode, bytes, size);
+    ASSERT_LT(read.size(), rows.size()) << size;
+    ASSERT_GE(read.size(), previous) << size;
+    ASSERT_TRUE(std::equal(read.begin(), read.end(), rows.begin())) << size;
+    previous = read.size();
+  }
+  EXPECT_EQ(previous + 1, rows.size());  // the last cut still holds every record but the last
+}
+
+TEST(RowExchangeTest, DamagedRowBlocksGiveTheRecordsBeforeTheDamage) {
   const Bytes block = EncodeRowBlock(kRows);
-  for (std::size_t size = 0; size < block.size(); ++size) {
-    ASSERT_EQ(DecodeExactly(DecodeRowBlock, block, size), std::nullopt) << size;
-  }
-  const Bytes route = EncodeRouteRows(kRows);
-  for (std::size_t size = 0; size < route.size(); ++size) {
-    ASSERT_EQ(DecodeExactly(DecodeRouteRows, route, size), std::nullopt) << size;
-  }
+  ExpectWholeRecordsBeforeTheCut(DecodeRowBlock, block, kRows);
+  ExpectWholeRecordsBeforeTheCut(DecodeRouteRows, EncodeRouteRows(kRows), PositionsOnly(kRows));
   // Bytes after the last record (a clipboard may round its size up) are no fault.
   Bytes padded = block;
   padded.resize(block.size() + 3, 0xEE);
@@ -148,19 +156,20 @@ TEST(RowExchangeTest, DamagedRowBlocksGiveNothing) {
     const char* what;
     const char* countAndNameLength;
     const char* name;
+    std::size_t records;  // read before the damage
   } damaged[] = {
-      {"count beyond the bytes", "FFFFFFFF 01000000", "0000"},
-      {"one record more than present", "02000000 01000000", "0000"},
-      {"length without room for the NUL", "01000000 00000000", "0000"},
-      {"length past the end", "01000000 06000000", "4100"},
-      {"length overflowing a size", "01000000 FFFFFFFF", "0000"},
-      {"no NUL where the length ends", "01000000 02000000", "4100 4200"},
+      {"count beyond the bytes", "FFFFFFFF 01000000", "0000", 1},
+      {"one record more than present", "02000000 01000000", "0000", 1},
+      {"length without room for the NUL", "01000000 00000000", "0000", 0},
+      {"length past the end", "01000000 06000000", "4100", 0},
+      {"length overflowing a size", "01000000 FFFFFFFF", "0000", 0},
+      {"no NUL where the length ends", "01000000 02000000", "4100 4200", 0},
   };
   for (const auto& d : damaged) {
     SCOPED_TRACE(d.what);
     const Bytes bytes = test::Hex(std::string(d.countAndNameLength) + " 01000000 01000000 01000000 01000000 " +
                                   d.name + " 0000 0000 0000 0000");
-    EXPECT_EQ(DecodeExactly(DecodeRowBlock, bytes, bytes.size()), std::nullopt);
+    EXPECT_EQ(DecodeExactly(DecodeRowBlock, bytes, bytes.size()).size(), d.records);
   }
   // A NUL inside a text ends it, as for any reader of NUL-terminated texts.
   EXPECT_EQ(DecodeRowBlock(test::Hex("01000000 04000000 01000000 01000000 01000000 01000000 4100 0000 4200 0000"
@@ -168,7 +177,7 @@ TEST(RowExchangeTest, DamagedRowBlocksGiveNothing) {
             (ExchangeRows{Row(u"A", u"", u"")}));
 }
 
-TEST(RowExchangeTest, CutSharedMemoryGivesNothingOrTheWholeRecordsBeforeTheCut) {
+TEST(RowExchangeTest, CutSharedMemoryGivesTheWholeRecordsBeforeTheCut) {
   const struct {
     const char* layout;
     Decoder decode;
@@ -183,17 +192,16 @@ TEST(RowExchangeTest, CutSharedMemoryGivesNothingOrTheWholeRecordsBeforeTheCut) 
     SCOPED_TRACE(layout.layout);
     int whole = 0;
     for (std::size_t size = 0; size <= layout.bytes.size(); ++size) {
-      const auto rows = DecodeExactly(layout.decode, layout.bytes, size);
-      if (!rows) continue;
-      ASSERT_LE(rows->size(), layout.rows.size()) << size;
-      ASSERT_TRUE(std::equal(rows->begin(), rows->end(), layout.rows.begin())) << size;
-      whole += rows->size() == layout.rows.size();
+      const ExchangeRows rows = DecodeExactly(layout.decode, layout.bytes, size);
+      ASSERT_LE(rows.size(), layout.rows.size()) << size;
+      ASSERT_TRUE(std::equal(rows.begin(), rows.end(), layout.rows.begin())) << size;
+      whole += rows.size() == layout.rows.size();
     }
     EXPECT_GT(whole, 0);
   }
   // A text cut by the end of the memory is a fault, not a shorter text.
-  EXPECT_EQ(DecodePositionRecords(test::Hex("4100 0000 3100 0000 3200")), std::nullopt);
-  EXPECT_EQ(DecodeRouteDragRecords(test::Hex("0100 4100 0000 3100 0000")), std::nullopt);
+  EXPECT_EQ(DecodePositionRecords(test::Hex("4100 0000 3100 0000 3200")), ExchangeRows{});
+  EXPECT_EQ(DecodeRouteDragRecords(test::Hex("0100 4100 0000 3100 0000")), ExchangeRows{});
 }
 
 TEST(RowExchangeTest, TextFormFollowsTheDisplayOrderWithoutTrailingTabs) {
