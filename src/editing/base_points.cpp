@@ -48,9 +48,8 @@ bool FillsTelAndMemo(const PoiDocument& document) { return document.kind == Docu
 
 void SetBaseToSelection(PoiTable& table) {
   PoiDocument& document = table.document();
-  const auto selected = std::ranges::find_if(document.rows, &PoiRecord::selected);
-  if (selected == document.rows.end()) return;
-  int row = static_cast<int>(selected - document.rows.begin());
+  int row = table.firstSelected();
+  if (row < 0) return;
   table.undoLog().beginAction();
   if (document.basePointPinned) {
     table.deleteRow(0);

@@ -10,11 +10,6 @@ namespace qf {
 
 namespace {
 
-int FirstSelected(const PoiDocument& document) {
-  const auto found = std::ranges::find_if(document.rows, &PoiRecord::selected);
-  return found == document.rows.end() ? -1 : static_cast<int>(found - document.rows.begin());
-}
-
 void StoreCoordinate(PoiTable& table, int row, int column, std::u16string_view text) {
   const std::optional<CoordinateText> value = CoordinateCellText(table.document(), column, text);
   table.setCell(row, column, value ? std::u16string_view(value->view()) : std::u16string_view());
@@ -32,7 +27,7 @@ ExchangeRows SelectedExchangeRows(const PoiDocument& document) {
 
 int PasteRows(PoiTable& table, const ExchangeRows& rows, bool checkName, UserPort& port) {
   const PoiDocument& document = table.document();
-  int at = FirstSelected(document);
+  int at = table.firstSelected();
   if (at < 0) at = document.rowCount();
   if (at == 0 && document.basePointPinned) at = 1;
   return InsertRowsAt(table, rows, at, checkName, port);
@@ -77,7 +72,7 @@ void PasteCoordinates(PoiTable& table, const PastedCoordinates& coordinates) {
   }
   if (document.baseRow >= 0) SetBasePoint(document, document.baseRow);
   table.refitColumns();
-  if (const int first = FirstSelected(document); first >= 0) table.makeVisible(first);
+  if (const int first = table.firstSelected(); first >= 0) table.makeVisible(first);
 }
 
 }  // namespace qf

@@ -54,11 +54,6 @@ bool RowMatches(const PoiDocument& document, int row, const Matcher& matcher, in
   return false;
 }
 
-int FirstSelected(const PoiDocument& document) {
-  const auto found = std::ranges::find_if(document.rows, &PoiRecord::selected);
-  return found == document.rows.end() ? -1 : static_cast<int>(found - document.rows.begin());
-}
-
 // The text with every occurrence replaced, left to right; nothing when it would not fit a cell.
 std::optional<std::u16string> Replaced(std::u16string_view text, const Matcher& matcher,
                                        std::u16string_view replacement) {
@@ -168,7 +163,7 @@ int Find(PoiTable& table, const FindState& find) {
 int FindNext(PoiTable& table, const FindState& find) {
   const PoiDocument& document = table.document();
   if (document.rows.empty()) return -1;
-  const int selected = FirstSelected(document);
+  const int selected = table.firstSelected();
   const int row = Search(table, find, selected < 0 ? 0 : (selected + 1) % document.rowCount(), false);
   if (row >= 0) table.makeVisible(row);
   return row;
@@ -200,13 +195,13 @@ bool ReplaceAll(PoiTable& table, const FindState& find, bool checkName) {
   const bool replaced = ReplaceRows(table, find, 0, true, checkName);
   PoiDocument& document = table.document();
   if (replaced && !find.onlyName && document.baseRow >= 0) SetBasePoint(document, document.baseRow);
-  if (const int first = FirstSelected(document); first >= 0) table.makeVisible(first);
+  if (const int first = table.firstSelected(); first >= 0) table.makeVisible(first);
   return replaced;
 }
 
 int ReplaceNext(PoiTable& table, const FindState& find, bool checkName) {
   PoiDocument& document = table.document();
-  const int selected = FirstSelected(document);
+  const int selected = table.firstSelected();
   if (selected < 0) return FindNext(table, find);
   // Another matching row only becomes the selection.
   if (const int found = Search(table, find, selected, false); found != selected) {

@@ -45,6 +45,11 @@ std::array<std::u16string, 5> PoiTable::textsOf(int row) const {
   return texts;
 }
 
+int PoiTable::firstSelected() const {
+  const auto found = std::ranges::find_if(document_.rows, &PoiRecord::selected);
+  return found == document_.rows.end() ? -1 : static_cast<int>(found - document_.rows.begin());
+}
+
 void PoiTable::clearSelection() {
   for (PoiRecord& record : document_.rows) record.selected = record.focused = false;
 }
@@ -118,8 +123,8 @@ void PoiTable::setCell(int row, int column, std::u16string_view text) {
 int PoiTable::addRow() { return insertHeld(document_.rowCount()); }
 
 int PoiTable::insertRowAtSelection() {
-  const auto selected = std::ranges::find_if(document_.rows, &PoiRecord::selected);
-  int row = static_cast<int>(selected - document_.rows.begin());
+  int row = firstSelected();
+  if (row < 0) row = document_.rowCount();
   if (row == 0 && document_.basePointPinned) row = 1;
   return insertHeld(std::min(row, document_.rowCount()));
 }
@@ -152,9 +157,8 @@ void PoiTable::cancelNewRow(int row) {
 }
 
 void PoiTable::deleteSelected() {
-  const auto first = std::ranges::find_if(document_.rows, &PoiRecord::selected);
-  if (first == document_.rows.end()) return;
-  const int firstRow = static_cast<int>(first - document_.rows.begin());
+  const int firstRow = firstSelected();
+  if (firstRow < 0) return;
   const auto selectedCount = std::ranges::count_if(document_.rows, &PoiRecord::selected);
   const bool myBasePointAmong = document_.basePointPinned && document_.rows.front().selected;
   notify([](TableObserver& o) { o.redrawSuspended(true); });
@@ -258,9 +262,8 @@ void PoiTable::moveRow(int from, int to) {
 }
 
 void PoiTable::moveSelected(bool up) {
-  const auto selected = std::ranges::find_if(document_.rows, &PoiRecord::selected);
-  if (selected == document_.rows.end()) return;
-  const int from = static_cast<int>(selected - document_.rows.begin());
+  const int from = firstSelected();
+  if (from < 0) return;
   const int to = up ? from - 1 : from + 1;
   if (to < (document_.basePointPinned ? 1 : 0) || to >= document_.rowCount() || isMyBasePointRow(from)) return;
   undo_.beginAction();

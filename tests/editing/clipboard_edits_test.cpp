@@ -19,11 +19,7 @@ class ClipboardEditsTest : public testing::Test {
     SetCell(document, row, kLat, u"52.10000");
   }
 
-  std::vector<std::u16string> names() const {
-    std::vector<std::u16string> all;
-    for (int row = 0; row < document.rowCount(); ++row) all.emplace_back(document.text(row, kName));
-    return all;
-  }
+  std::vector<std::u16string> names() const { return test::Names(document); }
 
   PoiDocument document;
   PoiTable table{document};

@@ -9,6 +9,7 @@
 #include "core/distances.h"
 #include "core/field_rules.h"
 #include "core/unicode.h"
+#include "support/test_support.h"
 
 namespace qf {
 namespace {
@@ -25,11 +26,7 @@ class PoiTableTest : public testing::Test {
     }
   }
 
-  std::vector<std::u16string> names() const {
-    std::vector<std::u16string> all;
-    for (int row = 0; row < document.rowCount(); ++row) all.emplace_back(document.text(row, kName));
-    return all;
-  }
+  std::vector<std::u16string> names() const { return test::Names(document); }
 
   std::vector<int> selectedRows() const {
     std::vector<int> rows;

@@ -57,6 +57,12 @@ std::vector<Poi> Pois(const PoiDocument& document) {
   return pois;
 }
 
+std::vector<std::u16string> Names(const PoiDocument& document) {
+  std::vector<std::u16string> names;
+  for (const PoiRecord& row : document.rows) names.emplace_back(row.text(kName));
+  return names;
+}
+
 std::filesystem::path CorpusPath(std::string_view relative) {
   return std::filesystem::path(QUILLFERN_CORPUS) / relative;
 }

@@ -44,6 +44,8 @@ struct Poi {
   friend void PrintTo(const Poi& poi, std::ostream* out);
 };
 std::vector<Poi> Pois(const PoiDocument& document);
+// The Name column, top to bottom.
+std::vector<std::u16string> Names(const PoiDocument& document);
 
 // A user who says Esc after the given number of polls.
 class CancellingPort : public ScriptedUserPort {
