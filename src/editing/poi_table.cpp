@@ -236,6 +236,13 @@ void PoiTable::sort(int column, bool ascending) {
   document_.modified = true;
 }
 
+bool PoiTable::headerClick(int column) {
+  const int sortable = document_.rowCount() - (document_.basePointPinned ? 1 : 0);
+  if (sortable < 2 || (column == kDistance && document_.baseRow < 0)) return false;
+  sort(column, column == state.currentColumn ? !state.sortAscending : state.sortAscending);
+  return true;
+}
+
 // Swaps the texts of two neighbouring rows; the selection and the base row go along.
 void PoiTable::moveRow(int from, int to) {
   notify([&](TableObserver& o) { o.rowAboutToChange(from); });
@@ -341,6 +348,37 @@ void PoiTable::dropRows(int dropRow, bool copy) {
   notify([](TableObserver& o) { o.redrawSuspended(false); });
 }
 
+void PoiTable::flipDistanceColumn(int base) {
+  DisplayOptions& display = document_.display;
+  display.showDistance = !display.showDistance;
+  if (display.showDistance) {
+    establishBase(base);
+  } else {
+    document_.baseRow = -1;
+    UpdateDistances(document_, -1);
+  }
+  notify([](TableObserver& o) { o.refitColumns(kDistance, true); });
+  notify([](TableObserver& o) { o.tableReset(); });
+}
+
+void PoiTable::toggleDistanceColumn() {
+  undo_.beginAction();
+  const int before = document_.baseRow;
+  if (document_.display.showDistance) {
+    if (document_.basePointPinned) {
+      deleteRow(0);
+      document_.basePointPinned = false;
+    }
+    flipDistanceColumn(-1);
+    if (firstSelected() < 0 && !document_.rows.empty()) selectAndFocus(0);
+  } else {
+    flipDistanceColumn(document_.rows.empty() ? -1 : 0);
+  }
+  if (UndoRecord* made = undo_.record(UndoKind::DistanceColumnToggle, before, document_.modified)) {
+    made->savedModified = document_.baseRow;  // this kind keeps the base after the toggle there
+  }
+}
+
 void PoiTable::selectAll() {
   for (PoiRecord& record : document_.rows) record.selected = true;
   notify([](TableObserver& o) { o.tableReset(); });
@@ -426,7 +464,7 @@ void PoiTable::undoRecord(UndoRecord& record) {
       break;
     }
     case UndoKind::DistanceColumnToggle:
-      // Recorded by the Distance column command, which comes with the window's commands.
+      flipDistanceColumn(record.row);
       break;
   }
 }
@@ -475,6 +513,7 @@ void PoiTable::redoRecord(UndoRecord& record) {
       break;
     }
     case UndoKind::DistanceColumnToggle:
+      flipDistanceColumn(record.savedModified);
       break;
   }
 }

@@ -88,6 +88,9 @@ class PoiTable {
   void deleteSelected();
   // Sorts every row (but a My Base Point row) by a column, as one undo step.
   void sort(int column, bool ascending);
+  // A click on a column header: the current column sorts again the other way round, another column
+  // the same way. Refused (false) with fewer than two rows to sort, and on Distance without a base.
+  bool headerClick(int column);
   // Moves the first selected row one place up or down, as one undo step.
   void moveSelected(bool up);
   // Dragging the selected rows inside the table: where they may be dropped and what it does.
@@ -98,6 +101,10 @@ class PoiTable {
   DropEffect dropEffect(int dropRow, bool copy) const;
   // Copies or moves the selected rows before the drop row, as one undo step; the base row goes along.
   void dropRows(int dropRow, bool copy);
+
+  // "Show Distance": hides the Distance column (a My Base Point row goes with it) or shows it with
+  // row 0 as the base; one undo step.
+  void toggleDistanceColumn();
 
   void selectAll();
   void toggleSelection();
@@ -124,6 +131,8 @@ class PoiTable {
   // The rows put in a new order: entry i of `from` is the index of the row that goes to place i.
   void reorder(const std::vector<int>& from);
   void findBaseByMark();
+  // Shows or hides the Distance column; shown, the row is the base.
+  void flipDistanceColumn(int base);
   void moveRow(int from, int to);
 
   int insertHeld(int row);

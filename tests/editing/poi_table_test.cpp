@@ -266,5 +266,50 @@ TEST_F(PoiTableTest, CtrlDroppedRowsAreCopiesAndOnlyTheyStaySelected) {
   EXPECT_EQ(document.text(3, kLng), document.text(0, kLng));
 }
 
+TEST_F(PoiTableTest, HidingTheDistanceColumnTakesTheMyBasePointRowAlongAndUndoBringsBoth) {
+  document.display.showDistance = true;
+  fill(4);
+  document.basePointPinned = true;
+  SetBasePoint(document, 0);
+  table.toggleDistanceColumn();
+  EXPECT_FALSE(document.display.showDistance);
+  EXPECT_EQ(document.baseRow, -1);
+  EXPECT_EQ(document.rowCount(), 3);
+  EXPECT_FALSE(document.basePointPinned);
+  table.undo();
+  EXPECT_TRUE(document.display.showDistance);
+  EXPECT_EQ(document.rowCount(), 4);
+  EXPECT_TRUE(document.basePointPinned);
+  EXPECT_EQ(document.baseRow, 0);
+  EXPECT_EQ(document.rows[0].distanceKey, kBaseRowKey);
+  table.redo();
+  EXPECT_FALSE(document.display.showDistance);
+  EXPECT_EQ(document.rowCount(), 3);
+
+  table.toggleDistanceColumn();  // showing makes row 0 the base
+  EXPECT_TRUE(document.display.showDistance);
+  EXPECT_EQ(document.baseRow, 0);
+  table.undo();
+  EXPECT_FALSE(document.display.showDistance);
+  EXPECT_EQ(document.baseRow, -1);
+}
+
+TEST_F(PoiTableTest, HeaderClicksReverseTheCurrentColumnAndKeepTheDirectionForAnother) {
+  fill(3);
+  EXPECT_FALSE(table.headerClick(kDistance));  // no base row
+  EXPECT_TRUE(table.headerClick(kName));
+  EXPECT_FALSE(table.state.sortAscending);
+  EXPECT_EQ(names(), (std::vector<std::u16string>{Name(2), Name(1), Name(0)}));
+  EXPECT_TRUE(table.headerClick(kLng));
+  EXPECT_FALSE(table.state.sortAscending);
+  EXPECT_EQ(table.state.currentColumn, kLng);
+  table.undo();
+  table.undo();
+  EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), Name(1), Name(2)}));
+  document.basePointPinned = true;
+  document.rows.pop_back();
+  EXPECT_FALSE(table.headerClick(kName));  // one row besides the My Base Point row
+}
+
 }  // namespace
 }  // namespace qf
