@@ -1,8 +1,10 @@
 #include "cli/cli_user_port.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 
@@ -30,12 +32,24 @@ std::optional<OverwriteAnswer> ParseOverwriteAnswer(std::string line) {
   return std::nullopt;
 }
 
-// False when no line comes: at the end of the input, or when Ctrl+C ends the wait.
+// False when no line comes: at the end of the input, or when Ctrl+C ends the wait. The wait
+// looks at the Ctrl+C flag every tenth of a second, so that one pressed just before it began is
+// not lost; bytes are read one at a time, so that nothing is buffered past the line.
 bool ReadLine(std::string& line) {
   line.clear();
-  int c;
-  while ((c = std::getc(stdin)) != EOF && c != '\n') line += static_cast<char>(c);
-  return c == '\n' || !line.empty();
+  while (!interrupted) {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    const int ready = ::poll(&input, 1, 100);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready <= 0) continue;
+    char c;
+    const ssize_t count = ::read(STDIN_FILENO, &c, 1);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) break;
+    if (c == '\n') return true;
+    line += c;
+  }
+  return !interrupted && !line.empty();
 }
 
 const char* AnswerName(OverwriteAnswer answer) {
