@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <limits>
 #include <memory>
 
@@ -65,10 +64,6 @@ std::string NameKey(std::u16string_view name) {
     }
     key.resize(static_cast<std::size_t>(size));
   }
-}
-
-std::uint64_t Trigram(std::u16string_view text, std::size_t at) {
-  return std::uint64_t{text[at]} << 32 | std::uint64_t{text[at + 1]} << 16 | text[at + 2];
 }
 
 bool FoldedSimilar(std::u16string_view a, std::u16string_view b) {
@@ -298,26 +293,39 @@ void CheckRun::prepareNameKeys(const PoiDocument& document) {
   if (!nameKeysStale_) return;
   foldedNames_.assign(list_.size(), {});
   nameKeys_.assign(list_.size(), {});
-  byName_.clear();
+  distinctName_.assign(list_.size(), -1);
   byKey_.clear();
-  byTrigram_.clear();
+  std::unordered_map<std::u16string_view, int> numberOf;
+  std::vector<std::u16string_view> distinct;
+  withName_.clear();
+  std::vector<std::size_t> present;
   for (std::size_t index = 0; index < list_.size(); ++index) {
-    const int row = rowOf(document, list_[index]);
+    const int row = list_[index] == 0 ? -1 : rowOf(document, list_[index]);
     if (row < 0) continue;
+    present.push_back(index);
     foldedNames_[index] = FoldCase(document.text(row, kName));
     nameKeys_[index] = NameKey(document.text(row, kName));
   }
-  // The maps view the strings above, which stay in place until the next rebuild.
-  for (std::size_t index = 0; index < list_.size(); ++index) {
-    if (list_[index] == 0) continue;
-    const int listIndex = static_cast<int>(index);
-    const std::u16string_view name = foldedNames_[index];
-    byName_[name].push_back(listIndex);
-    byKey_[nameKeys_[index]].push_back(listIndex);
-    for (std::size_t i = 0; i + 3 <= name.size(); ++i) {
-      std::vector<int>& occurrences = byTrigram_[Trigram(name, i)];
-      if (occurrences.empty() || occurrences.back() != listIndex) occurrences.push_back(listIndex);
+  // The views below point into the strings above, which stay in place until the next rebuild.
+  for (const std::size_t index : present) {
+    const auto [found, added] = numberOf.try_emplace(foldedNames_[index], static_cast<int>(distinct.size()));
+    if (added) {
+      distinct.push_back(found->first);
+      withName_.emplace_back();
     }
+    distinctName_[index] = found->second;
+    withName_[static_cast<std::size_t>(found->second)].push_back(static_cast<int>(index));
+    byKey_[nameKeys_[index]].push_back(static_cast<int>(index));
+  }
+  nameAutomaton_ = SubstringAutomaton(distinct);
+  containingName_.assign(distinct.size(), {});
+  for (const std::size_t index : present) {
+    nameAutomaton_.scan(foldedNames_[index], [&](int name) {
+      std::vector<int>& containing = containingName_[static_cast<std::size_t>(name)];
+      if (containing.empty() || containing.back() != static_cast<int>(index)) {
+        containing.push_back(static_cast<int>(index));
+      }
+    });
   }
   nameKeysStale_ = false;
 }
@@ -327,40 +335,14 @@ void CheckRun::prepareNameKeys(const PoiDocument& document) {
 bool CheckRun::findSimilarNames(const PoiDocument& document) {
   const auto a = static_cast<std::size_t>(position_);
   const int rowA = list_[a] == 0 ? -1 : rowOf(document, list_[a]);
-  if (rowA < 0) return false;
-  const std::u16string_view name = foldedNames_[a];
+  if (rowA < 0 || distinctName_[a] < 0) return false;
   std::vector<int> similar;
-  auto later = [&](const std::vector<int>& occurrences) {
-    return std::upper_bound(occurrences.begin(), occurrences.end(), position_);
-  };
-  auto addLater = [&](const std::vector<int>& occurrences) {
-    similar.insert(similar.end(), later(occurrences), occurrences.end());
+  auto addLater = [&](const std::vector<int>& indices) {
+    similar.insert(similar.end(), std::upper_bound(indices.begin(), indices.end(), position_), indices.end());
   };
   if (const auto found = byKey_.find(nameKeys_[a]); found != byKey_.end()) addLater(found->second);
-  for (std::size_t start = 0; start < name.size(); ++start) {
-    for (std::size_t length = 1; start + length <= name.size(); ++length) {
-      const auto found = byName_.find(name.substr(start, length));
-      if (found != byName_.end()) addLater(found->second);
-    }
-  }
-  // Longer names that contain A's all contain its rarest run of three; shorter names have none to go by.
-  const std::vector<int>* rarest = nullptr;
-  for (std::size_t i = 0; i + 3 <= name.size(); ++i) {
-    const auto found = byTrigram_.find(Trigram(name, i));
-    if (found == byTrigram_.end()) return false;  // cannot happen: A's own runs are indexed
-    if (!rarest || found->second.size() < rarest->size()) rarest = &found->second;
-  }
-  auto containsA = [&](int b) {
-    const std::u16string& other = foldedNames_[static_cast<std::size_t>(b)];
-    return other.size() > name.size() && other.find(name) != std::u16string::npos;
-  };
-  if (rarest) {
-    std::copy_if(later(*rarest), rarest->end(), std::back_inserter(similar), containsA);
-  } else {
-    for (int b = position_ + 1; b < static_cast<int>(list_.size()); ++b) {
-      if (list_[static_cast<std::size_t>(b)] != 0 && containsA(b)) similar.push_back(b);
-    }
-  }
+  addLater(containingName_[static_cast<std::size_t>(distinctName_[a])]);
+  nameAutomaton_.scan(foldedNames_[a], [&](int name) { addLater(withName_[static_cast<std::size_t>(name)]); });
   std::sort(similar.begin(), similar.end());
   similar.erase(std::unique(similar.begin(), similar.end()), similar.end());
   std::vector<int> similarRows;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/poi_document.h"
+#include "core/substring_automaton.h"
 
 namespace qf {
 
@@ -126,14 +127,16 @@ class CheckRun {
   std::vector<Position> positions_;  // by list index
   double bandDegrees_ = 0;
   bool nearIndexStale_ = true;
-  // Case-folded names and locale sort keys by list index, and where each name, key and run of
-  // three characters occurs (list indices in ascending order), so that a name finds its similar
-  // names without reading every other name.
+  // Case-folded names and locale sort keys by list index; which rows have each distinct folded
+  // name and which rows' names contain it, so that a name finds its similar names without
+  // reading every other name.
   std::vector<std::u16string> foldedNames_;
   std::vector<std::string> nameKeys_;
-  std::unordered_map<std::u16string_view, std::vector<int>> byName_;
   std::unordered_map<std::string_view, std::vector<int>> byKey_;
-  std::unordered_map<std::uint64_t, std::vector<int>> byTrigram_;
+  std::vector<int> distinctName_;                 // by list index, -1 for a deleted row
+  std::vector<std::vector<int>> withName_;        // by distinct name: list indices, ascending
+  std::vector<std::vector<int>> containingName_;  // by distinct name: list indices, ascending
+  SubstringAutomaton nameAutomaton_;              // over the distinct names
   bool nameKeysStale_ = true;
 };
 

@@ -289,14 +289,14 @@ TEST(PoiChecks, NearGroupsMatchComparingEveryPair) {
   EXPECT_EQ(shown, expected);
 }
 
-// The same for names: short and long, with case, width and punctuation differences.
+// The same for names: empty, short and long, with case, width and punctuation differences.
 TEST(PoiChecks, SimilarGroupsMatchComparingEveryPair) {
   std::mt19937 random(11);
   const std::u16string letters = u"abAB-ｂ ";
   std::vector<Poi> pois;
   for (int i = 0; i < 400; ++i) {
     std::u16string name;
-    for (std::size_t length = 1 + random() % 6; name.size() < length;) name += letters[random() % letters.size()];
+    for (std::size_t length = random() % 6; name.size() < length;) name += letters[random() % letters.size()];
     pois.push_back({name, u"", u""});
   }
   PoiDocument document = DocumentWith(pois);
