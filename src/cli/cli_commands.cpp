@@ -298,20 +298,9 @@ std::optional<std::int32_t> NearThreshold(std::string_view text) {
   return std::nullopt;
 }
 
-std::string_view StageTitle(CheckStage stage) {
-  switch (stage) {
-    case CheckStage::EmptyCoordinates:
-      return "Empty Coordinates of POIs";
-    case CheckStage::NearDistances:
-      return "Near Distances of POIs";
-    default:
-      return "Similar Names of POIs";
-  }
-}
-
 // A group as the results window lists it: the table row number, then the six cells.
 std::string GroupText(const CheckRun& run, const PoiDocument& document) {
-  std::string text = std::string(StageTitle(run.stage())) + "\n";
+  std::string text = std::string(CheckTitle(run.stage())) + "\n";
   for (const CheckResult& result : run.results()) {
     text += std::to_string(RowOfId(document, result.id) + 1);
     for (const std::u16string& cell : result.texts) text += "\t" + Utf16ToUtf8(cell);
@@ -352,7 +341,7 @@ int Check(const CliRequest& request) {
     if (outcome == CheckOutcome::Finished) break;
     Print(GroupText(run, document));
   }
-  Print("Finished checking the POI data\n");
+  Print(std::string(kCheckFinishedText) + "\n");
   return 0;
 }
 

@@ -117,6 +117,28 @@ int CompareCoordinate(std::u16string_view a, std::u16string_view b, const Displa
 
 }  // namespace
 
+const char* CheckTitle(CheckStage stage) {
+  switch (stage) {
+    case CheckStage::EmptyCoordinates:
+      return "Empty Coordinates of POIs";
+    case CheckStage::NearDistances:
+      return "Near Distances of POIs";
+    default:
+      return "Similar Names of POIs";
+  }
+}
+
+const char* CheckStatusText(CheckStage stage) {
+  switch (stage) {
+    case CheckStage::EmptyCoordinates:
+      return "Checking the empty coordinates of POIs, press Esc to stop...";
+    case CheckStage::NearDistances:
+      return "Checking the near distances of POIs, press Esc to stop...";
+    default:
+      return "Checking the similar names of POIs, press Esc to stop...";
+  }
+}
+
 CheckChoices AvailableChecks(const PoiDocument& document) {
   const bool twoRows = document.rowCount() >= 2;
   return {twoRows && document.kind != DocumentKind::SafetyCamera, twoRows && document.kind != DocumentKind::Phonebook,

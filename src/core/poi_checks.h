@@ -17,6 +17,11 @@ namespace qf {
 // The stages run from the highest number down.
 enum class CheckStage : int { Finished = -1, SimilarNames = 0, NearDistances = 1, EmptyCoordinates = 2 };
 
+// The results window's title and the status text while a stage runs; the text when all are through.
+const char* CheckTitle(CheckStage stage);
+const char* CheckStatusText(CheckStage stage);
+inline constexpr const char* kCheckFinishedText = "Finished checking the POI data";
+
 // The check dialog's choices; they live as long as the program runs.
 struct CheckSettings {
   bool similarNames = true;
