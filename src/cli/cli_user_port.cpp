@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "core/unicode.h"
+#include "formats/batch_conversion.h"
 
 namespace qf {
 
@@ -90,7 +91,7 @@ DuplicateAnswer CliUserPort::askDuplicateName(std::u16string_view) { return dupl
 OverwriteAnswer CliUserPort::askOverwrite(std::u16string_view path) {
   finishProgress();
   const std::string question =
-      CliMessage(u"The file name already exists\n\n" + std::u16string(path) + u"\n\nOverwrite it with the new file?");
+      CliMessage(SameFileNameQuestion(path));
   if (overwrite) {
     std::fprintf(stderr, "%s (%s)\n", question.c_str(), AnswerName(*overwrite));
     return *overwrite;

@@ -12,6 +12,7 @@
 #include "core/coordinates.h"
 #include "core/distances.h"
 #include "core/field_rules.h"
+#include "core/unicode.h"
 
 namespace qf {
 
@@ -19,15 +20,6 @@ namespace {
 
 constexpr double kEarthRadiusMetres = 6378137.527506568;
 constexpr double kDegreesPerRadian = 57.29577951308232;
-
-std::u16string FoldCase(std::u16string_view text) {
-  std::u16string folded(text.size() * 3 + 1, u'\0');
-  UErrorCode status = U_ZERO_ERROR;
-  const int32_t length = u_strFoldCase(folded.data(), static_cast<int32_t>(folded.size()), text.data(),
-                                       static_cast<int32_t>(text.size()), U_FOLD_CASE_DEFAULT, &status);
-  folded.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
-  return folded;
-}
 
 // The user locale's comparison that ignores case, width, kana type, punctuation and symbols:
 // secondary strength drops the tertiary differences, shifted variables drop the symbols. The POSIX

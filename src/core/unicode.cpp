@@ -1,5 +1,6 @@
 #include "core/unicode.h"
 
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unicode/ustring.h>
 
@@ -25,6 +26,16 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   std::string out;
   icu::UnicodeString(false, utf16.data(), static_cast<int32_t>(utf16.size())).toUTF8String(out);
   return out;
+}
+
+std::u16string FoldCase(std::u16string_view text) {
+  // Folding can lengthen a text, at most threefold.
+  std::u16string folded(text.size() * 3 + 1, u'\0');
+  UErrorCode status = U_ZERO_ERROR;
+  const int32_t length = u_strFoldCase(folded.data(), static_cast<int32_t>(folded.size()), text.data(),
+                                       static_cast<int32_t>(text.size()), U_FOLD_CASE_DEFAULT, &status);
+  folded.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
+  return folded;
 }
 
 }  // namespace qf

@@ -86,6 +86,10 @@ int WriteOutput(PoiDocument& scratch, const fs::path& output, FileFormat target,
 
 }  // namespace
 
+std::u16string SameFileNameQuestion(std::u16string_view path) {
+  return u"The file name already exists\n\n" + std::u16string(path) + u"\n\nOverwrite it with the new file?";
+}
+
 std::string_view ConversionExtension(FileFormat target) {
   switch (target) {
     case FileFormat::Ov2:

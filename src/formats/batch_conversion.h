@@ -22,6 +22,9 @@ inline constexpr std::array<FileFormat, 14> kConversionTargets = {
 // empty for any other format.
 std::string_view ConversionExtension(FileFormat target);
 
+// The "Same File Names" question for an output file that exists.
+std::u16string SameFileNameQuestion(std::u16string_view path);
+
 struct ConvertFolderResult {
   int count = 0;        // files converted, also when stopped early
   int messageId = 0;    // 0 (done, Esc or Cancel), 14442 or the file message that ended the run

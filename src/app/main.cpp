@@ -1,0 +1,42 @@
+// The desktop editor: settings, the main window, and the file named on the command line.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <filesystem>
+
+#include "core/settings_location.h"
+#include "shell/string_table.h"
+#include "shell/ui/main_window.h"
+#include "shell/ui/qt_text.h"
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Quillfern"));
+  QApplication::setApplicationVersion(QStringLiteral(QUILLFERN_VERSION));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillfern.svg")));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(qf::ToQString(qf::LoadString(qf::kProgramTitle)));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  const QCommandLineOption settingsOption(QStringLiteral("settings"), QStringLiteral("Use this settings file."),
+                                          QStringLiteral("path"));
+  parser.addOption(settingsOption);
+  parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A POI file to open."), QStringLiteral("[file]"));
+  parser.process(application);
+
+  std::optional<std::filesystem::path> settingsOverride;
+  if (parser.isSet(settingsOption)) settingsOverride = qf::ToU16(parser.value(settingsOption));
+  qf::MainWindow window(
+      qf::SettingsPath(qf::ToU16(QApplication::applicationFilePath()), settingsOverride));
+  window.show();
+
+  // A file named on the command line opens once the window is up; a folder is not a file.
+  const QStringList files = parser.positionalArguments();
+  std::error_code error;
+  std::filesystem::path file = files.isEmpty() ? std::filesystem::path() : std::filesystem::path(qf::ToU16(files.first()));
+  if (!std::filesystem::is_regular_file(file, error)) file.clear();
+  QTimer::singleShot(0, &window, [&window, file] { window.openStartFile(file); });
+  return application.exec();
+}

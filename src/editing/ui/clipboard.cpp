@@ -1,0 +1,78 @@
+#include "editing/ui/clipboard.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+
+#include "editing/clipboard_edits.h"
+#include "editing/row_exchange.h"
+#include "shell/string_table.h"
+#include "shell/ui/qt_text.h"
+
+namespace qf {
+
+namespace {
+
+constexpr int kEliminatedDuplicates = 14214;
+
+const char* RowsTypeFor(DocumentKind kind) { return kind == DocumentKind::SafetyCamera ? kCameraRowsType : kPoiRowsType; }
+
+std::span<const std::uint8_t> Bytes(const QByteArray& data) {
+  return {reinterpret_cast<const std::uint8_t*>(data.constData()), static_cast<std::size_t>(data.size())};
+}
+
+}  // namespace
+
+void ClipboardContents(const QMimeData* data, CommandContext& context) {
+  if (!data) return;
+  context.clipboardHasPoiRows = data->hasFormat(kPoiRowsType);
+  context.clipboardHasCameraRows = data->hasFormat(kCameraRowsType);
+  context.clipboardHasRouteRows = data->hasFormat(kRouteRowsType);
+  context.clipboardHasText = data->hasText();
+}
+
+void CopyRows(const PoiDocument& document, bool lngFirst) {
+  const ExchangeRows rows = SelectedExchangeRows(document);
+  if (rows.empty()) return;
+  const std::vector<std::uint8_t> block = EncodeRowBlock(rows);
+  auto* data = new QMimeData;
+  data->setData(RowsTypeFor(document.kind), QByteArray(reinterpret_cast<const char*>(block.data()),
+                                                       static_cast<qsizetype>(block.size())));
+  std::u16string text = RowsAsText(rows, lngFirst, document.kind == DocumentKind::Phonebook);
+  // The text form's byte-order mark and closing NUL belong to the raw clipboard, not to Qt's text.
+  if (!text.empty() && text.front() == u'\xFEFF') text.erase(0, 1);
+  while (!text.empty() && text.back() == u'\0') text.pop_back();
+  data->setText(ToQString(text));
+  QApplication::clipboard()->setMimeData(data);
+}
+
+void PasteFromClipboard(PoiTable& table, bool checkName, UserPort& port) {
+  const QMimeData* data = QApplication::clipboard()->mimeData();
+  if (!data) return;
+  ExchangeRows rows;
+  if (data->hasFormat(RowsTypeFor(table.document().kind))) {
+    rows = DecodeRowBlock(Bytes(data->data(RowsTypeFor(table.document().kind))));
+  } else if (data->hasFormat(kRouteRowsType)) {
+    rows = DecodeRouteRows(Bytes(data->data(kRouteRowsType)));
+  }
+  if (rows.empty()) return;
+  if (const int eliminated = PasteRows(table, rows, checkName, port)) {
+    port.showMessage(kEliminatedDuplicates, FormatMessage(kEliminatedDuplicates, eliminated));
+  }
+}
+
+void CopyCoordinates(const PoiDocument& document) {
+  const auto selected = std::find_if(document.rows.begin(), document.rows.end(),
+                                     [](const PoiRecord& record) { return record.selected; });
+  if (selected == document.rows.end()) return;
+  const int row = static_cast<int>(selected - document.rows.begin());
+  QApplication::clipboard()->setText(
+      ToQString(CoordinatesAsText(document.text(row, kLng), document.text(row, kLat), document.display)));
+}
+
+void PasteCoordinatesFromClipboard(PoiTable& table) {
+  const QString text = QApplication::clipboard()->text().left(static_cast<int>(kPastedCoordinatesLimit));
+  PasteCoordinates(table, ParsePastedCoordinates(ToU16(text), table.state.lngFirst));
+}
+
+}  // namespace qf

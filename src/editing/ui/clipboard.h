@@ -1,0 +1,26 @@
+#pragma once
+
+#include "core/poi_document.h"
+#include "core/user_port.h"
+#include "editing/poi_table.h"
+#include "shell/command_state.h"
+
+class QMimeData;
+
+namespace qf {
+
+// The system clipboard's side of Cut, Copy, Paste, Copy Coordinates and Paste Coordinates: the
+// row block under the program's own types, and the text form for every other program.
+inline constexpr char kPoiRowsType[] = "application/x-quillfern-poi-rows";
+inline constexpr char kCameraRowsType[] = "application/x-quillfern-poi-rows-sc";
+inline constexpr char kRouteRowsType[] = "application/x-rookhaven-poi-rows";
+
+// What the clipboard offers, for the enabling rules.
+void ClipboardContents(const QMimeData* data, CommandContext& context);
+void CopyRows(const PoiDocument& document, bool lngFirst);
+// Pastes the rows this document kind takes; shows 14214 when duplicates were left out.
+void PasteFromClipboard(PoiTable& table, bool checkName, UserPort& port);
+void CopyCoordinates(const PoiDocument& document);
+void PasteCoordinatesFromClipboard(PoiTable& table);
+
+}  // namespace qf

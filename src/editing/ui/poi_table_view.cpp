@@ -1,0 +1,243 @@
+#include "editing/ui/poi_table_view.h"
+
+#include <QDrag>
+#include <QDragMoveEvent>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QPainter>
+
+#include "editing/ui/poi_table_model.h"
+
+namespace qf {
+
+namespace {
+
+// Rows dragged inside one table; the rows themselves stay in the engine, the data names the view.
+constexpr char kInternalDragType[] = "application/x-quillfern-table-drag";
+
+QByteArray DragMark(const QWidget* view) { return QByteArray::number(reinterpret_cast<quintptr>(view)); }
+
+}  // namespace
+
+PoiTableView::PoiTableView(PoiTableModel& model, QWidget* parent) : QTableView(parent), model_(model) {
+  setModel(&model);
+  setSelectionBehavior(SelectRows);
+  setSelectionMode(ExtendedSelection);
+  setEditTriggers(NoEditTriggers);
+  setWordWrap(false);
+  setShowGrid(false);
+  setDragEnabled(true);
+  setAcceptDrops(true);
+  setDragDropMode(DragDrop);
+  setDropIndicatorShown(false);
+  // A million rows stay fast only with rows of one height and no per-row sizing.
+  verticalHeader()->hide();
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  horizontalHeader()->setSectionsClickable(true);
+  horizontalHeader()->setHighlightSections(false);
+  horizontalHeader()->setStretchLastSection(false);
+  horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &PoiTableView::headerClicked);
+  connect(horizontalHeader(), &QHeaderView::sectionHandleDoubleClicked, this, [this](int column) { refit(column); });
+  connect(horizontalHeader(), &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+    emit headerMenuRequested(horizontalHeader()->logicalIndexAt(position), horizontalHeader()->mapToGlobal(position));
+  });
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { takeViewSelection(); });
+  connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
+    if (showingEngineSelection_ || !current.isValid()) return;
+    for (PoiRecord& record : table().document().rows) record.focused = false;
+    table().document().rows[static_cast<std::size_t>(current.row())].focused = true;
+  });
+  connect(&model, &PoiTableModel::selectionReplaced, this, &PoiTableView::showEngineSelection);
+  connect(&model, &PoiTableModel::rowVisibilityRequested, this,
+          [this](int row) { scrollTo(model_.index(row, kName), PositionAtCenter); });
+  connect(&model, &PoiTableModel::columnsRefitRequested, this, [this](int column, bool) { refit(column); });
+  applyColumnLayout();
+}
+
+PoiTable& PoiTableView::table() const { return model_.table(); }
+
+void PoiTableView::showEngineSelection() {
+  showingEngineSelection_ = true;
+  const std::vector<PoiRecord>& rows = table().document().rows;
+  QItemSelection selection;
+  int focused = -1;
+  for (int row = 0; row < static_cast<int>(rows.size());) {
+    if (rows[static_cast<std::size_t>(row)].focused) focused = row;
+    if (!rows[static_cast<std::size_t>(row)].selected) {
+      ++row;
+      continue;
+    }
+    int end = row;
+    while (end + 1 < static_cast<int>(rows.size()) && rows[static_cast<std::size_t>(end) + 1].selected) {
+      ++end;
+      if (rows[static_cast<std::size_t>(end)].focused) focused = end;
+    }
+    selection.select(model_.index(row, 0), model_.index(end, kDistance));
+    row = end + 1;
+  }
+  selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+  selectionModel()->setCurrentIndex(focused >= 0 ? model_.index(focused, currentIndex().column() < 0 ? kName : currentIndex().column()) : QModelIndex(),
+                                    QItemSelectionModel::NoUpdate);
+  showingEngineSelection_ = false;
+}
+
+// The user's selection becomes the engine's, row by row from the view's ranges.
+void PoiTableView::takeViewSelection() {
+  if (showingEngineSelection_) return;
+  std::vector<PoiRecord>& rows = table().document().rows;
+  for (PoiRecord& record : rows) record.selected = false;
+  for (const QItemSelectionRange& range : selectionModel()->selection()) {
+    for (int row = range.top(); row <= range.bottom() && row < static_cast<int>(rows.size()); ++row) {
+      rows[static_cast<std::size_t>(row)].selected = true;
+    }
+  }
+}
+
+void PoiTableView::applyColumnLayout() {
+  const PoiDocument& document = table().document();
+  QHeaderView* header = horizontalHeader();
+  const int order[] = {kDistance, kName, table().state.lngFirst ? kLng : kLat, table().state.lngFirst ? kLat : kLng,
+                       kTel, kMemo};
+  for (int visual = 0; visual < 6; ++visual) header->moveSection(header->visualIndex(order[visual]), visual);
+  const bool phonebook = document.kind == DocumentKind::Phonebook;
+  setColumnHidden(kDistance, !document.display.showDistance);
+  setColumnHidden(kLng, phonebook);
+  setColumnHidden(kLat, phonebook);
+}
+
+void PoiTableView::refit(int column) {
+  if (column >= 0) {
+    resizeColumnToContents(column);
+    return;
+  }
+  for (int c = 0; c <= kDistance; ++c) resizeColumnToContents(c);
+}
+
+void PoiTableView::showSortArrow() {
+  const TableState& state = table().state;
+  horizontalHeader()->setSortIndicatorShown(state.sortArrowShown);
+  horizontalHeader()->setSortIndicator(state.currentColumn,
+                                       state.sortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void PoiTableView::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    emit addRequested();
+    return;
+  }
+  if (event->key() == Qt::Key_Escape) {
+    table().clearSelection();
+    showEngineSelection();
+    return;
+  }
+  QTableView::keyPressEvent(event);
+}
+
+void PoiTableView::mousePressEvent(QMouseEvent* event) {
+  if (!indexAt(event->position().toPoint()).isValid() && event->button() == Qt::LeftButton) {
+    table().clearSelection();
+    showEngineSelection();
+    return;
+  }
+  QTableView::mousePressEvent(event);
+}
+
+void PoiTableView::mouseDoubleClickEvent(QMouseEvent* event) {
+  const QModelIndex index = indexAt(event->position().toPoint());
+  if (!index.isValid()) return;
+  const PoiDocument& document = table().document();
+  if (index.column() == kDistance || (index.column() == kMemo && document.richPoiFile)) return;
+  emit editRequested(index.row(), index.column());
+}
+
+void PoiTableView::contextMenuEvent(QContextMenuEvent* event) {
+  if (!indexAt(viewport()->mapFromGlobal(event->globalPos())).isValid()) {
+    table().clearSelection();
+    showEngineSelection();
+  }
+  emit tableMenuRequested(event->globalPos());
+}
+
+void PoiTableView::startDrag(Qt::DropActions) {
+  if (table().firstSelected() < 0) return;
+  auto* drag = new QDrag(this);
+  drag->setMimeData(dragData());
+  drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
+}
+
+bool PoiTableView::isOwnDrag(const QMimeData* data) const {
+  return data && data->data(kInternalDragType) == DragMark(this);
+}
+
+QMimeData* PoiTableView::dragData() const {
+  auto* data = new QMimeData;
+  data->setData(kInternalDragType, DragMark(this));
+  return data;
+}
+
+int PoiTableView::dropRowAt(const QPoint& position) const {
+  const int hit = rowAt(position.y() + verticalHeader()->defaultSectionSize() / 2);
+  return table().dropRowFor(hit < 0 ? table().document().rowCount() : hit);
+}
+
+void PoiTableView::dragEnterEvent(QDragEnterEvent* event) {
+  if (isOwnDrag(event->mimeData())) {
+    event->acceptProposedAction();
+    return;
+  }
+  event->ignore();
+}
+
+void PoiTableView::dragMoveEvent(QDragMoveEvent* event) {
+  if (!isOwnDrag(event->mimeData())) {
+    event->ignore();
+    return;
+  }
+  const bool copy = event->modifiers() & Qt::ControlModifier;
+  const int dropRow = dropRowAt(event->position().toPoint());
+  const PoiTable::DropEffect effect = table().dropEffect(dropRow, copy);
+  dropRow_ = effect == PoiTable::DropEffect::None ? -1 : dropRow;
+  viewport()->update();
+  if (effect == PoiTable::DropEffect::None) {
+    event->ignore();
+    return;
+  }
+  event->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+  event->accept();
+}
+
+void PoiTableView::dragLeaveEvent(QDragLeaveEvent* event) {
+  dropRow_ = -1;
+  viewport()->update();
+  QTableView::dragLeaveEvent(event);
+}
+
+void PoiTableView::dropEvent(QDropEvent* event) {
+  dropRow_ = -1;
+  viewport()->update();
+  if (!isOwnDrag(event->mimeData())) return;
+  const bool copy = event->modifiers() & Qt::ControlModifier;
+  const int dropRow = dropRowAt(event->position().toPoint());
+  if (table().dropEffect(dropRow, copy) == PoiTable::DropEffect::None) return;
+  event->setDropAction(Qt::IgnoreAction);  // the engine has moved the rows; Qt must not remove any
+  event->accept();
+  emit rowsDropped(dropRow, copy);
+}
+
+// The drop indicator: a line at the top of the drop row with ticks at both ends.
+void PoiTableView::paintEvent(QPaintEvent* event) {
+  QTableView::paintEvent(event);
+  if (dropRow_ < 0) return;
+  const int rows = table().document().rowCount();
+  const int height = verticalHeader()->defaultSectionSize();
+  const int y = dropRow_ < rows ? rowViewportPosition(dropRow_) : rowViewportPosition(rows - 1) + height;
+  const int width = horizontalHeader()->length() - horizontalHeader()->offset();
+  QPainter painter(viewport());
+  painter.fillRect(0, y - 1, width, 2, palette().text());
+  painter.fillRect(0, y - height / 2, 2, height, palette().text());
+  painter.fillRect(width - 2, y - height / 2, 2, height, palette().text());
+}
+
+}  // namespace qf

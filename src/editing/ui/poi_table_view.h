@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QTableView>
+
+class QMimeData;
+
+#include "editing/poi_table.h"
+
+namespace qf {
+
+class PoiTableModel;
+
+// The working table: the engine's rows in display order (Distance, Name, Lng and Lat in the
+// "Lng First" order, Tel, Memo). The engine keeps the selection; this view shows it and hands the
+// user's gestures back as requests.
+class PoiTableView : public QTableView {
+  Q_OBJECT
+
+ public:
+  PoiTableView(PoiTableModel& model, QWidget* parent = nullptr);
+
+  // Shows the engine's selection and focus.
+  void showEngineSelection();
+  // Column order and visibility after the document or a display option changed.
+  void applyColumnLayout();
+  void refit(int column);
+  // The engine's sort arrow.
+  void showSortArrow();
+  // The row a drop at a viewport position lands before, or -1 where nothing may be dropped.
+  int dropRowAt(const QPoint& position) const;
+  // What a drag of the selected rows carries: only a mark of this view.
+  QMimeData* dragData() const;
+
+ signals:
+  void addRequested();
+  void editRequested(int row, int column);
+  void headerClicked(int column);
+  void headerMenuRequested(int column, const QPoint& globalPosition);
+  void tableMenuRequested(const QPoint& globalPosition);
+  void rowsDropped(int dropRow, bool copy);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void startDrag(Qt::DropActions supportedActions) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void takeViewSelection();
+  bool isOwnDrag(const QMimeData* data) const;
+  PoiTable& table() const;
+
+  PoiTableModel& model_;
+  bool showingEngineSelection_ = false;
+  int dropRow_ = -1;  // where the drop indicator is drawn
+};
+
+}  // namespace qf

@@ -1,0 +1,114 @@
+#include "shell/ui/gui_user_port.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include "formats/batch_conversion.h"
+#include "shell/string_table.h"
+#include "shell/ui/qt_text.h"
+
+namespace qf {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Messages that tell of a result rather than a fault.
+bool IsInformation(int messageId) { return messageId == 14214 || messageId == 14557 || messageId == 14445; }
+
+// Watches for Esc while an operation lets the event loop run.
+class EscFilter : public QObject {
+ public:
+  explicit EscFilter(bool& pressed) : pressed_(pressed) {}
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+      pressed_ = true;
+      return true;
+    }
+    return QObject::eventFilter(object, event);
+  }
+
+ private:
+  bool& pressed_;
+};
+
+}  // namespace
+
+GuiUserPort::GuiUserPort(QWidget* owner, QStatusBar* statusBar, QProgressBar* progressBar)
+    : owner_(owner), statusBar_(statusBar), progressBar_(progressBar) {}
+
+DuplicateAnswer GuiUserPort::askDuplicateName(std::u16string_view name) {
+  QMessageBox box(QMessageBox::Question, u"Same POI Names"_s,
+                  u"The name of POI already exists"_s + u"\n\n"_s + ToQString(name) + u"\n\n"_s +
+                      u"How to process the same POI data?"_s,
+                  QMessageBox::NoButton, owner_);
+  QPushButton* retainAll = box.addButton(u"Retai&n All"_s, QMessageBox::RejectRole);
+  QPushButton* eliminate = box.addButton(u"&Eliminate"_s, QMessageBox::AcceptRole);
+  QPushButton* eliminateAll = box.addButton(u"Eliminate &All"_s, QMessageBox::AcceptRole);
+  QPushButton* retain = box.addButton(u"&Retain"_s, QMessageBox::AcceptRole);
+  box.setDefaultButton(retainAll);
+  box.setEscapeButton(retainAll);
+  box.exec();
+  if (box.clickedButton() == eliminate) return DuplicateAnswer::Eliminate;
+  if (box.clickedButton() == eliminateAll) return DuplicateAnswer::EliminateAll;
+  if (box.clickedButton() == retain) return DuplicateAnswer::Retain;
+  return DuplicateAnswer::RetainAll;
+}
+
+OverwriteAnswer GuiUserPort::askOverwrite(std::u16string_view path) {
+  const auto answer = QMessageBox::question(
+      owner_, u"Same File Names"_s, ToQString(SameFileNameQuestion(path)),
+      QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll | QMessageBox::Cancel);
+  switch (answer) {
+    case QMessageBox::Yes:
+      return OverwriteAnswer::Yes;
+    case QMessageBox::YesToAll:
+      return OverwriteAnswer::YesToAll;
+    case QMessageBox::No:
+      return OverwriteAnswer::No;
+    case QMessageBox::NoToAll:
+      return OverwriteAnswer::NoToAll;
+    default:
+      return OverwriteAnswer::Cancel;
+  }
+}
+
+bool GuiUserPort::confirm(int /*messageId*/, std::u16string_view text) {
+  return QMessageBox::question(owner_, ToQString(LoadString(kProgramTitle)), ToQString(text),
+                               QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+void GuiUserPort::showMessage(int messageId, std::u16string_view text) {
+  QMessageBox box(IsInformation(messageId) ? QMessageBox::Information : QMessageBox::Warning,
+                  ToQString(LoadString(kProgramTitle)), ToQString(text), QMessageBox::Ok, owner_);
+  box.exec();
+}
+
+void GuiUserPort::progress(std::u16string_view text, int percent) {
+  statusBar_->showMessage(ToQString(text));
+  progressBar_->setValue(percent);
+  progressBar_->show();
+  // Paint and serve timers; keys only to notice Esc.
+  EscFilter filter(escPressed_);
+  qApp->installEventFilter(&filter);
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  QCoreApplication::sendPostedEvents();
+  qApp->removeEventFilter(&filter);
+}
+
+bool GuiUserPort::cancelRequested() {
+  const bool pressed = escPressed_;
+  escPressed_ = false;
+  return pressed;
+}
+
+void GuiUserPort::finishProgress() {
+  progressBar_->hide();
+  escPressed_ = false;
+}
+
+}  // namespace qf

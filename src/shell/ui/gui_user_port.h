@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QPointer>
+
+#include "core/user_port.h"
+
+class QProgressBar;
+class QStatusBar;
+class QWidget;
+
+namespace qf {
+
+// The engine's questions and messages as message boxes over the main window; progress in the
+// status bar, and Esc stopping a long operation.
+class GuiUserPort : public UserPort {
+ public:
+  GuiUserPort(QWidget* owner, QStatusBar* statusBar, QProgressBar* progressBar);
+
+  DuplicateAnswer askDuplicateName(std::u16string_view name) override;
+  OverwriteAnswer askOverwrite(std::u16string_view path) override;
+  bool confirm(int messageId, std::u16string_view text) override;
+  void showMessage(int messageId, std::u16string_view text) override;
+  void progress(std::u16string_view text, int percent) override;
+  bool cancelRequested() override;
+
+  // Ends the progress display of a finished operation.
+  void finishProgress();
+
+ private:
+  QWidget* owner_;
+  QStatusBar* statusBar_;
+  QProgressBar* progressBar_;
+  bool escPressed_ = false;
+};
+
+}  // namespace qf

@@ -1,0 +1,710 @@
+#include "shell/ui/main_window.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "core/distances.h"
+#include "core/profile_file.h"
+#include "editing/base_points.h"
+#include "editing/ui/cell_editor.h"
+#include "editing/ui/poi_table_model.h"
+#include "editing/ui/poi_table_view.h"
+#include "formats/file_pipeline.h"
+#include "shell/command_table.h"
+#include "shell/file_commands.h"
+#include "shell/string_table.h"
+#include "editing/ui/clipboard.h"
+#include "shell/ui/gui_user_port.h"
+#include "shell/ui/qt_text.h"
+#include "shell/window_placement.h"
+
+namespace qf {
+
+namespace fs = std::filesystem;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kReady = 13100;
+constexpr int kPoiWord = 14202;
+constexpr int kRecentFileHelp = 13116;
+constexpr int kFirstRecentCommand = 1100;
+
+QString Text(int id) { return ToQString(LoadString(id)); }
+
+// Commands whose dialogs or services a later version brings: shown, never enabled.
+bool NotYetAvailable(CommandId id) {
+  switch (id) {
+    case CommandId::OpenFavorites:
+    case CommandId::QueryNames:
+    case CommandId::TranslateNames:
+    case CommandId::ConvertFormats:
+    case CommandId::CombineColumns:
+    case CommandId::ClearColumns:
+    case CommandId::QueryCoordinates:
+    case CommandId::QueryAddresses:
+    case CommandId::Find:
+    case CommandId::FindNext:
+    case CommandId::Replace:
+    case CommandId::ReplaceNext:
+    case CommandId::MessCoordinates:
+    case CommandId::Check:
+    case CommandId::MyBasePoint:
+    case CommandId::ToolbarBackground:
+    case CommandId::CustomizeToolbar:
+    case CommandId::DisplayFont:
+    case CommandId::BackgroundImage:
+    case CommandId::Options:
+    case CommandId::TomTomHome:
+    case CommandId::UserForum:
+    case CommandId::QuillfernHome:
+    case CommandId::MailtoProgramer:
+    case CommandId::ClearColumn:
+    case CommandId::ClearAddresses:
+      return true;
+    default:
+      return false;
+  }
+}
+
+QIcon CommandIcon(int image) {
+  static const QStringList files = QDir(u":/icons"_s).entryList({u"[0-9][0-9]-*.svg"_s}, QDir::Files, QDir::Name);
+  if (image < 0 || image >= files.size()) return {};
+  return QIcon(u":/icons/"_s + files[image]);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
+    : QMainWindow(parent), settingsPath_(std::move(settingsPath)) {
+  ProfileFile profile;
+  profile.load(settingsPath_);
+  settings_ = LoadSettings(profile);
+  checkName_ = settings_.on(Switch::CheckName);
+  applySettingsToDocument();
+
+  model_ = new PoiTableModel(table_, this);
+  view_ = new PoiTableView(*model_, this);
+  editor_ = new CellEditor(*view_, table_, checkName_);
+  setCentralWidget(view_);
+  buildStatusBar();
+  port_ = std::make_unique<GuiUserPort>(this, statusBar(), progressBar_);
+  buildActions();
+  buildMenus();
+  buildToolbar();
+
+  connect(view_, &PoiTableView::addRequested, this, [this] { run(CommandId::Add); });
+  connect(view_, &PoiTableView::editRequested, this, [this](int row, int column) {
+    if (!editor_->commit()) return;
+    editor_->open(row, column);
+  });
+  connect(view_, &PoiTableView::headerClicked, this, [this](int column) {
+    if (!editor_->commit()) return;
+    if (table_.headerClick(column)) view_->showSortArrow();
+    afterEdit();
+  });
+  connect(view_, &PoiTableView::headerMenuRequested, this, &MainWindow::showHeaderMenu);
+  connect(view_, &PoiTableView::tableMenuRequested, this, [this](const QPoint& position) {
+    refreshCommandStates();
+    listViewMenu_->exec(position);
+  });
+  connect(view_, &PoiTableView::rowsDropped, this, [this](int dropRow, bool copy) {
+    table_.dropRows(dropRow, copy);
+    afterEdit();
+  });
+  connect(editor_, &CellEditor::hintChanged, this, [this](const QString& hint) { statusText_->setText(hint); });
+  connect(editor_, &CellEditor::closed, this, [this](int row) {
+    // The row the editor closed on is selected again, so that the keyboard goes on from there.
+    const int rows = document_.rowCount();
+    if (table_.firstSelected() < 0 && rows > 0) {
+      table_.selectAndFocus(std::min(row, rows - 1));
+      table_.makeVisible(std::min(row, rows - 1));
+    }
+    readyPending_ = true;
+    afterEdit();
+  });
+
+  const QRect available = screen()->availableGeometry();
+  const WindowPlacement placement =
+      PlaceMainWindow(settings_.window, {available.left(), available.top(), available.width(), available.height()});
+  setMinimumSize(kMinWindowWidth, kMinWindowHeight);
+  setGeometry(placement.rect.left, placement.rect.top, placement.rect.width, placement.rect.height);
+  if (placement.maximised) setWindowState(Qt::WindowMaximized);
+  setAcceptDrops(true);
+
+  connect(&tickTimer_, &QTimer::timeout, this, &MainWindow::tick);
+  tickTimer_.start(500);
+  connect(&autoSaveTimer_, &QTimer::timeout, this, &MainWindow::autoSave);
+  if (settings_.on(Switch::BackupFile)) autoSaveTimer_.start(settings_.backupInterval * 60 * 1000);
+  newDocument();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::applySettingsToDocument() {
+  document_.display = settings_.displayOptions();
+  table_.state.lngFirst = settings_.on(Switch::LngFirst);
+}
+
+QAction* MainWindow::action(CommandId id) const {
+  const auto found = actions_.find(id);
+  return found == actions_.end() ? nullptr : found->second;
+}
+
+// ------------------------------------------------------------------------------------ building
+
+void MainWindow::buildStatusBar() {
+  statusText_ = new QLabel(Text(kReady));
+  progressBar_ = new QProgressBar;
+  progressBar_->setRange(0, 100);
+  progressBar_->setMaximumWidth(160);
+  progressBar_->hide();
+  counter_ = new QLabel;
+  clock_ = new QLabel;
+  statusBar()->addWidget(statusText_, 1);
+  statusBar()->addWidget(progressBar_);
+  statusBar()->addPermanentWidget(counter_);
+  statusBar()->addPermanentWidget(clock_);
+  statusBar()->setVisible(settings_.on(Switch::ShowStatusBar));
+}
+
+void MainWindow::buildActions() {
+  for (const CommandInfo& info : Commands()) {
+    auto* action = new QAction(QString::fromUtf8(info.menuText).section(u'\t', 0, 0), this);
+    QList<QKeySequence> keys;
+    for (const char* key : info.keys) {
+      if (key) keys.append(QKeySequence::fromString(QString::fromUtf8(key), QKeySequence::PortableText));
+    }
+    // Enter belongs to the table and the cell editor; Alt+F4 to the window manager.
+    if (info.id != CommandId::Add && info.id != CommandId::Exit) action->setShortcuts(keys);
+    action->setStatusTip(ToQString(CommandHelp(info.id)));
+    if (info.image >= 0) {
+      action->setIcon(CommandIcon(info.image));
+      action->setToolTip(Text(static_cast<int>(info.id) + 13000));
+    }
+    action->setCheckable(info.check != CheckStyle::None);
+    const CommandId id = info.id;
+    connect(action, &QAction::triggered, this, [this, id] { run(id); });
+    addAction(action);
+    actions_[id] = action;
+  }
+}
+
+void MainWindow::buildMenus() {
+  auto fill = [this](QMenu* menu, std::span<const MenuItem> items) {
+    for (const MenuItem& item : items) {
+      if (item.id == kSeparator) {
+        menu->addSeparator();
+        continue;
+      }
+      QAction* action = this->action(item.id);
+      if (!item.text) {
+        menu->addAction(action);
+        continue;
+      }
+      // A popup's own wording of a command runs the same action.
+      auto* alias = menu->addAction(action->icon(), QString::fromUtf8(item.text).section(u'\t', 0, 0));
+      alias->setCheckable(action->isCheckable());
+      connect(alias, &QAction::triggered, action, &QAction::trigger);
+      connect(action, &QAction::changed, alias, [alias, action] {
+        alias->setEnabled(action->isEnabled());
+        alias->setChecked(action->isChecked());
+      });
+    }
+  };
+  for (const MenuBarMenu& entry : MenuBar()) {
+    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(entry.title));
+    fill(menu, entry.items);
+    connect(menu, &QMenu::aboutToShow, this, [this] {
+      editor_->commit();
+      refreshCommandStates();
+    });
+    if (!fileMenu_) fileMenu_ = menu;
+  }
+  listViewMenu_ = new QMenu(this);
+  fill(listViewMenu_, ListViewPopup());
+  menuBar()->setVisible(settings_.on(Switch::ShowMenuBar));
+  rebuildRecentFiles();
+}
+
+void MainWindow::buildToolbar() {
+  toolbar_ = addToolBar(u"Toolbar"_s);
+  toolbar_->setObjectName(u"toolbar"_s);
+  toolbar_->setMovable(false);
+  toolbar_->setContextMenuPolicy(Qt::CustomContextMenu);
+  const int size = settings_.on(Switch::LargeToolbar) ? 24 : 16;
+  toolbar_->setIconSize({size, size});
+  for (const CommandId id : DefaultToolbar()) {
+    if (id == kSeparator) {
+      toolbar_->addSeparator();
+    } else {
+      toolbar_->addAction(action(id));
+    }
+  }
+  auto* popup = new QMenu(this);
+  for (const MenuItem& item : ToolbarPopup()) {
+    if (item.id == kSeparator) {
+      popup->addSeparator();
+    } else {
+      auto* alias = popup->addAction(QString::fromUtf8(item.text ? item.text : Command(item.id).menuText));
+      QAction* target = action(item.id);
+      alias->setCheckable(target->isCheckable());
+      connect(alias, &QAction::triggered, target, &QAction::trigger);
+      connect(popup, &QMenu::aboutToShow, alias, [alias, target] {
+        alias->setEnabled(target->isEnabled());
+        alias->setChecked(target->isChecked());
+      });
+    }
+  }
+  connect(toolbar_, &QWidget::customContextMenuRequested, this, [this, popup](const QPoint& position) {
+    refreshCommandStates();
+    popup->exec(toolbar_->mapToGlobal(position));
+  });
+  toolbar_->setVisible(settings_.on(Switch::ShowToolbar));
+}
+
+void MainWindow::rebuildRecentFiles() {
+  for (QAction* action : recentActions_) {
+    fileMenu_->removeAction(action);
+    delete action;
+  }
+  recentActions_.clear();
+  if (!settings_.on(Switch::RecentFile) || settings_.recentFiles.empty()) return;
+  QAction* exit = action(CommandId::Exit);
+  for (std::size_t i = 0; i < settings_.recentFiles.size(); ++i) {
+    const fs::path path = settings_.recentFiles[i];
+    auto* item = new QAction(ToQString(RecentFileMenuText(static_cast<int>(i), path)), fileMenu_);
+    item->setData(kFirstRecentCommand + static_cast<int>(i));
+    item->setStatusTip(Text(kRecentFileHelp) + u' ' + ToQString(path.u16string()));
+    connect(item, &QAction::triggered, this, [this, path] { openPath(path); });
+    fileMenu_->insertAction(exit, item);
+    recentActions_.append(item);
+  }
+  recentActions_.append(fileMenu_->insertSeparator(exit));
+}
+
+// ------------------------------------------------------------------------------------ state
+
+void MainWindow::refreshCommandStates() {
+  CommandContext context = ContextFromTable(table_);
+  context.headerColumn = headerColumn_;
+  const QMimeData* clipboard = QApplication::clipboard()->mimeData();
+  ClipboardContents(clipboard, context);
+  context.menuBarShown = menuBar()->isVisible();
+  context.toolbarShown = toolbar_->isVisible();
+  context.largeToolbar = settings_.on(Switch::LargeToolbar);
+  context.wrapToolbar = settings_.on(Switch::WrapToolbar);
+  context.statusBarShown = statusBar()->isVisible();
+  const CommandStates states = ComputeCommandStates(context);
+  for (const auto& [id, action] : actions_) {
+    action->setEnabled(states.enabled(id) && !NotYetAvailable(id));
+    if (action->isCheckable()) action->setChecked(states.checked(id));
+  }
+  for (QAction* item : recentActions_) {
+    if (item->isSeparator()) continue;
+    const int index = item->data().toInt() - kFirstRecentCommand;
+    std::error_code error;
+    const fs::path& path = settings_.recentFiles[static_cast<std::size_t>(index)];
+    item->setEnabled(fs::exists(path, error) && !fs::is_directory(path, error));
+  }
+}
+
+void MainWindow::tick() {
+  QString title = ToQString(document_.path.empty() ? document_.title : DisplayName(document_.path.stem()));
+  if (document_.modified) title += u'*';
+  title += u" - "_s + Text(kProgramTitle);
+  if (windowTitle() != title) setWindowTitle(title);
+  if (!statusBar()->isVisible()) {
+    refreshCommandStates();
+    return;
+  }
+  if (readyPending_ && !editor_->isOpen() && statusText_->text().trimmed() != Text(kReady)) {
+    statusText_->setText(Text(kReady));
+    readyPending_ = false;
+  }
+  const int first = editor_->isOpen() ? editor_->row() : table_.firstSelected();
+  const auto selected = std::count_if(document_.rows.begin(), document_.rows.end(),
+                                      [](const PoiRecord& record) { return record.selected; });
+  counter_->setText(u"  %1  %2 - %3 / %4  "_s.arg(Text(kPoiWord)).arg(first + 1).arg(selected).arg(document_.rowCount()));
+  const QTime now = QTime::currentTime();
+  const int hour = now.hour() % 12 == 0 ? 12 : now.hour() % 12;
+  const QChar separator = now.msec() < 500 && fontMetrics().horizontalAdvance(u' ') == fontMetrics().horizontalAdvance(u':')
+                              ? u' '
+                              : u':';
+  clock_->setText(u"  %1M %2%3%4  "_s.arg(now.hour() < 12 ? u'A' : u'P').arg(hour).arg(separator).arg(now.minute(), 2, 10, QChar(u'0')));
+  if (toolbar_->isVisible()) refreshCommandStates();
+}
+
+void MainWindow::afterEdit() {
+  view_->showEngineSelection();
+  refreshCommandStates();
+  tick();
+}
+
+// ------------------------------------------------------------------------------------ commands
+
+void MainWindow::run(CommandId id) {
+  if (id != CommandId::Undo && id != CommandId::Redo && !editor_->commit()) return;
+  switch (id) {
+    case CommandId::New:
+      if (!document_.modified || confirmDiscard()) newDocument();
+      break;
+    case CommandId::Open:
+      fileWithDialog(FileOperation::Open);
+      break;
+    case CommandId::Save:
+      save(false);
+      break;
+    case CommandId::SaveAs:
+      fileWithDialog(FileOperation::Save);
+      break;
+    case CommandId::Import:
+      fileWithDialog(FileOperation::Import);
+      break;
+    case CommandId::Export:
+      fileWithDialog(FileOperation::Export);
+      break;
+    case CommandId::Exit:
+      close();
+      break;
+    case CommandId::Undo:
+      if (!editor_->isOpen()) table_.undo();
+      break;
+    case CommandId::Redo:
+      if (!editor_->isOpen()) table_.redo();
+      break;
+    case CommandId::Add:
+      editor_->open(table_.addRow(), kName);
+      break;
+    case CommandId::Insert:
+      editor_->open(table_.insertRowAtSelection(), kName);
+      break;
+    case CommandId::Edit:
+      if (table_.firstSelected() >= 0) editor_->open(table_.firstSelected(), table_.state.currentColumn);
+      break;
+    case CommandId::Delete:
+      table_.deleteSelected();
+      break;
+    case CommandId::Cut:
+    case CommandId::Copy:
+      CopyRows(document_, table_.state.lngFirst);
+      if (id == CommandId::Cut) table_.deleteSelected();
+      break;
+    case CommandId::Paste:
+      PasteFromClipboard(table_, checkName_, *port_);
+      break;
+    case CommandId::CopyCoordinates:
+      CopyCoordinates(document_);
+      break;
+    case CommandId::PasteCoordinates:
+      PasteCoordinatesFromClipboard(table_);
+      break;
+    case CommandId::SelectAll:
+      table_.selectAll();
+      break;
+    case CommandId::ToggleSelection:
+      table_.toggleSelection();
+      break;
+    case CommandId::MoveUp:
+    case CommandId::MoveDown:
+      table_.moveSelected(id == CommandId::MoveUp);
+      break;
+    case CommandId::SetBasePoint:
+      SetBaseToSelection(table_);
+      break;
+    case CommandId::SortAscending:
+    case CommandId::SortDescending:
+      sortCurrentColumn(id == CommandId::SortAscending);
+      break;
+    case CommandId::ShowMenuBar:
+      settings_.set(Switch::ShowMenuBar, !settings_.on(Switch::ShowMenuBar));
+      menuBar()->setVisible(settings_.on(Switch::ShowMenuBar));
+      break;
+    case CommandId::ShowToolbar:
+      settings_.set(Switch::ShowToolbar, !settings_.on(Switch::ShowToolbar));
+      toolbar_->setVisible(settings_.on(Switch::ShowToolbar));
+      break;
+    case CommandId::ShowStatusBar:
+      settings_.set(Switch::ShowStatusBar, !settings_.on(Switch::ShowStatusBar));
+      statusBar()->setVisible(settings_.on(Switch::ShowStatusBar));
+      break;
+    case CommandId::LargeToolbar: {
+      settings_.set(Switch::LargeToolbar, !settings_.on(Switch::LargeToolbar));
+      const int size = settings_.on(Switch::LargeToolbar) ? 24 : 16;
+      toolbar_->setIconSize({size, size});
+      break;
+    }
+    case CommandId::AutoWrapToolbar:
+      settings_.set(Switch::WrapToolbar, !settings_.on(Switch::WrapToolbar));
+      break;
+    case CommandId::About:
+      QMessageBox::about(this, Text(kProgramTitle),
+                         Text(kProgramTitle) + u"\n"_s + QStringLiteral("Version " QUILLFERN_VERSION));
+      break;
+    default:
+      if (id >= CommandId::LngInFront) headerCommand(id);
+      break;
+  }
+  afterEdit();
+}
+
+void MainWindow::sortCurrentColumn(bool ascending) {
+  int column = table_.state.currentColumn;
+  if (column < 0) column = kName;
+  table_.sort(column, ascending);
+  view_->showSortArrow();
+}
+
+void MainWindow::showHeaderMenu(int column, const QPoint& globalPosition) {
+  if (!editor_->commit()) return;
+  headerColumn_ = column;
+  if (column >= 0) table_.state.currentColumn = column;
+  refreshCommandStates();
+  QMenu menu(this);
+  for (const MenuItem& item : HeaderPopup()) {
+    if (item.id == kSeparator) {
+      menu.addSeparator();
+      continue;
+    }
+    QAction* target = action(item.id);
+    auto* entry = menu.addAction(QString::fromUtf8(item.text ? item.text : Command(item.id).menuText));
+    entry->setEnabled(target->isEnabled());
+    entry->setCheckable(target->isCheckable());
+    entry->setChecked(target->isChecked());
+    connect(entry, &QAction::triggered, target, &QAction::trigger);
+  }
+  menu.exec(globalPosition);
+  headerColumn_ = -1;
+}
+
+void MainWindow::headerCommand(CommandId id) {
+  PoiDocument& document = document_;
+  switch (id) {
+    case CommandId::LngInFront:
+      table_.state.lngFirst = !table_.state.lngFirst;
+      settings_.set(Switch::LngFirst, table_.state.lngFirst);
+      view_->applyColumnLayout();
+      break;
+    case CommandId::CoordinatesInDms:
+    case CommandId::CoordinatesWithDirections:
+      ToggleDisplayOption(document, id == CommandId::CoordinatesInDms ? DisplayOption::Dms : DisplayOption::Compass);
+      settings_.set(Switch::DmsFormat, document.display.dms);
+      settings_.set(Switch::CompassDirection, document.display.compass);
+      table_.notifyReset();
+      view_->refit(kLng);
+      view_->refit(kLat);
+      break;
+    case CommandId::AdjustWidths:
+      view_->refit(-1);
+      break;
+    case CommandId::ShowDistance:
+      table_.toggleDistanceColumn();
+      settings_.set(Switch::ShowDistance, document.display.showDistance);
+      view_->applyColumnLayout();
+      break;
+    case CommandId::MetricForDistances:
+      document.display.metric = !document.display.metric;
+      settings_.set(Switch::MetricUnit, document.display.metric);
+      SetBasePoint(document, -1);
+      table_.notifyReset();
+      break;
+    case CommandId::AdjacentDistances:
+    case CommandId::BasePointDistances: {
+      const bool adjacent = id == CommandId::AdjacentDistances;
+      if (document.display.adjacentDistance == adjacent) break;
+      document.display.adjacentDistance = settings_.adjacentDistance = adjacent;
+      if (document.baseRow >= 0) UpdateDistances(document, -1);
+      table_.notifyReset();
+      break;
+    }
+    case CommandId::SortColumnAscending:
+    case CommandId::SortColumnDescending:
+      sortCurrentColumn(id == CommandId::SortColumnAscending);
+      break;
+    default:
+      break;
+  }
+}
+
+// ------------------------------------------------------------------------------------ files
+
+bool MainWindow::confirmDiscard() {
+  const DiscardPrompt prompt = DiscardPromptFor(document_);
+  const QString text = ToQString(DiscardPromptText(prompt, document_));
+  if (prompt == DiscardPrompt::CancelFile) {
+    return QMessageBox::question(this, Text(kProgramTitle), text, QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Cancel) == QMessageBox::Ok;
+  }
+  switch (QMessageBox::question(this, Text(kProgramTitle), text,
+                                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+      save(false);
+      return !document_.modified;
+    case QMessageBox::No:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void MainWindow::newDocument() {
+  ResetToNew(document_);
+  applySettingsToDocument();
+  afterDocumentReplaced();
+}
+
+void MainWindow::afterDocumentReplaced() {
+  table_.undoLog().clear();
+  table_.state.sortArrowShown = false;
+  model_->reset();
+  view_->applyColumnLayout();
+  view_->showSortArrow();
+  view_->refit(-1);
+  if (settings_.on(Switch::BackupFile)) autoSaveTimer_.start();
+}
+
+bool MainWindow::runFileOperation(FileOperation operation, FileFormat format, const fs::path& path) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const int result = RunFileOperation(document_, operation, format, path, settings_, *port_);
+  QApplication::restoreOverrideCursor();
+  port_->finishProgress();
+  readyPending_ = true;
+  if (operation == FileOperation::Open || operation == FileOperation::Import) {
+    if (operation == FileOperation::Open) {
+      applySettingsToDocument();
+      if (result == 0 && settings_.on(Switch::AutoBasePoint)) InsertMyBasePoint(table_, settings_);
+      afterDocumentReplaced();
+    } else {
+      model_->reset();
+    }
+  }
+  if (result != 0) return false;
+  addRecentFile(path);
+  return true;
+}
+
+bool MainWindow::openPath(const fs::path& path) {
+  if (document_.modified && !confirmDiscard()) return false;
+  const bool opened = runFileOperation(FileOperation::Open, OpenFormatFor(path, FileFormat::Ov2), path);
+  afterEdit();
+  return opened;
+}
+
+void MainWindow::openStartFile(const fs::path& commandLineFile) {
+  if (!commandLineFile.empty()) {
+    openPath(commandLineFile);
+    return;
+  }
+  if (!settings_.on(Switch::OpenLast) || settings_.recentFiles.empty()) return;
+  std::error_code error;
+  if (fs::is_regular_file(settings_.recentFiles.front(), error)) openPath(settings_.recentFiles.front());
+}
+
+bool MainWindow::save(bool quiet) {
+  if (!document_.path.empty() && document_.format != FileFormat::Gpi) {
+    return runFileOperation(FileOperation::Save, document_.format, document_.path);
+  }
+  if (!quiet) fileWithDialog(FileOperation::Save);
+  return !document_.modified;
+}
+
+void MainWindow::fileWithDialog(FileOperation operation) {
+  // Save through the dialog is Save As.
+  static const QString titles[] = {u"Open"_s, u"Save As"_s, u"Import"_s, u"Export"_s};
+  const bool opening = operation == FileOperation::Open || operation == FileOperation::Import;
+  const FileDialogKind kind = opening ? FileDialogKind::Open : FileDialogKind::Save;
+  const std::vector<FileFilter> filters = FileFilters(kind);
+  QStringList filterTexts;
+  for (const FileFilter& filter : filters) filterTexts.append(ToQString(filter.name));
+  QFileDialog dialog(this, titles[static_cast<int>(operation)]);
+  dialog.setNameFilters(filterTexts);
+  dialog.selectNameFilter(filterTexts[PreselectedFilter(kind, document_.format)]);
+  dialog.setDefaultSuffix(u"ov2"_s);
+  std::error_code error;
+  if (fs::is_regular_file(document_.path, error)) dialog.setDirectory(ToQString(document_.path.parent_path().u16string()));
+  dialog.selectFile(ToQString(document_.title));
+  dialog.setAcceptMode(opening ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+  dialog.setFileMode(opening ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  fs::path path(ToU16(dialog.selectedFiles().first()));
+  const FileFormat filterFormat = filters[static_cast<std::size_t>(filterTexts.indexOf(dialog.selectedNameFilter()))].format;
+  if (opening) {
+    if (operation == FileOperation::Open && document_.modified && !confirmDiscard()) return;
+    runFileOperation(operation, OpenFormatFor(path, filterFormat), path);
+    return;
+  }
+  const FileFormat format = SaveFormatFor(path, filterFormat);
+  runFileOperation(operation, format, path);
+}
+
+void MainWindow::addRecentFile(const fs::path& path) {
+  if (!settings_.on(Switch::RecentFile)) return;
+  std::error_code error;
+  const fs::path absolute = fs::absolute(path, error);
+  AddRecentFile(settings_.recentFiles, error ? path : absolute, settings_.fileCount);
+  rebuildRecentFiles();
+}
+
+void MainWindow::autoSave() {
+  if (autoSaving_ || !document_.modified || document_.rowCount() == 0 || QApplication::activeModalWidget()) return;
+  autoSaving_ = true;
+  save(true);
+  autoSaving_ = false;
+}
+
+// ------------------------------------------------------------------------------------ window
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!editor_->commit() || (document_.modified && !confirmDiscard())) {
+    event->ignore();
+    return;
+  }
+  if (!isMaximized()) {
+    settings_.window.rect = {geometry().left(), geometry().top(), geometry().width(), geometry().height()};
+  }
+  settings_.window.show = isMaximized() ? 3 : 1;
+  ProfileFile profile;
+  profile.load(settingsPath_);
+  WriteProfileSection(profile, QUILLFERN_VERSION);
+  SaveSettings(settings_, profile);
+  std::error_code error;
+  fs::create_directories(settingsPath_.parent_path(), error);
+  profile.save(settingsPath_);
+  event->accept();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  std::vector<fs::path> files;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) files.emplace_back(ToU16(url.toLocalFile()));
+  }
+  event->acceptProposedAction();
+  const DropDecision decision = DecideDrop(files);
+  if (decision.messageId == 0) {
+    openPath(decision.path);
+    return;
+  }
+  const QString text = decision.messageId == kOnlyOneFile
+                           ? Text(kOnlyOneFile)
+                           : ToQString(FormatMessage(decision.messageId, decision.path.filename().u16string()));
+  QMessageBox::information(this, Text(kProgramTitle), text);
+}
+
+}  // namespace qf

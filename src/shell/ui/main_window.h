@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+
+#include "core/app_settings.h"
+#include "core/poi_document.h"
+#include "editing/poi_table.h"
+#include "shell/command_state.h"
+
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QToolBar;
+
+namespace qf {
+
+class CellEditor;
+class GuiUserPort;
+class PoiTableModel;
+class PoiTableView;
+
+// The editor's one window: toolbar, working table and status bar over the engine's table; every
+// menu, key and button runs a numbered command.
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(std::filesystem::path settingsPath, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  PoiTable& table() { return table_; }
+  PoiTableView& view() { return *view_; }
+  CellEditor& cellEditor() { return *editor_; }
+  AppSettings& settings() { return settings_; }
+  QAction* action(CommandId id) const;
+  QMenu* recentFilesMenu() const { return fileMenu_; }
+
+  void run(CommandId id);
+  // Opens a file as the command line, a recent entry or a drop does, after the save prompt.
+  bool openPath(const std::filesystem::path& path);
+  // At start: the command line's file, else with "Open Last" the most recent file.
+  void openStartFile(const std::filesystem::path& commandLineFile);
+  // The 500 ms tick: title, status bar, command states.
+  void tick();
+  // The automatic save's tick.
+  void autoSave();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void buildStatusBar();
+  void buildActions();
+  void buildMenus();
+  void buildToolbar();
+  void rebuildRecentFiles();
+  void applySettingsToDocument();
+  void refreshCommandStates();
+  void afterEdit();
+  void afterDocumentReplaced();
+
+  bool confirmDiscard();
+  void newDocument();
+  // Open, Save As (Save), Import and Export through a file dialog.
+  void fileWithDialog(FileOperation operation);
+  bool save(bool quiet);
+  bool runFileOperation(FileOperation operation, FileFormat format, const std::filesystem::path& path);
+  void addRecentFile(const std::filesystem::path& path);
+
+  void showHeaderMenu(int column, const QPoint& globalPosition);
+  void headerCommand(CommandId id);
+  void sortCurrentColumn(bool ascending);
+
+  std::filesystem::path settingsPath_;
+  AppSettings settings_;
+  bool checkName_ = false;
+  PoiDocument document_;
+  PoiTable table_{document_};
+  PoiTableModel* model_;
+  PoiTableView* view_;
+  CellEditor* editor_;
+  std::unique_ptr<GuiUserPort> port_;
+  std::map<CommandId, QAction*> actions_;
+  QMenu* fileMenu_ = nullptr;
+  QList<QAction*> recentActions_;
+  QToolBar* toolbar_ = nullptr;
+  QMenu* listViewMenu_ = nullptr;
+  QLabel* statusText_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+  QLabel* counter_ = nullptr;
+  QLabel* clock_ = nullptr;
+  QTimer tickTimer_;
+  QTimer autoSaveTimer_;
+  bool autoSaving_ = false;
+  bool readyPending_ = false;
+  int headerColumn_ = -1;
+};
+
+}  // namespace qf

@@ -1,0 +1,365 @@
+// The real main window, driven through its actions, keys and events, offscreen.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <QUrl>
+
+#include <fstream>
+#include <iterator>
+
+#include "core/profile_file.h"
+#include "editing/ui/cell_editor.h"
+#include "editing/ui/poi_table_view.h"
+#include "formats/file_pipeline.h"
+#include "shell/command_table.h"
+#include "shell/string_table.h"
+#include "shell/ui/main_window.h"
+#include "shell/ui/qt_text.h"
+#include "ui/ui_test_support.h"
+
+namespace qf {
+
+namespace fs = std::filesystem;
+using test::CorpusFile;
+
+namespace {
+
+std::string FileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+QLineEdit* OpenEditBox(MainWindow& window) {
+  for (auto* edit : window.view().viewport()->findChildren<QLineEdit*>()) {
+    if (edit->isVisible()) return edit;
+  }
+  return nullptr;
+}
+
+// Types into the open edit box and presses a key there.
+void TypeAndPress(MainWindow& window, const QString& text, Qt::Key key) {
+  QLineEdit* edit = OpenEditBox(window);
+  QVERIFY(edit);
+  edit->selectAll();
+  QTest::keyClicks(edit, text);
+  QTest::keyClick(edit, key);
+}
+
+void SelectOnly(MainWindow& window, int row) {
+  window.table().clearSelection();
+  window.table().selectAndFocus(row);
+  window.view().showEngineSelection();
+}
+
+std::vector<std::u16string> Names(const PoiDocument& document) {
+  std::vector<std::u16string> names;
+  for (const PoiRecord& record : document.rows) names.emplace_back(record.text(kName));
+  return names;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir folder_;
+  fs::path settingsPath() const { return fs::path(ToU16(folder_.filePath(QStringLiteral("quillfern.ini")))); }
+  // A copy of a corpus file that the test may change.
+  fs::path copyOf(const char* relative) {
+    const fs::path copy = fs::path(ToU16(folder_.path())) / fs::path(relative).filename();
+    fs::copy_file(CorpusFile(relative), copy, fs::copy_options::overwrite_existing);
+    fs::permissions(copy, fs::perms::owner_write, fs::perm_options::add);
+    return copy;
+  }
+
+ private slots:
+  void init() { fs::remove(settingsPath()); }
+
+  void opensAFileAndShowsItsRows() {
+    MainWindow window(settingsPath());
+    QVERIFY(window.openPath(CorpusFile("ov2/tomtom.ov2")));
+    QCOMPARE(window.view().model()->rowCount(), 54);
+    window.tick();
+    QCOMPARE(window.windowTitle(), QStringLiteral("tomtom - Quillfern for TomTom"));
+    QCOMPARE(window.view().model()->index(0, kName).data().toString(),
+             ToQString(window.table().document().text(0, kName)));
+  }
+
+  void aFileThatFailsLeavesAnEmptyUntitledDocument() {
+    MainWindow window(settingsPath());
+    test::DialogAnswerer answerer;
+    answerer.answerNext(QMessageBox::Ok);
+    QVERIFY(!window.openPath(CorpusFile("malformed/stations_PL.ov2")));
+    QVERIFY(answerer.lastText().startsWith(QStringLiteral("The content of the file is wrong")));
+    QCOMPARE(window.table().document().rowCount(), 0);
+    QCOMPARE(window.table().document().title, std::u16string(u"Untitled"));
+  }
+
+  // Edit through the editor: a rejected latitude keeps the editor open with its message; a good
+  // one is stored, undone and redone.
+  void editsACellWithValidationUndoAndRedo() {
+    MainWindow window(settingsPath());
+    window.show();
+    QVERIFY(window.openPath(CorpusFile("ov2/pinpoi_test.ov2")));
+    const std::u16string before(window.table().document().text(1, kLat));
+    window.view().editRequested(1, kLat);
+    QVERIFY(window.cellEditor().isOpen());
+
+    test::DialogAnswerer answerer;
+    answerer.answerNext(QMessageBox::Ok);
+    TypeAndPress(window, QStringLiteral("95"), Qt::Key_Return);
+    QCOMPARE(answerer.lastText(), ToQString(LoadString(14223)));
+    QVERIFY(window.cellEditor().isOpen());
+
+    TypeAndPress(window, QStringLiteral("45.5"), Qt::Key_Return);
+    QVERIFY(!window.cellEditor().isOpen());
+    QCOMPARE(window.table().document().text(1, kLat), std::u16string_view(u"45.50000"));
+    QVERIFY(window.table().document().modified);
+
+    window.action(CommandId::Undo)->trigger();
+    QCOMPARE(window.table().document().text(1, kLat), std::u16string_view(before));
+    window.action(CommandId::Redo)->trigger();
+    QCOMPARE(window.table().document().text(1, kLat), std::u16string_view(u"45.50000"));
+  }
+
+  void typingFiltersAndAddThenEscape() {
+    MainWindow window(settingsPath());
+    window.show();
+    window.action(CommandId::Add)->trigger();
+    QVERIFY(window.cellEditor().isOpen());
+    QCOMPARE(window.table().document().rowCount(), 1);
+    // The proposed name is taken by Enter; one undo step removes the row again.
+    QTest::keyClick(OpenEditBox(window), Qt::Key_Return);
+    QCOMPARE(window.table().document().rowCount(), 1);
+    QVERIFY(window.action(CommandId::Undo)->isEnabled());
+
+    window.view().editRequested(0, kLng);
+    QLineEdit* edit = OpenEditBox(window);
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("12wN"));
+    QCOMPARE(edit->text(), QStringLiteral("12w"));
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QVERIFY(!window.cellEditor().isOpen());
+
+    window.action(CommandId::Undo)->trigger();
+    QCOMPARE(window.table().document().rowCount(), 0);
+
+    window.action(CommandId::Add)->trigger();
+    QTest::keyClick(OpenEditBox(window), Qt::Key_Escape);
+    QCOMPARE(window.table().document().rowCount(), 0);
+    QVERIFY(!window.action(CommandId::Undo)->isEnabled());
+  }
+
+  void sortsByHeaderClickAndUndoes() {
+    MainWindow window(settingsPath());
+    window.show();
+    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
+    const std::vector<std::u16string> before = Names(window.table().document());
+    PoiDocument expected = window.table().document();
+    PoiTable(expected).sort(kLat, true);
+    // Another column than the current one (Name) sorts in the unchanged, ascending direction.
+    QHeaderView* header = window.view().horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(kLat) + 5, header->height() / 2));
+    QVERIFY(Names(expected) != before);
+    QCOMPARE(Names(window.table().document()), Names(expected));
+    QVERIFY(header->isSortIndicatorShown());
+    window.action(CommandId::Undo)->trigger();
+    QCOMPARE(Names(window.table().document()), before);
+  }
+
+  // Rows dragged onto another row move there as one undo step; Ctrl copies.
+  void dragsRowsInsideTheTable() {
+    MainWindow window(settingsPath());
+    window.resize(900, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
+    const std::u16string first(window.table().document().text(0, kName));
+    SelectOnly(window, 0);
+    PoiTableView& view = window.view();
+    auto drop = [&](int row, Qt::KeyboardModifiers modifiers) {
+      const QPoint at(20, view.rowViewportPosition(row) + 1);
+      std::unique_ptr<QMimeData> data(view.dragData());
+      // Qt sends a drag's moves and its drop only to the widget that accepted its entry.
+      QDragEnterEvent enter(at, Qt::MoveAction | Qt::CopyAction, data.get(), Qt::LeftButton, modifiers);
+      QApplication::sendEvent(view.viewport(), &enter);
+      QDragMoveEvent move(at, Qt::MoveAction | Qt::CopyAction, data.get(), Qt::LeftButton, modifiers);
+      QApplication::sendEvent(view.viewport(), &move);
+      QDropEvent dropped(at, Qt::MoveAction | Qt::CopyAction, data.get(), Qt::LeftButton, modifiers);
+      QApplication::sendEvent(view.viewport(), &dropped);
+    };
+    drop(4, Qt::NoModifier);
+    QCOMPARE(window.table().document().text(3, kName), std::u16string_view(first));
+    QCOMPARE(window.table().document().rowCount(), 9);
+    window.action(CommandId::Undo)->trigger();
+    QCOMPARE(window.table().document().text(0, kName), std::u16string_view(first));
+
+    SelectOnly(window, 0);
+    drop(4, Qt::ControlModifier);
+    QCOMPARE(window.table().document().rowCount(), 10);
+    QCOMPARE(window.table().document().text(4, kName), std::u16string_view(first));
+  }
+
+  // Save writes, in place, the bytes the engine writes for the same document.
+  void savesInPlaceWithTheEnginesBytes() {
+    const fs::path path = copyOf("ov2/tomtom.ov2");
+    MainWindow window(settingsPath());
+    QVERIFY(window.openPath(path));
+    window.table().setCell(0, kName, u"Renamed");
+    window.table().document().modified = true;
+    PoiDocument copy = window.table().document();
+    window.tick();
+    window.action(CommandId::Save)->trigger();
+    QVERIFY(!window.table().document().modified);
+
+    SilentUserPort port;
+    const fs::path expected = path.parent_path() / "expected.ov2";
+    QCOMPARE(RunFileOperation(copy, FileOperation::Save, FileFormat::Ov2, expected, window.settings(), port), 0);
+    QCOMPARE(FileBytes(path), FileBytes(expected));
+    PoiDocument reread;
+    QCOMPARE(RunFileOperation(reread, FileOperation::Open, FileFormat::Ov2, path, window.settings(), port), 0);
+    QVERIFY(std::ranges::count(Names(reread), u"Renamed") == 1);
+  }
+
+  void commandEnablingFollowsTheDocument() {
+    MainWindow window(settingsPath());
+    window.show();
+    window.tick();
+    for (CommandId id : {CommandId::Save, CommandId::SaveAs, CommandId::Delete, CommandId::Undo, CommandId::Export,
+                         CommandId::SortAscending, CommandId::MoveUp}) {
+      QVERIFY2(!window.action(id)->isEnabled(), Command(id).menuText);
+    }
+    QVERIFY(window.action(CommandId::Open)->isEnabled());
+    // Later steps' commands are listed but not offered.
+    QVERIFY(!window.action(CommandId::Find)->isEnabled());
+
+    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
+    SelectOnly(window, 2);
+    window.tick();
+    for (CommandId id : {CommandId::SaveAs, CommandId::Delete, CommandId::Export, CommandId::SortAscending,
+                         CommandId::MoveUp, CommandId::Edit, CommandId::Copy}) {
+      QVERIFY2(window.action(id)->isEnabled(), Command(id).menuText);
+    }
+    QVERIFY(!window.action(CommandId::Save)->isEnabled());  // not modified
+
+    // With the toolbar hidden its own commands are greyed.
+    window.action(CommandId::ShowToolbar)->trigger();
+    for (CommandId id : {CommandId::LargeToolbar, CommandId::AutoWrapToolbar}) {
+      QVERIFY(!window.action(id)->isEnabled());
+    }
+  }
+
+  void copyAndPasteRowsThroughTheClipboard() {
+    MainWindow window(settingsPath());
+    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
+    SelectOnly(window, 1);
+    window.action(CommandId::Copy)->trigger();
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    QVERIFY(data->hasFormat(QStringLiteral("application/x-quillfern-poi-rows")));
+    QVERIFY(data->text().startsWith(ToQString(window.table().document().text(1, kName))));
+    window.tick();
+    QVERIFY(window.action(CommandId::Paste)->isEnabled());
+    window.action(CommandId::Paste)->trigger();
+    QCOMPARE(window.table().document().rowCount(), 10);
+    QCOMPARE(window.table().document().text(1, kName), window.table().document().text(2, kName));
+  }
+
+  void recentFilesKeepOneEntryPerFile() {
+    MainWindow window(settingsPath());
+    window.settings().fileCount = 3;
+    for (const char* file : {"ov2/tomtom.ov2", "ov2/pinpoi_test.ov2", "ov2/tomtom.ov2", "ov2/ov2-geo-out.ov2",
+                             "ov2/Speed_Cameras.ov2"}) {
+      QVERIFY(window.openPath(CorpusFile(file)));
+    }
+    const auto& recent = window.settings().recentFiles;
+    QCOMPARE(recent.size(), std::size_t{3});
+    QCOMPARE(recent[0].filename(), fs::path("Speed_Cameras.ov2"));
+    QCOMPARE(recent[1].filename(), fs::path("ov2-geo-out.ov2"));
+    QCOMPARE(recent[2].filename(), fs::path("tomtom.ov2"));
+    QStringList texts;
+    for (QAction* item : window.recentFilesMenu()->actions()) texts.append(item->text());
+    QVERIFY(texts.contains(QStringLiteral("&1 ") + ToQString(recent[0].u16string())));
+  }
+
+  void droppedFiles() {
+    MainWindow window(settingsPath());
+    auto drop = [&](const QList<QUrl>& urls) {
+      QMimeData data;
+      data.setUrls(urls);
+      QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&window, &enter);
+      QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&window, &event);
+    };
+    const QUrl tomtom = QUrl::fromLocalFile(ToQString(CorpusFile("ov2/tomtom.ov2").u16string()));
+    drop({tomtom});
+    QCOMPARE(window.table().document().rowCount(), 54);
+
+    test::DialogAnswerer answerer;
+    answerer.answerNext(QMessageBox::Ok);
+    drop({tomtom, tomtom});
+    QCOMPARE(answerer.lastText(), QStringLiteral("Only can open one POI file"));
+    answerer.answerNext(QMessageBox::Ok);
+    drop({QUrl::fromLocalFile(ToQString(CorpusFile("ov2/Speed_Cameras.bmp").u16string()))});
+    QCOMPARE(answerer.lastText(), QStringLiteral("The file extension is unsupported\n\nSpeed_Cameras.bmp"));
+  }
+
+  void automaticSaveWritesOnlyDocumentsWithAPath() {
+    MainWindow untitled(settingsPath());
+    untitled.action(CommandId::Add)->trigger();
+    untitled.cellEditor().commit();
+    QVERIFY(untitled.table().document().modified);
+    untitled.autoSave();  // no path: nothing is written and no dialog opens
+    QVERIFY(untitled.table().document().modified);
+
+    const fs::path path = copyOf("ov2/tomtom.ov2");
+    MainWindow window(settingsPath());
+    QVERIFY(window.openPath(path));
+    window.table().setCell(0, kName, u"Saved by the timer");
+    window.table().document().modified = true;
+    window.autoSave();
+    QVERIFY(!window.table().document().modified);
+    PoiDocument reread;
+    SilentUserPort port;
+    QCOMPARE(RunFileOperation(reread, FileOperation::Open, FileFormat::Ov2, path, window.settings(), port), 0);
+    QVERIFY(std::ranges::count(Names(reread), u"Saved by the timer") == 1);
+  }
+
+  void closingAsksAndSettingsSurviveARestart() {
+    {
+      MainWindow window(settingsPath());
+      window.show();
+      window.action(CommandId::ShowStatusBar)->trigger();
+      window.action(CommandId::Add)->trigger();
+      window.cellEditor().commit();
+      test::DialogAnswerer answerer;
+      answerer.answerNext(QMessageBox::Cancel);
+      QVERIFY(!window.close());
+      QVERIFY(answerer.lastText().startsWith(QStringLiteral("Save the current file?")));
+      answerer.answerNext(QMessageBox::No);
+      QVERIFY(window.close());
+    }
+    ProfileFile profile;
+    QVERIFY(profile.load(settingsPath()));
+    QCOMPARE(profile.getInt("Options", "Show Status Bar", 1), 0);
+    MainWindow again(settingsPath());
+    again.show();
+    QVERIFY(!again.statusBar()->isVisible());
+  }
+};
+
+}  // namespace qf
+
+QTEST_MAIN(qf::MainWindowTest)
+#include "main_window_test.moc"
