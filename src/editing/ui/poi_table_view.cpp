@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QPainter>
 
+#include "editing/ui/distance_delegate.h"
 #include "editing/ui/poi_table_model.h"
 
 namespace qf {
@@ -52,7 +53,10 @@ PoiTableView::PoiTableView(PoiTableModel& model, QWidget* parent) : QTableView(p
   connect(&model, &PoiTableModel::selectionReplaced, this, &PoiTableView::showEngineSelection);
   connect(&model, &PoiTableModel::rowVisibilityRequested, this,
           [this](int row) { scrollTo(model_.index(row, kName), PositionAtCenter); });
-  connect(&model, &PoiTableModel::columnsRefitRequested, this, [this](int column, bool) { refit(column); });
+  connect(&model, &PoiTableModel::columnsRefitRequested, this, [this](int column, bool forced) {
+    if (forced || autoColumn_) refit(column);
+  });
+  setItemDelegateForColumn(kDistance, new DistanceDelegate(model.table(), this));
   applyColumnLayout();
 }
 

@@ -24,6 +24,8 @@ class PoiTableView : public QTableView {
   // Column order and visibility after the document or a display option changed.
   void applyColumnLayout();
   void refit(int column);
+  // "Auto Column": columns follow their contents after changes, not only when asked.
+  void setAutoColumn(bool on) { autoColumn_ = on; }
   // The engine's sort arrow.
   void showSortArrow();
   // The row a drop at a viewport position lands before, or -1 where nothing may be dropped.
@@ -59,6 +61,7 @@ class PoiTableView : public QTableView {
   PoiTableModel& model_;
   bool showingEngineSelection_ = false;
   int dropRow_ = -1;  // where the drop indicator is drawn
+  bool autoColumn_ = true;
 };
 
 }  // namespace qf

@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStatusBar>
+#include <QLabel>
 
 #include "formats/batch_conversion.h"
 #include "shell/string_table.h"
@@ -38,8 +38,8 @@ class EscFilter : public QObject {
 
 }  // namespace
 
-GuiUserPort::GuiUserPort(QWidget* owner, QStatusBar* statusBar, QProgressBar* progressBar)
-    : owner_(owner), statusBar_(statusBar), progressBar_(progressBar) {}
+GuiUserPort::GuiUserPort(QWidget* owner, QLabel* statusText, QProgressBar* progressBar)
+    : owner_(owner), statusText_(statusText), progressBar_(progressBar) {}
 
 DuplicateAnswer GuiUserPort::askDuplicateName(std::u16string_view name) {
   QMessageBox box(QMessageBox::Question, u"Same POI Names"_s,
@@ -89,7 +89,7 @@ void GuiUserPort::showMessage(int messageId, std::u16string_view text) {
 }
 
 void GuiUserPort::progress(std::u16string_view text, int percent) {
-  statusBar_->showMessage(ToQString(text));
+  statusText_->setText(ToQString(text));
   progressBar_->setValue(percent);
   progressBar_->show();
   // Paint and serve timers; keys only to notice Esc.

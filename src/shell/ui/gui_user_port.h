@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QPointer>
 
 #include "core/user_port.h"
 
 class QProgressBar;
-class QStatusBar;
+class QLabel;
 class QWidget;
 
 namespace qf {
@@ -14,7 +13,7 @@ namespace qf {
 // status bar, and Esc stopping a long operation.
 class GuiUserPort : public UserPort {
  public:
-  GuiUserPort(QWidget* owner, QStatusBar* statusBar, QProgressBar* progressBar);
+  GuiUserPort(QWidget* owner, QLabel* statusText, QProgressBar* progressBar);
 
   DuplicateAnswer askDuplicateName(std::u16string_view name) override;
   OverwriteAnswer askOverwrite(std::u16string_view path) override;
@@ -28,7 +27,7 @@ class GuiUserPort : public UserPort {
 
  private:
   QWidget* owner_;
-  QStatusBar* statusBar_;
+  QLabel* statusText_;
   QProgressBar* progressBar_;
   bool escPressed_ = false;
 };

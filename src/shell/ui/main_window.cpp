@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -24,11 +25,17 @@
 #include "editing/ui/poi_table_view.h"
 #include "formats/file_pipeline.h"
 #include "shell/command_table.h"
+#include "shell/document_icon.h"
 #include "shell/file_commands.h"
 #include "shell/string_table.h"
 #include "editing/ui/clipboard.h"
 #include "shell/ui/gui_user_port.h"
+#include "shell/option_changes.h"
+#include "shell/ui/look_dialogs.h"
+#include "shell/ui/options_dialog.h"
 #include "shell/ui/qt_text.h"
+#include "shell/ui/toolbar.h"
+#include "shell/ui/toolbar_customize_dialog.h"
 #include "shell/window_placement.h"
 
 namespace qf {
@@ -42,6 +49,7 @@ constexpr int kReady = 13100;
 constexpr int kPoiWord = 14202;
 constexpr int kRecentFileHelp = 13116;
 constexpr int kFirstRecentCommand = 1100;
+constexpr int kSettingFont = 13135;
 
 QString Text(int id) { return ToQString(LoadString(id)); }
 
@@ -63,11 +71,6 @@ bool NotYetAvailable(CommandId id) {
     case CommandId::MessCoordinates:
     case CommandId::Check:
     case CommandId::MyBasePoint:
-    case CommandId::ToolbarBackground:
-    case CommandId::CustomizeToolbar:
-    case CommandId::DisplayFont:
-    case CommandId::BackgroundImage:
-    case CommandId::Options:
     case CommandId::TomTomHome:
     case CommandId::UserForum:
     case CommandId::QuillfernHome:
@@ -99,9 +102,14 @@ MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
   model_ = new PoiTableModel(table_, this);
   view_ = new PoiTableView(*model_, this);
   editor_ = new CellEditor(*view_, table_, checkName_);
+  view_->setAutoColumn(settings_.on(Switch::AutoColumn));
   setCentralWidget(view_);
+  if (!settings_.font.name.empty()) applyTableFont(ToQFont(settings_.font), ToQColor(settings_.font.colour));
+  if (settings_.font.useBackground && !ApplyTableBackground(view_, settings_.font.background)) {
+    settings_.font.useBackground = false;
+  }
   buildStatusBar();
-  port_ = std::make_unique<GuiUserPort>(this, statusBar(), progressBar_);
+  port_ = std::make_unique<GuiUserPort>(this, statusText_, progressBar_);
   buildActions();
   buildMenus();
   buildToolbar();
@@ -172,10 +180,12 @@ void MainWindow::buildStatusBar() {
   progressBar_->setRange(0, 100);
   progressBar_->setMaximumWidth(160);
   progressBar_->hide();
+  documentIcon_ = new QLabel;
   counter_ = new QLabel;
   clock_ = new QLabel;
   statusBar()->addWidget(statusText_, 1);
   statusBar()->addWidget(progressBar_);
+  statusBar()->addPermanentWidget(documentIcon_);
   statusBar()->addPermanentWidget(counter_);
   statusBar()->addPermanentWidget(clock_);
   statusBar()->setVisible(settings_.on(Switch::ShowStatusBar));
@@ -241,19 +251,10 @@ void MainWindow::buildMenus() {
 }
 
 void MainWindow::buildToolbar() {
-  toolbar_ = addToolBar(u"Toolbar"_s);
+  toolbar_ = new Toolbar([this](CommandId id) { return action(id); }, settings_, this);
   toolbar_->setObjectName(u"toolbar"_s);
   toolbar_->setMovable(false);
-  toolbar_->setContextMenuPolicy(Qt::CustomContextMenu);
-  const int size = settings_.on(Switch::LargeToolbar) ? 24 : 16;
-  toolbar_->setIconSize({size, size});
-  for (const CommandId id : DefaultToolbar()) {
-    if (id == kSeparator) {
-      toolbar_->addSeparator();
-    } else {
-      toolbar_->addAction(action(id));
-    }
-  }
+  addToolBar(toolbar_);
   auto* popup = new QMenu(this);
   for (const MenuItem& item : ToolbarPopup()) {
     if (item.id == kSeparator) {
@@ -269,11 +270,86 @@ void MainWindow::buildToolbar() {
       });
     }
   }
-  connect(toolbar_, &QWidget::customContextMenuRequested, this, [this, popup](const QPoint& position) {
+  connect(toolbar_, &Toolbar::contextMenuRequested, this, [this, popup](const QPoint& position) {
+    if (!editor_->commit()) return;
     refreshCommandStates();
-    popup->exec(toolbar_->mapToGlobal(position));
+    popup->exec(position);
   });
   toolbar_->setVisible(settings_.on(Switch::ShowToolbar));
+}
+
+void MainWindow::applyTableFont(const QFont& font, const QColor& colour) {
+  statusText_->setText(Text(kSettingFont));
+  view_->setFont(font);
+  view_->horizontalHeader()->setFont(font);
+  QPalette palette = view_->palette();
+  palette.setColor(QPalette::Text, colour);
+  view_->setPalette(palette);
+  view_->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
+  if (settings_.on(Switch::AutoColumn)) view_->refit(-1);
+  readyPending_ = true;
+}
+
+void MainWindow::toggleTableBackground() {
+  FontSettings& font = settings_.font;
+  if (font.useBackground) {
+    RemoveTableBackground(view_);
+    font.useBackground = false;
+    return;
+  }
+  const std::optional<fs::path> image = ChooseTableBackground(this, font, settings_.on(Switch::FadeWindow));
+  if (!image || !ApplyTableBackground(view_, *image)) return;
+  font.background = *image;
+  font.useBackground = true;
+}
+
+void MainWindow::chooseToolbarColour() {
+  const ToolbarColourChoice choice =
+      ChooseToolbarColour(this, settings_, [this](QColor) { toolbar_->update(); });
+  if (!choice.confirmed) return;
+  // The colours are written at once, not at exit.
+  ProfileFile profile;
+  profile.load(settingsPath_);
+  SaveCustomColours(settings_, profile);
+  if (choice.colourChanged) SaveToolbarColour(settings_, profile);
+  profile.save(settingsPath_);
+  toolbar_->update();
+}
+
+void MainWindow::showOptions() {
+  OptionsDialog dialog(settings_, document_.kind, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  const AppSettings before = settings_;
+  const AppSettings after = dialog.editedSettings();
+  settings_ = after;
+  // Each changed display switch runs its command, which flips the switch itself.
+  for (const CommandId id : CommandsForChangedOptions(before, after)) {
+    settings_.switches = before.switches;
+    run(id);
+    settings_.switches = after.switches;
+  }
+  if (const std::optional<std::size_t> keep = RecentFilesToKeep(before, after)) {
+    if (settings_.recentFiles.size() > *keep) settings_.recentFiles.resize(*keep);
+    rebuildRecentFiles();
+  }
+  if (AutoSaveTimerChanged(before, after)) {
+    autoSaveTimer_.stop();
+    if (settings_.on(Switch::BackupFile)) autoSaveTimer_.start(settings_.backupInterval * 60 * 1000);
+  }
+  checkName_ = settings_.on(Switch::CheckName);
+  view_->setAutoColumn(settings_.on(Switch::AutoColumn));
+}
+
+void MainWindow::customizeToolbar() {
+  ToolbarCustomizeDialog dialog(*toolbar_, settings_, this);
+  // The arrangement is stored at every change, not only at exit.
+  connect(&dialog, &ToolbarCustomizeDialog::buttonsChanged, this, [this] {
+    ProfileFile profile;
+    profile.load(settingsPath_);
+    SaveToolbarButtons(settings_, profile);
+    profile.save(settingsPath_);
+  });
+  dialog.exec();
 }
 
 void MainWindow::rebuildRecentFiles() {
@@ -308,6 +384,7 @@ void MainWindow::refreshCommandStates() {
   context.largeToolbar = settings_.on(Switch::LargeToolbar);
   context.wrapToolbar = settings_.on(Switch::WrapToolbar);
   context.statusBarShown = statusBar()->isVisible();
+  context.tableBackgroundShown = settings_.font.useBackground;
   const CommandStates states = ComputeCommandStates(context);
   for (const auto& [id, action] : actions_) {
     action->setEnabled(states.enabled(id) && !NotYetAvailable(id));
@@ -344,8 +421,32 @@ void MainWindow::tick() {
   const QChar separator = now.msec() < 500 && fontMetrics().horizontalAdvance(u' ') == fontMetrics().horizontalAdvance(u':')
                               ? u' '
                               : u':';
-  clock_->setText(u"  %1M %2%3%4  "_s.arg(now.hour() < 12 ? u'A' : u'P').arg(hour).arg(separator).arg(now.minute(), 2, 10, QChar(u'0')));
+  clock_->setText(u"  %1M %2%3%4  "_s.arg(QChar(now.hour() < 12 ? u'A' : u'P'))
+                      .arg(hour)
+                      .arg(separator)
+                      .arg(now.minute(), 2, 10, QChar(u'0')));
   if (toolbar_->isVisible()) refreshCommandStates();
+  showDocumentIcon();
+}
+
+void MainWindow::showDocumentIcon() {
+  const std::u16string key = document_.path.u16string() + u'|' + document_.title + u'|' +
+                             static_cast<char16_t>(u'0' + static_cast<int>(document_.kind));
+  if (key == documentIconKey_) return;
+  documentIconKey_ = key;
+  const auto loads = [](const fs::path& path) { return !QImage(ToQString(path.u16string())).isNull(); };
+  const DocumentIconChoice choice = ChooseDocumentIcon(document_, loads);
+  static const QString kFiles[] = {{}, u"doc-poi"_s, u"doc-favorites"_s, u"doc-camera"_s, u"doc-phonebook"_s};
+  QPixmap picture;
+  if (choice.icon == DocumentIcon::BesideBitmap) {
+    picture = QPixmap(ToQString(choice.bitmap.u16string()));
+  } else if (choice.icon != DocumentIcon::None) {
+    picture = QIcon(u":/icons/%1.svg"_s.arg(kFiles[static_cast<int>(choice.icon)])).pixmap(16, 16);
+  }
+  // At most 24 pixels high, the width in proportion.
+  if (picture.height() > 24) picture = picture.scaledToHeight(24, Qt::SmoothTransformation);
+  documentIcon_->setPixmap(picture);
+  documentIcon_->setVisible(!picture.isNull());
 }
 
 void MainWindow::afterEdit() {
@@ -441,18 +542,32 @@ void MainWindow::run(CommandId id) {
       settings_.set(Switch::ShowStatusBar, !settings_.on(Switch::ShowStatusBar));
       statusBar()->setVisible(settings_.on(Switch::ShowStatusBar));
       break;
-    case CommandId::LargeToolbar: {
+    case CommandId::LargeToolbar:
       settings_.set(Switch::LargeToolbar, !settings_.on(Switch::LargeToolbar));
-      const int size = settings_.on(Switch::LargeToolbar) ? 24 : 16;
-      toolbar_->setIconSize({size, size});
+      toolbar_->rebuild();
       break;
-    }
     case CommandId::AutoWrapToolbar:
       settings_.set(Switch::WrapToolbar, !settings_.on(Switch::WrapToolbar));
+      toolbar_->rebuild();
+      break;
+    case CommandId::CustomizeToolbar:
+      customizeToolbar();
       break;
     case CommandId::About:
-      QMessageBox::about(this, Text(kProgramTitle),
-                         Text(kProgramTitle) + u"\n"_s + QStringLiteral("Version " QUILLFERN_VERSION));
+      ShowAbout(this, settings_.on(Switch::FadeWindow));
+      break;
+    case CommandId::Options:
+      showOptions();
+      break;
+    case CommandId::DisplayFont:
+      ChooseTableFont(this, settings_.font, settings_.on(Switch::FadeWindow),
+                      [this](const QFont& font, QColor colour) { applyTableFont(font, colour); });
+      break;
+    case CommandId::BackgroundImage:
+      toggleTableBackground();
+      break;
+    case CommandId::ToolbarBackground:
+      chooseToolbarColour();
       break;
     default:
       if (id >= CommandId::LngInFront) headerCommand(id);

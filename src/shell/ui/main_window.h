@@ -15,7 +15,6 @@
 class QLabel;
 class QMenu;
 class QProgressBar;
-class QToolBar;
 
 namespace qf {
 
@@ -23,6 +22,7 @@ class CellEditor;
 class GuiUserPort;
 class PoiTableModel;
 class PoiTableView;
+class Toolbar;
 
 // The editor's one window: toolbar, working table and status bar over the engine's table; every
 // menu, key and button runs a numbered command.
@@ -60,9 +60,15 @@ class MainWindow : public QMainWindow {
   void buildActions();
   void buildMenus();
   void buildToolbar();
+  void customizeToolbar();
+  void chooseToolbarColour();
+  void applyTableFont(const QFont& font, const QColor& colour);
+  void toggleTableBackground();
+  void showOptions();
   void rebuildRecentFiles();
   void applySettingsToDocument();
   void refreshCommandStates();
+  void showDocumentIcon();
   void afterEdit();
   void afterDocumentReplaced();
 
@@ -90,10 +96,12 @@ class MainWindow : public QMainWindow {
   std::map<CommandId, QAction*> actions_;
   QMenu* fileMenu_ = nullptr;
   QList<QAction*> recentActions_;
-  QToolBar* toolbar_ = nullptr;
+  Toolbar* toolbar_ = nullptr;
   QMenu* listViewMenu_ = nullptr;
   QLabel* statusText_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
+  QLabel* documentIcon_ = nullptr;
+  std::u16string documentIconKey_;  // what the icon was chosen for
   QLabel* counter_ = nullptr;
   QLabel* clock_ = nullptr;
   QTimer tickTimer_;

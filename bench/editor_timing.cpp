@@ -1,0 +1,75 @@
+// Times the desktop editor on a large file, offscreen: start-up until the first rows are
+// painted, a header click that sorts every row, its undo, and a page down at the end.
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTest>
+
+#include <cstdio>
+
+#include "core/poi_record.h"
+#include "editing/ui/poi_table_view.h"
+#include "shell/command_state.h"
+#include "shell/ui/main_window.h"
+
+namespace {
+
+void Report(const char* what, const QElapsedTimer& timer) {
+  std::printf("%-44s %8.1f ms\n", what, static_cast<double>(timer.nsecsElapsed()) / 1e6);
+}
+
+long PeakMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: editor_timing FILE SETTINGS\n");
+    return 2;
+  }
+  QApplication application(argc, argv);
+  QElapsedTimer timer;
+  timer.start();
+  qf::MainWindow window(argv[2]);
+  window.resize(1200, 800);
+  window.show();
+  window.openStartFile(argv[1]);
+  window.view().viewport()->repaint();
+  Report("start with the file until the table is painted", timer);
+  std::printf("%-44s %8ld MB\n", "peak memory after start", PeakMegabytes());
+  std::printf("%-44s %8d\n", "rows", window.view().model()->rowCount());
+
+  QHeaderView* header = window.view().horizontalHeader();
+  const QPoint name(header->sectionViewportPosition(qf::kName) + 5, header->height() / 2);
+  timer.restart();
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, name);
+  window.view().viewport()->repaint();
+  Report("header click sorting by Name, repainted", timer);
+
+  timer.restart();
+  window.run(qf::CommandId::Undo);
+  window.view().viewport()->repaint();
+  Report("undo of the sort, repainted", timer);
+
+  window.view().scrollToBottom();
+  window.view().viewport()->repaint();
+  QScrollBar* bar = window.view().verticalScrollBar();
+  bar->setValue(bar->maximum() - 3 * bar->pageStep());
+  window.view().viewport()->repaint();
+  timer.restart();
+  bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  window.view().viewport()->repaint();
+  Report("page down near the end, repainted", timer);
+  std::printf("%-44s %8ld MB\n", "peak memory", PeakMegabytes());
+  // The window must not write settings or ask anything on the way out.
+  std::fflush(stdout);
+  std::_Exit(0);
+}

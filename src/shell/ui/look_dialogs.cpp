@@ -1,0 +1,269 @@
+#include "shell/ui/look_dialogs.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QImage>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "shell/string_table.h"
+#include "shell/ui/qt_text.h"
+
+namespace qf {
+
+namespace fs = std::filesystem;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kApply = 14472;
+// Fading moves the opacity by 16/255 every 20 ms.
+constexpr double kFadeStep = 16.0 / 255.0;
+constexpr int kFadeStepMs = 20;
+constexpr char kBackgroundRepaint[] = "qf-table-background-repaint";
+
+QString Text(int id) { return ToQString(LoadString(id)); }
+
+// A standard dialog with the program's fading.
+template <class Dialog>
+class Fading : public Dialog {
+ public:
+  template <class... Args>
+  explicit Fading(bool fade, Args&&... args) : Dialog(std::forward<Args>(args)...), fade_(fade) {}
+
+  void done(int result) override {
+    if (fade_) FadeOut(*this);
+    Dialog::done(result);
+  }
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    Dialog::showEvent(event);
+    if (fade_) FadeIn(*this);
+  }
+
+ private:
+  bool fade_;
+};
+
+QPushButton* AddApplyButton(QDialog& dialog) {
+  auto* buttons = dialog.findChild<QDialogButtonBox*>();
+  return buttons ? buttons->addButton(Text(kApply), QDialogButtonBox::ApplyRole) : nullptr;
+}
+
+// Alt+A belongs to "&Apply": other buttons lose a mnemonic on A, written "&A..." or "...(&A)".
+void FreeAltA(QDialog& dialog, const QPushButton* apply) {
+  static const QRegularExpression mnemonicA(uR"(\(&[Aa]\)|&(?=[Aa]))"_s);
+  for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+    if (button == apply || QKeySequence::mnemonic(button->text()) != QKeySequence(Qt::ALT | Qt::Key_A)) continue;
+    button->setText(button->text().remove(mnemonicA));
+  }
+}
+
+class AboutDialog : public Fading<QDialog> {
+ public:
+  AboutDialog(QWidget* parent, bool fade) : Fading<QDialog>(fade, parent) {
+    setWindowTitle(u"About Quillfern"_s);
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QIcon(u":/icons/quillfern.svg"_s).pixmap(48, 48));
+    auto* title = new QLabel(Text(kProgramTitle), this);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    auto* lines = new QVBoxLayout;
+    lines->addWidget(title);
+    lines->addWidget(new QLabel(QStringLiteral("Version " QUILLFERN_VERSION), this));
+    lines->addWidget(new QLabel(u"Copyright (C) the Quillfern developers"_s, this));
+    lines->addWidget(new QLabel(u"Free to use and to share, provided as is and without any warranty."_s, this));
+    auto* top = new QHBoxLayout;
+    top->addWidget(icon, 0, Qt::AlignTop);
+    top->addLayout(lines);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(buttons);
+  }
+
+ protected:
+  // The labels pass their clicks on, so a click anywhere ends here.
+  void mousePressEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::LeftButton) {
+      accept();
+      return;
+    }
+    QDialog::mousePressEvent(event);
+  }
+};
+
+}  // namespace
+
+void FadeIn(QWidget& dialog) {
+  auto* fade = new QPropertyAnimation(&dialog, "windowOpacity", &dialog);
+  fade->setStartValue(0.0);
+  fade->setEndValue(kDialogOpacity);
+  fade->setDuration(static_cast<int>(std::ceil(kDialogOpacity / kFadeStep)) * kFadeStepMs);
+  fade->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void FadeOut(QWidget& dialog) {
+  for (QPropertyAnimation* fadeIn : dialog.findChildren<QPropertyAnimation*>()) fadeIn->stop();
+  for (double opacity = dialog.windowOpacity(); opacity > 0;) {
+    opacity = std::max(0.0, opacity - kFadeStep);
+    dialog.setWindowOpacity(opacity);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QThread::msleep(kFadeStepMs);
+  }
+}
+
+QColor ToQColor(Colour colour) { return QColor(colour & 0xFF, colour >> 8 & 0xFF, colour >> 16 & 0xFF); }
+
+Colour FromQColor(const QColor& colour) {
+  const QColor rgb = colour.toRgb();
+  return Rgb(static_cast<std::uint8_t>(rgb.red()), static_cast<std::uint8_t>(rgb.green()),
+             static_cast<std::uint8_t>(rgb.blue()));
+}
+
+QFont ToQFont(const FontSettings& font) {
+  QFont result = QApplication::font();
+  if (font.name.empty()) return result;
+  result.setFamily(ToQString(font.name));
+  result.setWeight(static_cast<QFont::Weight>(std::clamp(font.weight == 0 ? 400 : font.weight, 1, 1000)));
+  result.setItalic(font.italic);
+  if (font.height < 0) {
+    result.setPixelSize(-font.height);
+  } else if (font.height > 0) {
+    // A cell height: scale the character height by how much taller the font's cells come out.
+    result.setPixelSize(font.height);
+    const int cell = QFontMetrics(result).height();
+    if (cell > 0) result.setPixelSize(std::max(1, static_cast<int>(std::lround(font.height * font.height / double(cell)))));
+  }
+  return result;
+}
+
+void StoreFont(const QFont& font, FontSettings& settings) {
+  settings.name = ToU16(font.family());
+  settings.height = -QFontInfo(font).pixelSize();
+  settings.weight = font.weight();
+  settings.italic = font.italic();
+}
+
+bool ChooseTableFont(QWidget* parent, FontSettings& font, bool fade,
+                     const std::function<void(const QFont&, QColor)>& apply) {
+  Fading<QFontDialog> dialog(fade, ToQFont(font), parent);
+  dialog.setOption(QFontDialog::DontUseNativeDialog);
+  // Only what the settings keep can be chosen: no strikeout, no underline, no script.
+  for (QCheckBox* effect : dialog.findChildren<QCheckBox*>()) effect->setEnabled(false);
+  for (QComboBox* script : dialog.findChildren<QComboBox*>()) script->setEnabled(false);
+  const auto applyCurrent = [&] {
+    StoreFont(dialog.currentFont(), font);
+    apply(ToQFont(font), ToQColor(font.colour));
+  };
+  if (QPushButton* applyButton = AddApplyButton(dialog)) {
+    QObject::connect(applyButton, &QPushButton::clicked, &dialog, applyCurrent);
+  }
+  if (dialog.exec() != QDialog::Accepted) return false;
+  applyCurrent();
+  return true;
+}
+
+std::optional<fs::path> ChooseTableBackground(QWidget* parent, const FontSettings& font, bool fade) {
+  Fading<QFileDialog> dialog(fade, parent, u"Table Background"_s);
+  dialog.setNameFilter(u"Image Files (*)"_s);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  std::error_code error;
+  if (!font.background.empty() && fs::is_regular_file(font.background, error)) {
+    dialog.setDirectory(ToQString(font.background.parent_path().u16string()));
+    dialog.selectFile(ToQString(font.background.filename().u16string()));
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return fs::path(ToU16(dialog.selectedFiles().first()));
+}
+
+bool ApplyTableBackground(QAbstractItemView* view, const fs::path& image) {
+  const QImage picture(ToQString(image.u16string()));
+  if (picture.isNull()) return false;
+  QPalette palette = view->palette();
+  palette.setBrush(QPalette::Base, QBrush(picture));
+  view->setPalette(palette);
+  // The picture stays in place under scrolling rows: moving the drawn pixels along would shift
+  // its tiles against the strip drawn afresh.
+  if (!view->findChild<QObject*>(QLatin1StringView(kBackgroundRepaint), Qt::FindDirectChildrenOnly)) {
+    auto* repaint = new QObject(view);
+    repaint->setObjectName(QLatin1StringView(kBackgroundRepaint));
+    for (QScrollBar* bar : {view->horizontalScrollBar(), view->verticalScrollBar()}) {
+      QObject::connect(bar, &QScrollBar::valueChanged, repaint, [view] { view->viewport()->update(); });
+    }
+  }
+  return true;
+}
+
+void RemoveTableBackground(QAbstractItemView* view) {
+  delete view->findChild<QObject*>(QLatin1StringView(kBackgroundRepaint), Qt::FindDirectChildrenOnly);
+  const QPalette standard = QApplication::palette(view);
+  QPalette palette = view->palette();
+  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    palette.setBrush(group, QPalette::Base, standard.brush(group, QPalette::Base));
+  }
+  view->setPalette(palette);
+}
+
+ToolbarColourChoice ChooseToolbarColour(QWidget* parent, AppSettings& settings,
+                                        const std::function<void(QColor)>& apply) {
+  for (int i = 0; i < kCustomColourCount; ++i) {
+    QColorDialog::setCustomColor(i, ToQColor(settings.customColours[static_cast<std::size_t>(i)]));
+  }
+  const Colour before = settings.toolbarColour;
+  Colour shown = before;
+  Fading<QColorDialog> dialog(settings.on(Switch::FadeWindow), ToQColor(before), parent);
+  dialog.setOption(QColorDialog::DontUseNativeDialog);
+  if (QPushButton* applyButton = AddApplyButton(dialog)) {
+    QObject::connect(applyButton, &QPushButton::clicked, &dialog, [&] {
+      shown = FromQColor(dialog.currentColor());
+      apply(ToQColor(shown));
+    });
+    FreeAltA(dialog, applyButton);
+  }
+  if (dialog.exec() != QDialog::Accepted) {
+    settings.toolbarColour = shown;
+    return {};
+  }
+  const Colour chosen = FromQColor(dialog.selectedColor());
+  if (chosen != shown) apply(ToQColor(chosen));
+  settings.toolbarColour = chosen;
+  for (int i = 0; i < kCustomColourCount; ++i) {
+    settings.customColours[static_cast<std::size_t>(i)] = FromQColor(QColorDialog::customColor(i));
+  }
+  // Compared with the colour before the dialog, so that a colour shown by Apply and then
+  // confirmed is written too.
+  return {.confirmed = true, .colourChanged = chosen != before};
+}
+
+void ShowAbout(QWidget* parent, bool fade) {
+  AboutDialog dialog(parent, fade);
+  dialog.exec();
+}
+
+}  // namespace qf
