@@ -275,6 +275,22 @@ class MainWindowTest : public QObject {
     QCOMPARE(window.table().document().text(1, kName), window.table().document().text(2, kName));
   }
 
+  // While a cell is edited the editing keys belong to the edit box.
+  void ctrlCInTheEditorCopiesTheCellText() {
+    MainWindow window(settingsPath());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
+    window.view().editRequested(2, kName);
+    QLineEdit* edit = OpenEditBox(window);
+    QVERIFY(edit);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    QCOMPARE(data->text(), ToQString(window.table().document().text(2, kName)));
+    QVERIFY(!data->hasFormat(QStringLiteral("application/x-quillfern-poi-rows")));
+  }
+
   void recentFilesKeepOneEntryPerFile() {
     MainWindow window(settingsPath());
     window.settings().fileCount = 3;

@@ -140,6 +140,13 @@ void PoiTableView::keyPressEvent(QKeyEvent* event) {
 }
 
 void PoiTableView::mousePressEvent(QMouseEvent* event) {
+  // The middle button selects as the left one does, unless Shift or Ctrl asks for more.
+  if (event->button() == Qt::MiddleButton && !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier))) {
+    QMouseEvent left(event->type(), event->position(), event->globalPosition(), Qt::LeftButton, Qt::LeftButton,
+                     event->modifiers());
+    mousePressEvent(&left);
+    return;
+  }
   if (!indexAt(event->position().toPoint()).isValid() && event->button() == Qt::LeftButton) {
     table().clearSelection();
     showEngineSelection();

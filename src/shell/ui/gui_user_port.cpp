@@ -8,6 +8,7 @@
 #include <QLabel>
 
 #include "formats/batch_conversion.h"
+#include "shell/status_text.h"
 #include "shell/string_table.h"
 #include "shell/ui/qt_text.h"
 
@@ -89,7 +90,7 @@ void GuiUserPort::showMessage(int messageId, std::u16string_view text) {
 }
 
 void GuiUserPort::progress(std::u16string_view text, int percent) {
-  statusText_->setText(ToQString(text));
+  statusText_->setText(ToQString(StatusText(text)));
   progressBar_->setValue(percent);
   progressBar_->show();
   // Paint and serve timers; keys only to notice Esc.

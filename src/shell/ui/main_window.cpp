@@ -27,6 +27,7 @@
 #include "shell/command_table.h"
 #include "shell/document_icon.h"
 #include "shell/file_commands.h"
+#include "shell/status_text.h"
 #include "shell/string_table.h"
 #include "editing/ui/clipboard.h"
 #include "shell/ui/gui_user_port.h"
@@ -113,6 +114,7 @@ MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
   buildActions();
   buildMenus();
   buildToolbar();
+  buildWindowMenu();
 
   connect(view_, &PoiTableView::addRequested, this, [this] { run(CommandId::Add); });
   connect(view_, &PoiTableView::editRequested, this, [this](int row, int column) {
@@ -133,7 +135,7 @@ MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
     table_.dropRows(dropRow, copy);
     afterEdit();
   });
-  connect(editor_, &CellEditor::hintChanged, this, [this](const QString& hint) { statusText_->setText(hint); });
+  connect(editor_, &CellEditor::hintChanged, this, [this](const QString& hint) { showStatus(hint); });
   connect(editor_, &CellEditor::closed, this, [this](int row) {
     // The row the editor closed on is selected again, so that the keyboard goes on from there.
     const int rows = document_.rowCount();
@@ -191,6 +193,23 @@ void MainWindow::buildStatusBar() {
   statusBar()->setVisible(settings_.on(Switch::ShowStatusBar));
 }
 
+// Where the desktop has no window menu of ours, the status bar's context menu offers its items.
+void MainWindow::buildWindowMenu() {
+  statusBar()->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(statusBar(), &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+    QMenu menu(this);
+    for (const CommandId id : {CommandId::ShowMenuBar, CommandId::ShowToolbar, CommandId::ShowStatusBar}) {
+      QAction* target = action(id);
+      QAction* item = menu.addAction(ToQString(MenuTextWithoutMnemonics(Command(id).menuText)));
+      item->setCheckable(true);
+      item->setChecked(target->isChecked());
+      connect(item, &QAction::triggered, target, &QAction::trigger);
+    }
+    refreshCommandStates();
+    menu.exec(statusBar()->mapToGlobal(position));
+  });
+}
+
 void MainWindow::buildActions() {
   for (const CommandInfo& info : Commands()) {
     auto* action = new QAction(QString::fromUtf8(info.menuText).section(u'\t', 0, 0), this);
@@ -237,6 +256,7 @@ void MainWindow::buildMenus() {
   };
   for (const MenuBarMenu& entry : MenuBar()) {
     QMenu* menu = menuBar()->addMenu(QString::fromUtf8(entry.title));
+    menu->menuAction()->setStatusTip(Text(entry.helpId));
     fill(menu, entry.items);
     connect(menu, &QMenu::aboutToShow, this, [this] {
       editor_->commit();
@@ -278,8 +298,10 @@ void MainWindow::buildToolbar() {
   toolbar_->setVisible(settings_.on(Switch::ShowToolbar));
 }
 
+void MainWindow::showStatus(const QString& text) { statusText_->setText(ToQString(StatusText(ToU16(text)))); }
+
 void MainWindow::applyTableFont(const QFont& font, const QColor& colour) {
-  statusText_->setText(Text(kSettingFont));
+  showStatus(Text(kSettingFont));
   view_->setFont(font);
   view_->horizontalHeader()->setFont(font);
   QPalette palette = view_->palette();
@@ -409,7 +431,7 @@ void MainWindow::tick() {
     return;
   }
   if (readyPending_ && !editor_->isOpen() && statusText_->text().trimmed() != Text(kReady)) {
-    statusText_->setText(Text(kReady));
+    showStatus(Text(kReady));
     readyPending_ = false;
   }
   const int first = editor_->isOpen() ? editor_->row() : table_.firstSelected();

@@ -60,6 +60,8 @@ class MainWindow : public QMainWindow {
   void buildActions();
   void buildMenus();
   void buildToolbar();
+  void buildWindowMenu();
+  void showStatus(const QString& text);
   void customizeToolbar();
   void chooseToolbarColour();
   void applyTableFont(const QFont& font, const QColor& colour);
