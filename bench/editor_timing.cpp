@@ -35,9 +35,9 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "usage: editor_timing FILE SETTINGS\n");
     return 2;
   }
-  QApplication application(argc, argv);
   QElapsedTimer timer;
   timer.start();
+  QApplication application(argc, argv);
   qf::MainWindow window(argv[2]);
   window.resize(1200, 800);
   window.show();
