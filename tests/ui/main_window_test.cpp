@@ -132,6 +132,28 @@ class MainWindowTest : public QObject {
     QCOMPARE(window.table().document().text(1, kLat), std::u16string_view(u"45.50000"));
   }
 
+  // A click elsewhere in the table commits the open editor; a rejected value keeps it open.
+  void aClickElsewhereCommitsTheEditor() {
+    MainWindow window(settingsPath());
+    window.resize(900, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
+    PoiTableView& view = window.view();
+    const QPoint elsewhere(view.columnViewportPosition(kName) + 5, view.rowViewportPosition(5) + 3);
+    window.view().editRequested(1, kLat);
+    OpenEditBox(window)->setText(QStringLiteral("95"));
+    test::DialogAnswerer answerer;
+    answerer.answerNext(QMessageBox::Ok);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, elsewhere);
+    QCOMPARE(answerer.answered(), 1);
+    QVERIFY(window.cellEditor().isOpen());
+    OpenEditBox(window)->setText(QStringLiteral("36.5"));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, elsewhere);
+    QVERIFY(!window.cellEditor().isOpen());
+    QCOMPARE(window.table().document().text(1, kLat), std::u16string_view(u"36.50000"));
+  }
+
   void typingFiltersAndAddThenEscape() {
     MainWindow window(settingsPath());
     window.show();

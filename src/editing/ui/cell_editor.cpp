@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScrollBar>
 
 #include "editing/cell_editing.h"
 #include "editing/poi_table.h"
@@ -36,6 +37,13 @@ CellEditor::CellEditor(PoiTableView& view, PoiTable& table, const bool& checkNam
   edit_->installEventFilter(this);
   combo_->installEventFilter(this);
   edit_->setFrame(false);
+  // A press elsewhere in the table or on its header commits first; a rejected value swallows it.
+  view.viewport()->installEventFilter(this);
+  view.horizontalHeader()->viewport()->installEventFilter(this);
+  // The editor stays over its cell while the table scrolls.
+  connect(view.verticalScrollBar(), &QScrollBar::valueChanged, this, &CellEditor::place);
+  connect(view.horizontalScrollBar(), &QScrollBar::valueChanged, this, &CellEditor::place);
+  connect(view.horizontalHeader(), &QHeaderView::sectionResized, this, &CellEditor::place);
 }
 
 QWidget* CellEditor::activeEditor() const { return combo_->isVisible() ? static_cast<QWidget*>(combo_) : edit_; }
@@ -129,6 +137,9 @@ void CellEditor::hide() {
 }
 
 bool CellEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress && isOpen() && watched != edit_ && watched != combo_) {
+    return !commit();
+  }
   if (event->type() != QEvent::KeyPress || !isOpen()) return QObject::eventFilter(watched, event);
   auto* key = static_cast<QKeyEvent*>(event);
   switch (key->key()) {

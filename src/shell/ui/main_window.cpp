@@ -340,6 +340,7 @@ void MainWindow::chooseToolbarColour() {
 
 void MainWindow::showOptions() {
   OptionsDialog dialog(settings_, document_.kind, this);
+  dialog.setWindowIcon(action(CommandId::Options)->icon());
   if (dialog.exec() != QDialog::Accepted) return;
   const AppSettings before = settings_;
   const AppSettings after = dialog.editedSettings();
@@ -364,6 +365,7 @@ void MainWindow::showOptions() {
 
 void MainWindow::customizeToolbar() {
   ToolbarCustomizeDialog dialog(*toolbar_, settings_, this);
+  dialog.setWindowIcon(action(CommandId::CustomizeToolbar)->icon());
   // The arrangement is stored at every change, not only at exit.
   connect(&dialog, &ToolbarCustomizeDialog::buttonsChanged, this, [this] {
     ProfileFile profile;
@@ -480,7 +482,7 @@ void MainWindow::afterEdit() {
 // ------------------------------------------------------------------------------------ commands
 
 void MainWindow::run(CommandId id) {
-  if (id != CommandId::Undo && id != CommandId::Redo && !editor_->commit()) return;
+  if (!editor_->commit()) return;
   switch (id) {
     case CommandId::New:
       if (!document_.modified || confirmDiscard()) newDocument();
@@ -504,10 +506,10 @@ void MainWindow::run(CommandId id) {
       close();
       break;
     case CommandId::Undo:
-      if (!editor_->isOpen()) table_.undo();
+      table_.undo();
       break;
     case CommandId::Redo:
-      if (!editor_->isOpen()) table_.redo();
+      table_.redo();
       break;
     case CommandId::Add:
       editor_->open(table_.addRow(), kName);
