@@ -282,6 +282,33 @@ class MainWindowTest : public QObject {
     }
   }
 
+  // With only the automatically inserted My Base Point row nothing is worth saving or sorting.
+  void onlyMyBasePointLeft() {
+    MainWindow window(settingsPath());
+    window.show();
+    window.settings().set(Switch::AutoBasePoint, true);
+    window.settings().set(Switch::ShowDistance, true);
+    window.settings().basePoints.entries = {u"Home>8.54170>47.37690>>"};
+    QVERIFY(window.openPath(CorpusFile("ov2/pinpoi_test.ov2")));
+    PoiDocument& document = window.table().document();
+    QCOMPARE(document.rowCount(), 3);
+    QVERIFY(document.basePointPinned);
+    window.table().clearSelection();
+    document.rows[1].selected = document.rows[2].selected = true;
+    window.view().showEngineSelection();
+    window.action(CommandId::Delete)->trigger();
+    QCOMPARE(document.rowCount(), 1);
+    window.tick();
+    for (CommandId id : {CommandId::Save, CommandId::SaveAs, CommandId::SortAscending, CommandId::MoveUp}) {
+      QVERIFY2(!window.action(id)->isEnabled(), Command(id).menuText);
+    }
+    test::DialogAnswerer answerer;
+    answerer.answerNext(QMessageBox::Cancel);
+    window.action(CommandId::New)->trigger();
+    QVERIFY(answerer.lastText().startsWith(QStringLiteral("Cancel the current POI file?")));
+    QCOMPARE(document.rowCount(), 1);
+  }
+
   void copyAndPasteRowsThroughTheClipboard() {
     MainWindow window(settingsPath());
     QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
