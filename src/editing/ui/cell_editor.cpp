@@ -66,7 +66,7 @@ void CellEditor::open(int row, int column) {
     combo_->clear();
     for (const std::u16string_view item : values.items) combo_->addItem(ToQString(item));
     combo_->setCurrentIndex(InitialItem(values, document.text(row, column)));
-    emit hintChanged(ToQString(LoadString(values.hintId)));
+    emit hintChanged(UiText(values.hintId));
   } else {
     combo_->hide();
     edit_->setMaxLength(static_cast<int>(EditLimit(column)));
@@ -90,7 +90,7 @@ void CellEditor::place() {
 }
 
 void CellEditor::reject(int messageId) {
-  QMessageBox::information(&view_, ToQString(LoadString(kProgramTitle)), ToQString(LoadString(messageId)));
+  QMessageBox::information(&view_, UiText(kProgramTitle), UiText(messageId));
   edit_->selectAll();
   activeEditor()->setFocus();
 }
@@ -101,7 +101,7 @@ bool CellEditor::commit() {
   const CommitCheck check = CheckCommit(table_.document(), row_, column_, text, checkName_);
   if (check.askDuplicate) {
     const auto answer =
-        QMessageBox::question(&view_, ToQString(LoadString(kProgramTitle)), ToQString(LoadString(kDuplicateName)),
+        QMessageBox::question(&view_, UiText(kProgramTitle), UiText(kDuplicateName),
                               QMessageBox::Ok | QMessageBox::Cancel);
     if (answer != QMessageBox::Ok) {
       edit_->selectAll();

@@ -50,7 +50,7 @@ QVariant PoiTableModel::data(const QModelIndex& index, int role) const {
 
 QVariant PoiTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-  return ToQString(LoadString(kColumnTitles + section));
+  return UiText(kColumnTitles + section);
 }
 
 Qt::ItemFlags PoiTableModel::flags(const QModelIndex& index) const {

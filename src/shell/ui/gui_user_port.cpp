@@ -79,13 +79,13 @@ OverwriteAnswer GuiUserPort::askOverwrite(std::u16string_view path) {
 }
 
 bool GuiUserPort::confirm(int /*messageId*/, std::u16string_view text) {
-  return QMessageBox::question(owner_, ToQString(LoadString(kProgramTitle)), ToQString(text),
+  return QMessageBox::question(owner_, UiText(kProgramTitle), ToQString(text),
                                QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 void GuiUserPort::showMessage(int messageId, std::u16string_view text) {
   QMessageBox box(IsInformation(messageId) ? QMessageBox::Information : QMessageBox::Warning,
-                  ToQString(LoadString(kProgramTitle)), ToQString(text), QMessageBox::Ok, owner_);
+                  UiText(kProgramTitle), ToQString(text), QMessageBox::Ok, owner_);
   box.exec();
 }
 

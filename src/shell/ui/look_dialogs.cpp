@@ -43,8 +43,6 @@ constexpr double kFadeStep = 16.0 / 255.0;
 constexpr int kFadeStepMs = 20;
 constexpr char kBackgroundRepaint[] = "qf-table-background-repaint";
 
-QString Text(int id) { return ToQString(LoadString(id)); }
-
 // A standard dialog with the program's fading.
 template <class Dialog>
 class Fading : public Dialog {
@@ -69,7 +67,7 @@ class Fading : public Dialog {
 
 QPushButton* AddApplyButton(QDialog& dialog) {
   auto* buttons = dialog.findChild<QDialogButtonBox*>();
-  return buttons ? buttons->addButton(Text(kApply), QDialogButtonBox::ApplyRole) : nullptr;
+  return buttons ? buttons->addButton(UiText(kApply), QDialogButtonBox::ApplyRole) : nullptr;
 }
 
 // Alt+A belongs to "&Apply": other buttons lose a mnemonic on A, written "&A..." or "...(&A)".
@@ -87,7 +85,7 @@ class AboutDialog : public Fading<QDialog> {
     setWindowTitle(u"About Quillfern"_s);
     auto* icon = new QLabel(this);
     icon->setPixmap(QIcon(u":/icons/quillfern.svg"_s).pixmap(48, 48));
-    auto* title = new QLabel(Text(kProgramTitle), this);
+    auto* title = new QLabel(UiText(kProgramTitle), this);
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);

@@ -52,8 +52,6 @@ constexpr int kRecentFileHelp = 13116;
 constexpr int kFirstRecentCommand = 1100;
 constexpr int kSettingFont = 13135;
 
-QString Text(int id) { return ToQString(LoadString(id)); }
-
 // Commands whose dialogs or services a later version brings: shown, never enabled.
 bool NotYetAvailable(CommandId id) {
   switch (id) {
@@ -177,7 +175,7 @@ QAction* MainWindow::action(CommandId id) const {
 // ------------------------------------------------------------------------------------ building
 
 void MainWindow::buildStatusBar() {
-  statusText_ = new QLabel(Text(kReady));
+  statusText_ = new QLabel(UiText(kReady));
   progressBar_ = new QProgressBar;
   progressBar_->setRange(0, 100);
   progressBar_->setMaximumWidth(160);
@@ -222,7 +220,7 @@ void MainWindow::buildActions() {
     action->setStatusTip(ToQString(CommandHelp(info.id)));
     if (info.image >= 0) {
       action->setIcon(CommandIcon(info.image));
-      action->setToolTip(Text(static_cast<int>(info.id) + 13000));
+      action->setToolTip(UiText(static_cast<int>(info.id) + 13000));
     }
     action->setCheckable(info.check != CheckStyle::None);
     const CommandId id = info.id;
@@ -256,7 +254,7 @@ void MainWindow::buildMenus() {
   };
   for (const MenuBarMenu& entry : MenuBar()) {
     QMenu* menu = menuBar()->addMenu(QString::fromUtf8(entry.title));
-    menu->menuAction()->setStatusTip(Text(entry.helpId));
+    menu->menuAction()->setStatusTip(UiText(entry.helpId));
     fill(menu, entry.items);
     connect(menu, &QMenu::aboutToShow, this, [this] {
       editor_->commit();
@@ -301,7 +299,7 @@ void MainWindow::buildToolbar() {
 void MainWindow::showStatus(const QString& text) { statusText_->setText(ToQString(StatusText(ToU16(text)))); }
 
 void MainWindow::applyTableFont(const QFont& font, const QColor& colour) {
-  showStatus(Text(kSettingFont));
+  showStatus(UiText(kSettingFont));
   view_->setFont(font);
   view_->horizontalHeader()->setFont(font);
   QPalette palette = view_->palette();
@@ -388,7 +386,7 @@ void MainWindow::rebuildRecentFiles() {
     const fs::path path = settings_.recentFiles[i];
     auto* item = new QAction(ToQString(RecentFileMenuText(static_cast<int>(i), path)), fileMenu_);
     item->setData(kFirstRecentCommand + static_cast<int>(i));
-    item->setStatusTip(Text(kRecentFileHelp) + u' ' + ToQString(path.u16string()));
+    item->setStatusTip(UiText(kRecentFileHelp) + u' ' + ToQString(path.u16string()));
     connect(item, &QAction::triggered, this, [this, path] { openPath(path); });
     fileMenu_->insertAction(exit, item);
     recentActions_.append(item);
@@ -426,20 +424,20 @@ void MainWindow::refreshCommandStates() {
 void MainWindow::tick() {
   QString title = ToQString(document_.path.empty() ? document_.title : DisplayName(document_.path.stem()));
   if (document_.modified) title += u'*';
-  title += u" - "_s + Text(kProgramTitle);
+  title += u" - "_s + UiText(kProgramTitle);
   if (windowTitle() != title) setWindowTitle(title);
   if (!statusBar()->isVisible()) {
     refreshCommandStates();
     return;
   }
-  if (readyPending_ && !editor_->isOpen() && statusText_->text().trimmed() != Text(kReady)) {
-    showStatus(Text(kReady));
+  if (readyPending_ && !editor_->isOpen() && statusText_->text().trimmed() != UiText(kReady)) {
+    showStatus(UiText(kReady));
     readyPending_ = false;
   }
   const int first = editor_->isOpen() ? editor_->row() : table_.firstSelected();
   const auto selected = std::count_if(document_.rows.begin(), document_.rows.end(),
                                       [](const PoiRecord& record) { return record.selected; });
-  counter_->setText(u"  %1  %2 - %3 / %4  "_s.arg(Text(kPoiWord)).arg(first + 1).arg(selected).arg(document_.rowCount()));
+  counter_->setText(u"  %1  %2 - %3 / %4  "_s.arg(UiText(kPoiWord)).arg(first + 1).arg(selected).arg(document_.rowCount()));
   const QTime now = QTime::currentTime();
   const int hour = now.hour() % 12 == 0 ? 12 : now.hour() % 12;
   const QChar separator = now.msec() < 500 && fontMetrics().horizontalAdvance(u' ') == fontMetrics().horizontalAdvance(u':')
@@ -684,10 +682,10 @@ bool MainWindow::confirmDiscard() {
   const DiscardPrompt prompt = DiscardPromptFor(document_);
   const QString text = ToQString(DiscardPromptText(prompt, document_));
   if (prompt == DiscardPrompt::CancelFile) {
-    return QMessageBox::question(this, Text(kProgramTitle), text, QMessageBox::Ok | QMessageBox::Cancel,
+    return QMessageBox::question(this, UiText(kProgramTitle), text, QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Cancel) == QMessageBox::Ok;
   }
-  switch (QMessageBox::question(this, Text(kProgramTitle), text,
+  switch (QMessageBox::question(this, UiText(kProgramTitle), text,
                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes:
       save(false);
@@ -841,9 +839,9 @@ void MainWindow::dropEvent(QDropEvent* event) {
     return;
   }
   const QString text = decision.messageId == kOnlyOneFile
-                           ? Text(kOnlyOneFile)
+                           ? UiText(kOnlyOneFile)
                            : ToQString(FormatMessage(decision.messageId, decision.path.filename().u16string()));
-  QMessageBox::information(this, Text(kProgramTitle), text);
+  QMessageBox::information(this, UiText(kProgramTitle), text);
 }
 
 }  // namespace qf

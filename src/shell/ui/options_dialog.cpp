@@ -91,7 +91,7 @@ OptionsDialog::OptionsDialog(const AppSettings& settings, DocumentKind kind, QWi
   fileCount_ = new NumberField(settings.fileCount, kMaxRecentFiles, this);
   backupInterval_ = new NumberField(settings.backupInterval, kMaxBackupInterval, this);
   language_ = new QComboBox(this);
-  for (int i = 0; i < kMapLanguageCount; ++i) language_->addItem(ToQString(LoadString(kFirstMapLanguage + i)));
+  for (int i = 0; i < kMapLanguageCount; ++i) language_->addItem(UiText(kFirstMapLanguage + i));
   language_->setCurrentIndex(settings.googleMapsLang);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -160,7 +160,7 @@ bool OptionsDialog::checkNumber(QSpinBox* field, int maximum, int messageId) {
   bool isNumber = false;
   const int number = field->text().toInt(&isNumber);
   if (isNumber && number >= 1 && number <= maximum) return true;
-  QMessageBox::information(this, ToQString(LoadString(kProgramTitle)), ToQString(LoadString(messageId)));
+  QMessageBox::information(this, UiText(kProgramTitle), UiText(messageId));
   field->selectAll();
   field->setFocus();
   return false;

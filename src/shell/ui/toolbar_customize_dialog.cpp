@@ -126,7 +126,7 @@ void ToolbarCustomizeDialog::fillLists(int currentRow) {
       item->setText(u"Separator"_s);
     } else {
       item->setIcon(toolbar_.actionFor(id)->icon());
-      item->setText(ToQString(LoadString(static_cast<int>(id) + kTooltipOffset)));
+      item->setText(UiText(static_cast<int>(id) + kTooltipOffset));
     }
     item->setData(Qt::UserRole, static_cast<int>(id));
   };
