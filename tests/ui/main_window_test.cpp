@@ -418,9 +418,13 @@ class MainWindowTest : public QObject {
     ProfileFile profile;
     QVERIFY(profile.load(settingsPath()));
     QCOMPARE(profile.getInt("Options", "Show Status Bar", 1), 0);
+    profile.setString("Font", "Name", "DejaVu Sans");
+    profile.setString("Font", "Height", "-20");
+    QVERIFY(profile.save(settingsPath()));
     MainWindow again(settingsPath());
     again.show();
     QVERIFY(!again.statusBar()->isVisible());
+    QCOMPARE(again.view().font().family(), QStringLiteral("DejaVu Sans"));
   }
 };
 

@@ -103,11 +103,11 @@ MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
   editor_ = new CellEditor(*view_, table_, checkName_);
   view_->setAutoColumn(settings_.on(Switch::AutoColumn));
   setCentralWidget(view_);
+  buildStatusBar();
   if (!settings_.font.name.empty()) applyTableFont(ToQFont(settings_.font), ToQColor(settings_.font.colour));
   if (settings_.font.useBackground && !ApplyTableBackground(view_, settings_.font.background)) {
     settings_.font.useBackground = false;
   }
-  buildStatusBar();
   port_ = std::make_unique<GuiUserPort>(this, statusText_, progressBar_);
   buildActions();
   buildMenus();
