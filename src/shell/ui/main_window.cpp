@@ -259,6 +259,7 @@ void MainWindow::buildMenus() {
     connect(menu, &QMenu::aboutToShow, this, [this] {
       editor_->commit();
       refreshCommandStates();
+      refreshRecentFileStates();
     });
     if (!fileMenu_) fileMenu_ = menu;
   }
@@ -401,17 +402,21 @@ void MainWindow::refreshCommandStates() {
   context.headerColumn = headerColumn_;
   const QMimeData* clipboard = QApplication::clipboard()->mimeData();
   ClipboardContents(clipboard, context);
-  context.menuBarShown = menuBar()->isVisible();
-  context.toolbarShown = toolbar_->isVisible();
+  context.menuBarShown = settings_.on(Switch::ShowMenuBar);
+  context.toolbarShown = settings_.on(Switch::ShowToolbar);
   context.largeToolbar = settings_.on(Switch::LargeToolbar);
   context.wrapToolbar = settings_.on(Switch::WrapToolbar);
-  context.statusBarShown = statusBar()->isVisible();
+  context.statusBarShown = settings_.on(Switch::ShowStatusBar);
   context.tableBackgroundShown = settings_.font.useBackground;
   const CommandStates states = ComputeCommandStates(context);
   for (const auto& [id, action] : actions_) {
     action->setEnabled(states.enabled(id) && !NotYetAvailable(id));
     if (action->isCheckable()) action->setChecked(states.checked(id));
   }
+}
+
+// A recent file that is gone, or is a folder now, cannot be opened.
+void MainWindow::refreshRecentFileStates() {
   for (QAction* item : recentActions_) {
     if (item->isSeparator()) continue;
     const int index = item->data().toInt() - kFirstRecentCommand;

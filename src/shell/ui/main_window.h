@@ -70,6 +70,7 @@ class MainWindow : public QMainWindow {
   void rebuildRecentFiles();
   void applySettingsToDocument();
   void refreshCommandStates();
+  void refreshRecentFileStates();
   void showDocumentIcon();
   void afterEdit();
   void afterDocumentReplaced();
