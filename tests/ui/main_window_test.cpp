@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -254,6 +255,32 @@ class MainWindowTest : public QObject {
     QVERIFY(std::ranges::count(Names(reread), u"Renamed") == 1);
   }
 
+  // Save As through the file dialog: the typed extension picks the layout, the filter the encoding.
+  void savesAsThroughTheDialog() {
+    MainWindow window(settingsPath());
+    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
+    const QString target = folder_.filePath(QStringLiteral("caches.csv"));
+    test::DialogAnswerer answerer;
+    answerer.handleNext([&](QWidget* dialog) {
+      auto* files = qobject_cast<QFileDialog*>(dialog);
+      QVERIFY(files);
+      files->selectNameFilter(QStringLiteral("Text Files, UTF-8 Tab Separated (*.txt)"));
+      files->selectFile(target);
+      QMetaObject::invokeMethod(files, "accept");
+    });
+    window.action(CommandId::SaveAs)->trigger();
+    QCOMPARE(answerer.answered(), 1);
+    QCOMPARE(window.table().document().format, FileFormat::CsvUtf8);
+    QCOMPARE(window.table().document().path, fs::path(ToU16(target)));
+    PoiDocument reread;
+    SilentUserPort port;
+    QCOMPARE(RunFileOperation(reread, FileOperation::Open, FileFormat::CsvDetect, ToU16(target), window.settings(),
+                              port),
+             0);
+    QCOMPARE(Names(reread), Names(window.table().document()));
+    QCOMPARE(reread.format, FileFormat::CsvUtf8);
+  }
+
   void commandEnablingFollowsTheDocument() {
     MainWindow window(settingsPath());
     window.show();
@@ -393,6 +420,15 @@ class MainWindowTest : public QObject {
     QVERIFY(window.openPath(path));
     window.table().setCell(0, kName, u"Saved by the timer");
     window.table().document().modified = true;
+    // Never while a modal dialog is open.
+    test::DialogAnswerer answerer;
+    answerer.handleNext([&](QWidget* dialog) {
+      window.autoSave();
+      QVERIFY(window.table().document().modified);
+      dialog->close();
+    });
+    QMessageBox::information(&window, QStringLiteral("t"), QStringLiteral("modal"));
+    QCOMPARE(answerer.answered(), 1);
     window.autoSave();
     QVERIFY(!window.table().document().modified);
     PoiDocument reread;

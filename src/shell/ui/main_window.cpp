@@ -789,7 +789,11 @@ void MainWindow::fileWithDialog(FileOperation operation) {
     return;
   }
   const FileFormat format = SaveFormatFor(path, filterFormat);
-  runFileOperation(operation, format, path);
+  // Save As makes the new file the document's; Export leaves the document as it was.
+  if (runFileOperation(operation, format, path) && operation == FileOperation::Save &&
+      document_.kind != DocumentKind::Phonebook) {
+    document_.format = format;
+  }
 }
 
 void MainWindow::addRecentFile(const fs::path& path) {
