@@ -7,6 +7,7 @@
 
 #include "core/settings_location.h"
 #include "shell/string_table.h"
+#include "shell/ui/look_dialogs.h"
 #include "shell/ui/main_window.h"
 #include "shell/ui/qt_text.h"
 
@@ -31,6 +32,8 @@ int main(int argc, char* argv[]) {
   qf::MainWindow window(
       qf::SettingsPath(qf::ToU16(QApplication::applicationFilePath()), settingsOverride));
   window.show();
+  // The main window fades in fully; dialogs stop just short of opaque.
+  if (window.settings().on(qf::Switch::FadeWindow)) qf::FadeIn(window, 1.0);
 
   // A file named on the command line opens once the window is up; a folder is not a file.
   const QStringList files = parser.positionalArguments();

@@ -117,11 +117,11 @@ class AboutDialog : public Fading<QDialog> {
 
 }  // namespace
 
-void FadeIn(QWidget& dialog) {
-  auto* fade = new QPropertyAnimation(&dialog, "windowOpacity", &dialog);
+void FadeIn(QWidget& window, double opacity) {
+  auto* fade = new QPropertyAnimation(&window, "windowOpacity", &window);
   fade->setStartValue(0.0);
-  fade->setEndValue(kDialogOpacity);
-  fade->setDuration(static_cast<int>(std::ceil(kDialogOpacity / kFadeStep)) * kFadeStepMs);
+  fade->setEndValue(opacity);
+  fade->setDuration(static_cast<int>(std::ceil(opacity / kFadeStep)) * kFadeStepMs);
   fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 

@@ -18,7 +18,7 @@ namespace qf {
 // on they fade in to this opacity, keep it while open, and fade out before they close.
 inline constexpr double kDialogOpacity = 243.0 / 255.0;
 // Starts the fade from transparent and returns at once; call when the dialog is shown.
-void FadeIn(QWidget& dialog);
+void FadeIn(QWidget& window, double opacity = kDialogOpacity);
 // Fades to transparent, which takes about a third of a second; call before the dialog hides.
 void FadeOut(QWidget& dialog);
 
