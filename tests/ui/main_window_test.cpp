@@ -18,6 +18,7 @@
 #include <iterator>
 
 #include "core/profile_file.h"
+#include "core/unicode.h"
 #include "editing/ui/cell_editor.h"
 #include "editing/ui/poi_table_view.h"
 #include "formats/file_pipeline.h"
@@ -291,7 +292,10 @@ class MainWindowTest : public QObject {
     }
     QVERIFY(window.action(CommandId::Open)->isEnabled());
     // Later steps' commands are listed but not offered.
-    QVERIFY(!window.action(CommandId::Find)->isEnabled());
+    for (CommandId id : {CommandId::Find, CommandId::Check, CommandId::QuickGpsFix, CommandId::GoogleMaps,
+                         CommandId::OpenDevice}) {
+      QVERIFY2(!window.action(id)->isEnabled(), Command(id).menuText);
+    }
 
     QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
     SelectOnly(window, 2);
@@ -334,6 +338,25 @@ class MainWindowTest : public QObject {
     window.action(CommandId::New)->trigger();
     QVERIFY(answerer.lastText().startsWith(QStringLiteral("Cancel the current POI file?")));
     QCOMPARE(document.rowCount(), 1);
+  }
+
+  // Commands without a dialog of their own: each one undo step.
+  void messAndClearColumnAreOneUndoStepEach() {
+    MainWindow window(settingsPath());
+    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
+    PoiDocument& document = window.table().document();
+    const std::u16string lat(document.text(3, kLat));
+    SelectOnly(window, 3);
+    window.run(CommandId::MessCoordinates);
+    QVERIFY(std::abs(std::stod(Utf16ToUtf8(document.text(3, kLat))) - std::stod(Utf16ToUtf8(lat))) <= 2.1e-5);
+    window.run(CommandId::Undo);
+    QCOMPARE(document.text(3, kLat), std::u16string_view(lat));
+
+    window.table().state.currentColumn = kLat;
+    window.run(CommandId::ClearColumn);
+    QVERIFY(std::ranges::all_of(document.rows, [](const PoiRecord& row) { return row.text(kLat).empty(); }));
+    window.run(CommandId::Undo);
+    QCOMPARE(document.text(3, kLat), std::u16string_view(lat));
   }
 
   void copyAndPasteRowsThroughTheClipboard() {

@@ -20,6 +20,7 @@
 #include "core/distances.h"
 #include "core/profile_file.h"
 #include "editing/base_points.h"
+#include "editing/column_edits.h"
 #include "editing/ui/cell_editor.h"
 #include "editing/ui/poi_table_model.h"
 #include "editing/ui/poi_table_view.h"
@@ -51,6 +52,7 @@ constexpr int kPoiWord = 14202;
 constexpr int kRecentFileHelp = 13116;
 constexpr int kFirstRecentCommand = 1100;
 constexpr int kSettingFont = 13135;
+constexpr int kMessingCoordinates = 13129;
 
 // Commands whose dialogs or services a later version brings: shown, never enabled.
 bool NotYetAvailable(CommandId id) {
@@ -67,15 +69,13 @@ bool NotYetAvailable(CommandId id) {
     case CommandId::FindNext:
     case CommandId::Replace:
     case CommandId::ReplaceNext:
-    case CommandId::MessCoordinates:
     case CommandId::Check:
     case CommandId::MyBasePoint:
+    case CommandId::QuickGpsFix:
     case CommandId::TomTomHome:
     case CommandId::UserForum:
     case CommandId::QuillfernHome:
     case CommandId::MailtoProgramer:
-    case CommandId::ClearColumn:
-    case CommandId::ClearAddresses:
       return true;
     default:
       return false;
@@ -553,6 +553,11 @@ void MainWindow::run(CommandId id) {
     case CommandId::SetBasePoint:
       SetBaseToSelection(table_);
       break;
+    case CommandId::MessCoordinates:
+      showStatus(UiText(kMessingCoordinates));
+      MessCoordinates(table_, static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch()));
+      readyPending_ = true;
+      break;
     case CommandId::SortAscending:
     case CommandId::SortDescending:
       sortCurrentColumn(id == CommandId::SortAscending);
@@ -651,6 +656,12 @@ void MainWindow::headerCommand(CommandId id) {
       break;
     case CommandId::AdjustWidths:
       view_->refit(-1);
+      break;
+    case CommandId::ClearColumn:
+      ClearColumn(table_, table_.state.currentColumn);
+      break;
+    case CommandId::ClearAddresses:
+      ClearAddresses(table_);
       break;
     case CommandId::ShowDistance:
       table_.toggleDistanceColumn();
