@@ -1,4 +1,3 @@
-#include "shell/ui/look_dialogs.h"
 #include "shell/ui/toolbar.h"
 
 #include <QContextMenuEvent>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "shell/command_table.h"
+#include "shell/ui/look_dialogs.h"
 
 namespace qf {
 
