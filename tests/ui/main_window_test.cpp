@@ -256,6 +256,22 @@ class MainWindowTest : public QObject {
     QVERIFY(std::ranges::count(Names(reread), u"Renamed") == 1);
   }
 
+  // A save that fails says so and leaves the document modified, so that nothing is lost unasked.
+  void aFailedSaveKeepsTheDocumentModified() {
+    MainWindow window(settingsPath());
+    QVERIFY(window.openPath(CorpusFile("ov2/tomtom.ov2")));
+    PoiDocument& document = window.table().document();
+    document.path = fs::path(ToU16(folder_.path())) / "missing-folder" / "tomtom.ov2";
+    document.modified = true;
+    window.tick();
+    test::DialogAnswerer answerer;
+    answerer.answerNext(QMessageBox::Ok);
+    window.action(CommandId::Save)->trigger();
+    QVERIFY(answerer.lastText().startsWith(QStringLiteral("Can not save the file")));
+    QVERIFY(document.modified);
+    QVERIFY(!fs::exists(document.path));
+  }
+
   // Save As through the file dialog: the typed extension picks the layout, the filter the encoding.
   void savesAsThroughTheDialog() {
     MainWindow window(settingsPath());
