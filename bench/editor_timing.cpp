@@ -13,6 +13,7 @@
 #include "core/poi_record.h"
 #include "editing/ui/poi_table_view.h"
 #include "shell/command_state.h"
+#include "shell/huge_pages.h"
 #include "shell/ui/main_window.h"
 
 namespace {
@@ -30,6 +31,7 @@ long PeakMegabytes() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  qf::UseHugePagesForHeap(argv);  // as the editor itself does
   qputenv("QT_QPA_PLATFORM", "offscreen");
   if (argc != 3) {
     std::fprintf(stderr, "usage: editor_timing FILE SETTINGS\n");

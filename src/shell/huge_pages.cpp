@@ -16,7 +16,8 @@ void UseHugePagesForHeap([[maybe_unused]] char** argv) {
   std::string value = tunables == nullptr ? "" : tunables;
   if (value.find(kTunable) != std::string::npos) return;  // chosen already, by us or the user
   value += value.empty() ? "" : ":";
-  value += std::string(kTunable) + "=1";
+  // Address space only: pages are still taken when first touched.
+  value += std::string(kTunable) + "=1:glibc.malloc.top_pad=67108864";
   if (::setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0) return;
   ::execv("/proc/self/exe", argv);
 #endif
