@@ -134,6 +134,27 @@ class MainWindowTest : public QObject {
     QCOMPARE(window.table().document().text(1, kLat), std::u16string_view(u"45.50000"));
   }
 
+  // Columns with fixed values pick from a list that opens on the cell's value or the default.
+  void fixedValuesPickFromAList() {
+    MainWindow window(settingsPath());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.openPath(CorpusFile("ov2/pinpoi_test.ov2")));
+    PoiDocument& document = window.table().document();
+    document.kind = DocumentKind::SafetyCamera;
+    window.view().editRequested(0, kTel);
+    QComboBox* list = nullptr;
+    for (auto* combo : window.view().viewport()->findChildren<QComboBox*>()) {
+      if (combo->isVisible()) list = combo;
+    }
+    QVERIFY(list);
+    QVERIFY(!OpenEditBox(window));
+    QCOMPARE(list->currentText(), QStringLiteral("60"));
+    list->setCurrentIndex(list->findText(QStringLiteral("90")));
+    QVERIFY(window.cellEditor().commit());
+    QCOMPARE(document.text(0, kTel), std::u16string_view(u"90"));
+  }
+
   // A click elsewhere in the table commits the open editor; a rejected value keeps it open.
   void aClickElsewhereCommitsTheEditor() {
     MainWindow window(settingsPath());

@@ -46,7 +46,7 @@ CellEditor::CellEditor(PoiTableView& view, PoiTable& table, const bool& checkNam
   connect(view.horizontalHeader(), &QHeaderView::sectionResized, this, &CellEditor::place);
 }
 
-QWidget* CellEditor::activeEditor() const { return combo_->isVisible() ? static_cast<QWidget*>(combo_) : edit_; }
+QWidget* CellEditor::activeEditor() const { return usingList_ ? static_cast<QWidget*>(combo_) : edit_; }
 
 void CellEditor::open(int row, int column) {
   PoiDocument& document = table_.document();
@@ -61,7 +61,8 @@ void CellEditor::open(int row, int column) {
   view_.scrollTo(view_.model()->index(row, column));
   const QString text = ToQString(document.text(row, column));
   const FixedValues values = FixedValuesFor(document.kind, column);
-  if (!values.items.empty()) {
+  usingList_ = !values.items.empty();
+  if (usingList_) {
     edit_->hide();
     combo_->clear();
     for (const std::u16string_view item : values.items) combo_->addItem(ToQString(item));
@@ -77,14 +78,14 @@ void CellEditor::open(int row, int column) {
   place();
   activeEditor()->show();
   activeEditor()->setFocus();
-  if (combo_->isVisible()) combo_->showPopup();
+  if (usingList_) combo_->showPopup();
 }
 
 void CellEditor::place() {
   if (!isOpen()) return;
   const QRect cell = view_.visualRect(view_.model()->index(row_, column_));
   QWidget* editor = activeEditor();
-  const int width = combo_->isVisible() ? std::max(cell.width(), combo_->sizeHint().width()) : cell.width();
+  const int width = usingList_ ? std::max(cell.width(), combo_->sizeHint().width()) : cell.width();
   editor->setGeometry(cell.left(), cell.top(), std::min(width, view_.viewport()->width() - cell.left()),
                       cell.height());
 }
@@ -97,7 +98,7 @@ void CellEditor::reject(int messageId) {
 
 bool CellEditor::commit() {
   if (!isOpen()) return true;
-  const std::u16string text = ToU16(combo_->isVisible() ? combo_->currentText() : edit_->text());
+  const std::u16string text = ToU16(usingList_ ? combo_->currentText() : edit_->text());
   const CommitCheck check = CheckCommit(table_.document(), row_, column_, text, checkName_);
   if (check.askDuplicate) {
     const auto answer =

@@ -50,6 +50,7 @@ class CellEditor : public QObject {
   QComboBox* combo_;
   int row_ = -1;
   int column_ = 0;
+  bool usingList_ = false;  // the column picks from a fixed list
 };
 
 }  // namespace qf
