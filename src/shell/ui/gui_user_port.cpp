@@ -21,16 +21,26 @@ namespace {
 // Messages that tell of a result rather than a fault.
 bool IsInformation(int messageId) { return messageId == 14214 || messageId == 14557 || messageId == 14445; }
 
-// Watches for Esc while an operation lets the event loop run.
+// While an operation lets the event loop run, the keyboard and the mouse only serve to notice Esc:
+// every other key and click is dropped, so that nothing starts in the middle of the operation.
 class EscFilter : public QObject {
  public:
   explicit EscFilter(bool& pressed) : pressed_(pressed) {}
   bool eventFilter(QObject* object, QEvent* event) override {
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-      pressed_ = true;
-      return true;
+    switch (event->type()) {
+      case QEvent::KeyPress:
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) pressed_ = true;
+        return true;
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+        return true;
+      default:
+        return QObject::eventFilter(object, event);
     }
-    return QObject::eventFilter(object, event);
   }
 
  private:
@@ -93,11 +103,10 @@ void GuiUserPort::progress(std::u16string_view text, int percent) {
   statusText_->setText(ToQString(StatusText(text)));
   progressBar_->setValue(percent);
   progressBar_->show();
-  // Paint and serve timers; keys only to notice Esc.
+  // Paint and serve timers, and notice Esc.
   EscFilter filter(escPressed_);
   qApp->installEventFilter(&filter);
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents();
   qApp->removeEventFilter(&filter);
 }
 

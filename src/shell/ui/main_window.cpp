@@ -731,7 +731,9 @@ void MainWindow::afterDocumentReplaced() {
 
 bool MainWindow::runFileOperation(FileOperation operation, FileFormat format, const fs::path& path) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
+  busy_ = true;
   const int result = RunFileOperation(document_, operation, format, path, settings_, *port_);
+  busy_ = false;
   QApplication::restoreOverrideCursor();
   port_->finishProgress();
   readyPending_ = true;
@@ -816,7 +818,7 @@ void MainWindow::addRecentFile(const fs::path& path) {
 }
 
 void MainWindow::autoSave() {
-  if (autoSaving_ || !document_.modified || document_.rowCount() == 0 || QApplication::activeModalWidget()) return;
+  if (busy_ || autoSaving_ || !document_.modified || document_.rowCount() == 0 || QApplication::activeModalWidget()) return;
   autoSaving_ = true;
   save(true);
   autoSaving_ = false;
@@ -825,7 +827,8 @@ void MainWindow::autoSave() {
 // ------------------------------------------------------------------------------------ window
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (!editor_->commit() || (document_.modified && !confirmDiscard())) {
+  // A file operation in progress finishes first.
+  if (busy_ || !editor_->commit() || (document_.modified && !confirmDiscard())) {
     event->ignore();
     return;
   }

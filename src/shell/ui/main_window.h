@@ -110,6 +110,7 @@ class MainWindow : public QMainWindow {
   QTimer tickTimer_;
   QTimer autoSaveTimer_;
   bool autoSaving_ = false;
+  bool busy_ = false;  // a file operation is running and lets the event loop serve paints and timers
   bool readyPending_ = false;
   int headerColumn_ = -1;
 };
