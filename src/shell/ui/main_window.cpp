@@ -1,6 +1,5 @@
 #include "shell/ui/main_window.h"
 
-#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -15,24 +14,23 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
-#include <QToolBar>
 
 #include "core/distances.h"
 #include "core/profile_file.h"
 #include "editing/base_points.h"
 #include "editing/column_edits.h"
 #include "editing/ui/cell_editor.h"
+#include "editing/ui/clipboard.h"
 #include "editing/ui/poi_table_model.h"
 #include "editing/ui/poi_table_view.h"
 #include "formats/file_pipeline.h"
 #include "shell/command_table.h"
 #include "shell/document_icon.h"
 #include "shell/file_commands.h"
+#include "shell/option_changes.h"
 #include "shell/status_text.h"
 #include "shell/string_table.h"
-#include "editing/ui/clipboard.h"
 #include "shell/ui/gui_user_port.h"
-#include "shell/option_changes.h"
 #include "shell/ui/look_dialogs.h"
 #include "shell/ui/options_dialog.h"
 #include "shell/ui/qt_text.h"
