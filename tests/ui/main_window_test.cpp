@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -293,28 +292,22 @@ class MainWindowTest : public QObject {
     QVERIFY(!fs::exists(document.path));
   }
 
-  // Save As through the file dialog: the typed extension picks the layout, the filter the encoding.
-  void savesAsThroughTheDialog() {
+  // Save As: the typed extension picks the layout, the chosen filter the encoding.
+  void savesAsInTheChosenFormat() {
     MainWindow window(settingsPath());
     QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
-    const QString target = folder_.filePath(QStringLiteral("caches.csv"));
-    test::DialogAnswerer answerer;
-    answerer.handleNext([&](QWidget* dialog) {
-      auto* files = qobject_cast<QFileDialog*>(dialog);
-      QVERIFY(files);
-      files->selectNameFilter(QStringLiteral("Text Files, UTF-8 Tab Separated (*.txt)"));
-      files->selectFile(target);
-      QMetaObject::invokeMethod(files, "accept");
+    const fs::path target = fs::path(ToU16(folder_.path())) / "caches.csv";
+    window.setFileChooser([&](FileOperation operation) {
+      return operation == FileOperation::Save
+                 ? std::optional<MainWindow::ChosenFile>({target, FileFormat::TxtUtf8})
+                 : std::nullopt;
     });
     window.action(CommandId::SaveAs)->trigger();
-    QCOMPARE(answerer.answered(), 1);
     QCOMPARE(window.table().document().format, FileFormat::CsvUtf8);
-    QCOMPARE(window.table().document().path, fs::path(ToU16(target)));
+    QCOMPARE(window.table().document().path, target);
     PoiDocument reread;
     SilentUserPort port;
-    QCOMPARE(RunFileOperation(reread, FileOperation::Open, FileFormat::CsvDetect, ToU16(target), window.settings(),
-                              port),
-             0);
+    QCOMPARE(RunFileOperation(reread, FileOperation::Open, FileFormat::CsvDetect, target, window.settings(), port), 0);
     QCOMPARE(Names(reread), Names(window.table().document()));
     QCOMPARE(reread.format, FileFormat::CsvUtf8);
   }

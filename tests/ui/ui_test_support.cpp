@@ -8,17 +8,16 @@ namespace qf::test {
 
 void DialogAnswerer::handleNext(std::function<void(QWidget*)> answer) {
   // Polled, because the dialog appears inside a nested event loop that the test cannot wait on.
-  auto* timer = new QTimer;
-  timer->setInterval(10);
-  QObject::connect(timer, &QTimer::timeout, [this, timer, answer] {
+  QObject::disconnect(&poll_, nullptr, nullptr, nullptr);
+  poll_.setInterval(10);
+  QObject::connect(&poll_, &QTimer::timeout, [this, answer] {
     QWidget* dialog = QApplication::activeModalWidget();
     if (!dialog) return;
-    timer->stop();
-    timer->deleteLater();
+    poll_.stop();
     ++answered_;
     answer(dialog);
   });
-  timer->start();
+  poll_.start();
 }
 
 void DialogAnswerer::answerNext(QMessageBox::StandardButton button) {

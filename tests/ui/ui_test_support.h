@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QTimer>
 
 #include <filesystem>
 #include <functional>
@@ -9,7 +10,8 @@
 namespace qf::test {
 
 // Answers the next modal dialog when it appears: a message box is clicked at `button` and its
-// text is kept for the test to read. Call before the action that opens the dialog.
+// text is kept for the test to read. Call before the action that opens the dialog. A dialog not
+// answered when the answerer goes is left alone, never answered by a later test.
 class DialogAnswerer {
  public:
   void answerNext(QMessageBox::StandardButton button);
@@ -19,6 +21,7 @@ class DialogAnswerer {
   int answered() const { return answered_; }
 
  private:
+  QTimer poll_;
   QString lastText_;
   int answered_ = 0;
 };

@@ -774,7 +774,8 @@ bool MainWindow::save(bool quiet) {
   return !document_.modified;
 }
 
-void MainWindow::fileWithDialog(FileOperation operation) {
+std::optional<MainWindow::ChosenFile> MainWindow::chooseFile(FileOperation operation) {
+  if (fileChooser_) return fileChooser_(operation);
   // Save through the dialog is Save As.
   static const QString titles[] = {u"Open"_s, u"Save As"_s, u"Import"_s, u"Export"_s};
   const bool opening = operation == FileOperation::Open || operation == FileOperation::Import;
@@ -783,23 +784,29 @@ void MainWindow::fileWithDialog(FileOperation operation) {
   QStringList filterTexts;
   for (const FileFilter& filter : filters) filterTexts.append(ToQString(filter.name));
   QFileDialog dialog(this, titles[static_cast<int>(operation)]);
+  dialog.setAcceptMode(opening ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+  dialog.setFileMode(opening ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setNameFilters(filterTexts);
   dialog.selectNameFilter(filterTexts[PreselectedFilter(kind, document_.format)]);
   dialog.setDefaultSuffix(u"ov2"_s);
   std::error_code error;
   if (fs::is_regular_file(document_.path, error)) dialog.setDirectory(ToQString(document_.path.parent_path().u16string()));
   dialog.selectFile(ToQString(document_.title));
-  dialog.setAcceptMode(opening ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-  dialog.setFileMode(opening ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  fs::path path(ToU16(dialog.selectedFiles().first()));
-  const FileFormat filterFormat = filters[static_cast<std::size_t>(filterTexts.indexOf(dialog.selectedNameFilter()))].format;
-  if (opening) {
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const qsizetype filter = std::max<qsizetype>(filterTexts.indexOf(dialog.selectedNameFilter()), 0);
+  return ChosenFile{fs::path(ToU16(dialog.selectedFiles().first())), filters[static_cast<std::size_t>(filter)].format};
+}
+
+void MainWindow::fileWithDialog(FileOperation operation) {
+  std::optional<ChosenFile> chosen = chooseFile(operation);
+  if (!chosen) return;
+  fs::path& path = chosen->path;
+  if (operation == FileOperation::Open || operation == FileOperation::Import) {
     if (operation == FileOperation::Open && document_.modified && !confirmDiscard()) return;
-    runFileOperation(operation, OpenFormatFor(path, filterFormat), path);
+    runFileOperation(operation, OpenFormatFor(path, chosen->filterFormat), path);
     return;
   }
-  const FileFormat format = SaveFormatFor(path, filterFormat);
+  const FileFormat format = SaveFormatFor(path, chosen->filterFormat);
   // Save As makes the new file the document's; Export leaves the document as it was.
   if (runFileOperation(operation, format, path) && operation == FileOperation::Save &&
       document_.kind != DocumentKind::Phonebook) {

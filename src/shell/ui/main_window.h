@@ -4,6 +4,8 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <map>
 #include <memory>
 
@@ -50,6 +52,15 @@ class MainWindow : public QMainWindow {
   // The automatic save's tick.
   void autoSave();
 
+  // The file a file dialog chose, with the format of the filter chosen in it.
+  struct ChosenFile {
+    std::filesystem::path path;
+    FileFormat filterFormat;
+  };
+  using FileChooser = std::function<std::optional<ChosenFile>(FileOperation)>;
+  // Answers the file dialogs instead of the user (tests).
+  void setFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -79,6 +90,7 @@ class MainWindow : public QMainWindow {
   void newDocument();
   // Open, Save As (Save), Import and Export through a file dialog.
   void fileWithDialog(FileOperation operation);
+  std::optional<ChosenFile> chooseFile(FileOperation operation);
   bool save(bool quiet);
   bool runFileOperation(FileOperation operation, FileFormat format, const std::filesystem::path& path);
   void addRecentFile(const std::filesystem::path& path);
@@ -113,6 +125,7 @@ class MainWindow : public QMainWindow {
   bool busy_ = false;  // a file operation is running and lets the event loop serve paints and timers
   bool readyPending_ = false;
   int headerColumn_ = -1;
+  FileChooser fileChooser_;
 };
 
 }  // namespace qf
