@@ -65,10 +65,15 @@ void PoiTable::unfocus() {
   }
 }
 
-void PoiTable::selectAndFocus(int row) {
+void PoiTable::focus(int row) {
   unfocus();
-  rowAt(row).selected = rowAt(row).focused = true;
+  rowAt(row).focused = true;
   focusHint_ = row;
+}
+
+void PoiTable::selectAndFocus(int row) {
+  focus(row);
+  rowAt(row).selected = true;
 }
 
 int PoiTable::insertRow(int index, std::u16string_view name, bool select) {

@@ -53,6 +53,8 @@ class PoiTable {
   void addObserver(TableObserver* observer) { observers_.push_back(observer); }
   void clearSelection();
   void selectAndFocus(int row);
+  // Moves the focus mark to a row, as the keyboard's current row moves.
+  void focus(int row);
   // The first selected row, or -1.
   int firstSelected() const;
   // Operations that change many rows at once tell the views to show everything again.

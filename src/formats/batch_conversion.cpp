@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "formats/file_format.h"
 #include "formats/file_pipeline.h"
 #include "formats/folder_listing.h"
 #include "formats/file_session.h"
@@ -91,19 +92,8 @@ std::u16string SameFileNameQuestion(std::u16string_view path) {
 }
 
 std::string_view ConversionExtension(FileFormat target) {
-  switch (target) {
-    case FileFormat::Ov2:
-      return "ov2";
-    case FileFormat::Kml:
-      return "kml";
-    case FileFormat::Gpx:
-      return "gpx";
-    default:
-      break;
-  }
-  if (std::ranges::find(kConversionTargets, target) == kConversionTargets.end()) return {};
-  static constexpr std::string_view kTextExtensions[] = {"csv", "asc", "poi", "txt"};
-  return kTextExtensions[(static_cast<int>(target) - static_cast<int>(FileFormat::CsvAnsi)) / 3];
+  const bool converts = target == FileFormat::Ov2 || std::ranges::find(kConversionTargets, target) != kConversionTargets.end();
+  return converts ? FormatExtension(target) : std::string_view();
 }
 
 ConvertFolderResult ConvertFolder(const fs::path& folder, FileFormat target, const AppSettings& settings,

@@ -8,6 +8,12 @@ namespace qf {
 
 namespace {
 
+FileFormat TextFormat(FileFormat ansiFormat, TextEncoding encoding) {
+  return static_cast<FileFormat>(static_cast<int>(ansiFormat) + static_cast<int>(encoding));
+}
+
+}  // namespace
+
 std::string LowerExtension(const std::filesystem::path& path) {
   std::string extension = path.extension().string();
   if (!extension.empty()) extension.erase(0, 1);
@@ -16,11 +22,29 @@ std::string LowerExtension(const std::filesystem::path& path) {
   return extension;
 }
 
-FileFormat TextFormat(FileFormat ansiFormat, TextEncoding encoding) {
-  return static_cast<FileFormat>(static_cast<int>(ansiFormat) + static_cast<int>(encoding));
+std::string_view FormatExtension(FileFormat format) {
+  switch (format) {
+    case FileFormat::Favourites:
+      return {};
+    case FileFormat::Ov2:
+      return "ov2";
+    case FileFormat::Phonebook:
+      return "txt";
+    case FileFormat::Kml:
+      return "kml";
+    case FileFormat::Gpx:
+      return "gpx";
+    case FileFormat::Gpi:
+      return "gpi";
+    default:
+      break;
+  }
+  // The text formats: the four detecting ones, then the four layouts in three encodings each.
+  static constexpr std::string_view kTextExtensions[] = {"csv", "asc", "poi", "txt"};
+  const int value = static_cast<int>(format);
+  if (value < static_cast<int>(FileFormat::CsvAnsi)) return kTextExtensions[value - static_cast<int>(FileFormat::CsvDetect)];
+  return kTextExtensions[(value - static_cast<int>(FileFormat::CsvAnsi)) / 3];
 }
-
-}  // namespace
 
 FileFormat ReadFormatForPath(const std::filesystem::path& path) {
   const std::string extension = LowerExtension(path);

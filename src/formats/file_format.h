@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "core/poi_document.h"
@@ -16,6 +17,11 @@ FileFormat ReadFormatForPath(const std::filesystem::path& path);
 // The format a file is written as, from its extension; text layouts take the
 // given encoding. A ".gpi" name is changed to ".ov2", since that format is read only.
 FileFormat WriteFormatForPath(std::filesystem::path& path, TextEncoding encoding);
+
+// A file name's extension without the dot, in lower case.
+std::string LowerExtension(const std::filesystem::path& path);
+// The extension of a format's files, e.g. "ov2"; empty for the device favourites.
+std::string_view FormatExtension(FileFormat format);
 
 // The dialog filter name of a format, e.g. "TomTom POI Files".
 std::u16string_view FormatName(FileFormat format);

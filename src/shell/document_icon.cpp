@@ -1,19 +1,13 @@
 #include "shell/document_icon.h"
 
+#include "formats/file_format.h"
+
 namespace qf {
 
 namespace {
 
 constexpr std::u16string_view kUntitled = u"Untitled";
 constexpr std::u16string_view kFavorites = u"Favorites";
-
-bool IsOv2(const std::filesystem::path& path) {
-  std::u16string extension = path.extension().u16string();
-  for (char16_t& c : extension) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  }
-  return extension == u".ov2";
-}
 
 }  // namespace
 
@@ -28,7 +22,7 @@ DocumentIconChoice ChooseDocumentIcon(const PoiDocument& document,
   }
   if (document.kind == DocumentKind::SafetyCamera) return {DocumentIcon::SafetyCamera, {}};
   if (document.kind == DocumentKind::Phonebook) return {DocumentIcon::Phonebook, {}};
-  if (!IsOv2(document.path)) return {};
+  if (LowerExtension(document.path) != "ov2") return {};
   std::filesystem::path bitmap = document.path;
   bitmap.replace_extension(".bmp");
   if (bitmapLoads(bitmap)) return {DocumentIcon::BesideBitmap, bitmap};

@@ -14,33 +14,8 @@ namespace fs = std::filesystem;
 namespace {
 
 std::u16string PatternOf(FileFormat format) {
-  switch (format) {
-    case FileFormat::Ov2:
-      return u"*.ov2";
-    case FileFormat::Kml:
-      return u"*.kml";
-    case FileFormat::Gpx:
-      return u"*.gpx";
-    case FileFormat::Gpi:
-      return u"*.gpi";
-    case FileFormat::CsvDetect:
-    case FileFormat::CsvAnsi:
-    case FileFormat::CsvUnicode:
-    case FileFormat::CsvUtf8:
-      return u"*.csv";
-    case FileFormat::AscDetect:
-    case FileFormat::AscAnsi:
-    case FileFormat::AscUnicode:
-    case FileFormat::AscUtf8:
-      return u"*.asc";
-    case FileFormat::PoiDetect:
-    case FileFormat::PoiAnsi:
-    case FileFormat::PoiUnicode:
-    case FileFormat::PoiUtf8:
-      return u"*.poi";
-    default:
-      return u"*.txt";
-  }
+  const std::string_view extension = FormatExtension(format);
+  return u"*." + std::u16string(extension.begin(), extension.end());
 }
 
 std::vector<FileFormat> DialogFormats(FileDialogKind kind) {
@@ -54,15 +29,6 @@ std::vector<FileFormat> DialogFormats(FileDialogKind kind) {
 }
 
 bool IsTextFormat(FileFormat format) { return static_cast<int>(format) >= static_cast<int>(FileFormat::CsvAnsi); }
-
-std::u16string LowerExtension(const fs::path& path) {
-  std::u16string extension = path.extension().u16string();
-  if (!extension.empty()) extension.erase(0, 1);
-  for (char16_t& c : extension) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  }
-  return extension;
-}
 
 bool SameIgnoringCase(const fs::path& a, const fs::path& b) {
   return FoldCase(a.u16string()) == FoldCase(b.u16string());
@@ -132,8 +98,8 @@ std::u16string RecentFileMenuText(int index, const fs::path& path) {
 DropDecision DecideDrop(const std::vector<fs::path>& files) {
   if (files.size() > 1) return {kOnlyOneFile, {}};
   if (files.empty()) return {kUnsupportedExtension, {}};
-  static constexpr std::array<std::u16string_view, 8> kAccepted = {u"ov2", u"kml", u"gpx", u"gpi",
-                                                                   u"csv", u"asc", u"poi", u"txt"};
+  static constexpr std::array<std::string_view, 8> kAccepted = {"ov2", "kml", "gpx", "gpi",
+                                                                "csv", "asc", "poi", "txt"};
   const fs::path& file = files.front();
   std::error_code error;
   const bool accepted = std::find(kAccepted.begin(), kAccepted.end(), LowerExtension(file)) != kAccepted.end();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QItemSelection>
 #include <QTableView>
 
 class QMimeData;
@@ -54,7 +55,7 @@ class PoiTableView : public QTableView {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  void takeViewSelection();
+  void takeViewSelection(const QItemSelection& selected, const QItemSelection& deselected);
   bool isOwnDrag(const QMimeData* data) const;
   PoiTable& table() const;
 

@@ -80,6 +80,19 @@ bool NotYetAvailable(CommandId id) {
   }
 }
 
+// An item with a menu's own wording of a command: it runs the command's action and shows its state.
+void AddCommandItem(QMenu* menu, QAction* action, const QString& text) {
+  QAction* item = menu->addAction(action->icon(), text);
+  item->setCheckable(action->isCheckable());
+  const auto follow = [item, action] {
+    item->setEnabled(action->isEnabled());
+    item->setChecked(action->isChecked());
+  };
+  follow();
+  QObject::connect(action, &QAction::changed, item, follow);
+  QObject::connect(item, &QAction::triggered, action, &QAction::trigger);
+}
+
 QIcon CommandIcon(int image) {
   static const QStringList files = QDir(u":/icons"_s).entryList({u"[0-9][0-9]-*.svg"_s}, QDir::Files, QDir::Name);
   if (image < 0 || image >= files.size()) return {};
@@ -193,15 +206,11 @@ void MainWindow::buildStatusBar() {
 void MainWindow::buildWindowMenu() {
   statusBar()->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(statusBar(), &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+    refreshCommandStates();
     QMenu menu(this);
     for (const CommandId id : {CommandId::ShowMenuBar, CommandId::ShowToolbar, CommandId::ShowStatusBar}) {
-      QAction* target = action(id);
-      QAction* item = menu.addAction(ToQString(MenuTextWithoutMnemonics(Command(id).menuText)));
-      item->setCheckable(true);
-      item->setChecked(target->isChecked());
-      connect(item, &QAction::triggered, target, &QAction::trigger);
+      AddCommandItem(&menu, action(id), ToQString(MenuTextWithoutMnemonics(Command(id).menuText)));
     }
-    refreshCommandStates();
     menu.exec(statusBar()->mapToGlobal(position));
   });
 }
@@ -228,32 +237,23 @@ void MainWindow::buildActions() {
   }
 }
 
-void MainWindow::buildMenus() {
-  auto fill = [this](QMenu* menu, std::span<const MenuItem> items) {
-    for (const MenuItem& item : items) {
-      if (item.id == kSeparator) {
-        menu->addSeparator();
-        continue;
-      }
-      QAction* action = this->action(item.id);
-      if (!item.text) {
-        menu->addAction(action);
-        continue;
-      }
-      // A popup's own wording of a command runs the same action.
-      auto* alias = menu->addAction(action->icon(), QString::fromUtf8(item.text).section(u'\t', 0, 0));
-      alias->setCheckable(action->isCheckable());
-      connect(alias, &QAction::triggered, action, &QAction::trigger);
-      connect(action, &QAction::changed, alias, [alias, action] {
-        alias->setEnabled(action->isEnabled());
-        alias->setChecked(action->isChecked());
-      });
+void MainWindow::fillMenu(QMenu* menu, std::span<const MenuItem> items) {
+  for (const MenuItem& item : items) {
+    if (item.id == kSeparator) {
+      menu->addSeparator();
+    } else if (item.text) {
+      AddCommandItem(menu, action(item.id), QString::fromUtf8(item.text).section(u'\t', 0, 0));
+    } else {
+      menu->addAction(action(item.id));
     }
-  };
+  }
+}
+
+void MainWindow::buildMenus() {
   for (const MenuBarMenu& entry : MenuBar()) {
     QMenu* menu = menuBar()->addMenu(QString::fromUtf8(entry.title));
     menu->menuAction()->setStatusTip(UiText(entry.helpId));
-    fill(menu, entry.items);
+    fillMenu(menu, entry.items);
     connect(menu, &QMenu::aboutToShow, this, [this] {
       editor_->commit();
       refreshCommandStates();
@@ -262,7 +262,7 @@ void MainWindow::buildMenus() {
     if (!fileMenu_) fileMenu_ = menu;
   }
   listViewMenu_ = new QMenu(this);
-  fill(listViewMenu_, ListViewPopup());
+  fillMenu(listViewMenu_, ListViewPopup());
   menuBar()->setVisible(settings_.on(Switch::ShowMenuBar));
   rebuildRecentFiles();
 }
@@ -273,20 +273,7 @@ void MainWindow::buildToolbar() {
   toolbar_->setMovable(false);
   addToolBar(toolbar_);
   auto* popup = new QMenu(this);
-  for (const MenuItem& item : ToolbarPopup()) {
-    if (item.id == kSeparator) {
-      popup->addSeparator();
-    } else {
-      auto* alias = popup->addAction(QString::fromUtf8(item.text ? item.text : Command(item.id).menuText));
-      QAction* target = action(item.id);
-      alias->setCheckable(target->isCheckable());
-      connect(alias, &QAction::triggered, target, &QAction::trigger);
-      connect(popup, &QMenu::aboutToShow, alias, [alias, target] {
-        alias->setEnabled(target->isEnabled());
-        alias->setChecked(target->isChecked());
-      });
-    }
-  }
+  fillMenu(popup, ToolbarPopup());
   connect(toolbar_, &Toolbar::contextMenuRequested, this, [this, popup](const QPoint& position) {
     if (!editor_->commit()) return;
     refreshCommandStates();
@@ -395,7 +382,9 @@ void MainWindow::rebuildRecentFiles() {
 
 // ------------------------------------------------------------------------------------ state
 
-void MainWindow::refreshCommandStates() {
+void MainWindow::refreshCommandStates() { applyCommandStates(commandContext()); }
+
+CommandContext MainWindow::commandContext() const {
   CommandContext context = ContextFromTable(table_);
   context.headerColumn = headerColumn_;
   const QMimeData* clipboard = QApplication::clipboard()->mimeData();
@@ -406,6 +395,10 @@ void MainWindow::refreshCommandStates() {
   context.wrapToolbar = settings_.on(Switch::WrapToolbar);
   context.statusBarShown = settings_.on(Switch::ShowStatusBar);
   context.tableBackgroundShown = settings_.font.useBackground;
+  return context;
+}
+
+void MainWindow::applyCommandStates(const CommandContext& context) {
   const CommandStates states = ComputeCommandStates(context);
   for (const auto& [id, action] : actions_) {
     action->setEnabled(states.enabled(id) && !NotYetAvailable(id));
@@ -429,18 +422,21 @@ void MainWindow::tick() {
   if (document_.modified) title += u'*';
   title += u" - "_s + UiText(kProgramTitle);
   if (windowTitle() != title) setWindowTitle(title);
+  // One pass over the rows serves the command states and the counter.
+  const CommandContext context = commandContext();
   if (!statusBar()->isVisible()) {
-    refreshCommandStates();
+    applyCommandStates(context);
     return;
   }
   if (readyPending_ && !editor_->isOpen() && statusText_->text().trimmed() != UiText(kReady)) {
     showStatus(UiText(kReady));
     readyPending_ = false;
   }
-  const int first = editor_->isOpen() ? editor_->row() : table_.firstSelected();
-  const auto selected = std::count_if(document_.rows.begin(), document_.rows.end(),
-                                      [](const PoiRecord& record) { return record.selected; });
-  counter_->setText(u"  %1  %2 - %3 / %4  "_s.arg(UiText(kPoiWord)).arg(first + 1).arg(selected).arg(document_.rowCount()));
+  const int first = editor_->isOpen() ? editor_->row() : context.firstSelected;
+  counter_->setText(u"  %1  %2 - %3 / %4  "_s.arg(UiText(kPoiWord))
+                        .arg(first + 1)
+                        .arg(context.selectedCount)
+                        .arg(context.rowCount));
   const QTime now = QTime::currentTime();
   const int hour = now.hour() % 12 == 0 ? 12 : now.hour() % 12;
   const QChar separator = now.msec() < 500 && fontMetrics().horizontalAdvance(u' ') == fontMetrics().horizontalAdvance(u':')
@@ -450,15 +446,12 @@ void MainWindow::tick() {
                       .arg(hour)
                       .arg(separator)
                       .arg(now.minute(), 2, 10, QChar(u'0')));
-  if (toolbar_->isVisible()) refreshCommandStates();
-  showDocumentIcon();
+  if (toolbar_->isVisible()) applyCommandStates(context);
 }
 
+// The picture follows the document's path, title and kind, which only New and the file
+// operations change.
 void MainWindow::showDocumentIcon() {
-  const std::u16string key = document_.path.u16string() + u'|' + document_.title + u'|' +
-                             static_cast<char16_t>(u'0' + static_cast<int>(document_.kind));
-  if (key == documentIconKey_) return;
-  documentIconKey_ = key;
   const auto loads = [](const fs::path& path) { return !QImage(ToQString(path.u16string())).isNull(); };
   const DocumentIconChoice choice = ChooseDocumentIcon(document_, loads);
   static const QString kFiles[] = {{}, u"doc-poi"_s, u"doc-favorites"_s, u"doc-camera"_s, u"doc-phonebook"_s};
@@ -619,18 +612,7 @@ void MainWindow::showHeaderMenu(int column, const QPoint& globalPosition) {
   if (column >= 0) table_.state.currentColumn = column;
   refreshCommandStates();
   QMenu menu(this);
-  for (const MenuItem& item : HeaderPopup()) {
-    if (item.id == kSeparator) {
-      menu.addSeparator();
-      continue;
-    }
-    QAction* target = action(item.id);
-    auto* entry = menu.addAction(QString::fromUtf8(item.text ? item.text : Command(item.id).menuText));
-    entry->setEnabled(target->isEnabled());
-    entry->setCheckable(target->isCheckable());
-    entry->setChecked(target->isChecked());
-    connect(entry, &QAction::triggered, target, &QAction::trigger);
-  }
+  fillMenu(&menu, HeaderPopup());
   menu.exec(globalPosition);
   headerColumn_ = -1;
 }
@@ -724,6 +706,7 @@ void MainWindow::afterDocumentReplaced() {
   view_->applyColumnLayout();
   view_->showSortArrow();
   view_->refit(-1);
+  showDocumentIcon();
   if (settings_.on(Switch::BackupFile)) autoSaveTimer_.start();
 }
 
@@ -744,6 +727,7 @@ bool MainWindow::runFileOperation(FileOperation operation, FileFormat format, co
       model_->reset();
     }
   }
+  showDocumentIcon();
   if (result != 0) return false;
   addRecentFile(path);
   return true;

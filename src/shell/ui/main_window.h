@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <map>
 #include <memory>
 
@@ -13,6 +14,7 @@
 #include "core/poi_document.h"
 #include "editing/poi_table.h"
 #include "shell/command_state.h"
+#include "shell/command_table.h"
 
 class QLabel;
 class QMenu;
@@ -70,6 +72,8 @@ class MainWindow : public QMainWindow {
   void buildStatusBar();
   void buildActions();
   void buildMenus();
+  // Menu items from the command table: the commands' actions, or items with the menu's own wording.
+  void fillMenu(QMenu* menu, std::span<const MenuItem> items);
   void buildToolbar();
   void buildWindowMenu();
   void showStatus(const QString& text);
@@ -81,6 +85,8 @@ class MainWindow : public QMainWindow {
   void rebuildRecentFiles();
   void applySettingsToDocument();
   void refreshCommandStates();
+  CommandContext commandContext() const;
+  void applyCommandStates(const CommandContext& context);
   void refreshRecentFileStates();
   void showDocumentIcon();
   void afterEdit();
@@ -116,7 +122,6 @@ class MainWindow : public QMainWindow {
   QLabel* statusText_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
   QLabel* documentIcon_ = nullptr;
-  std::u16string documentIconKey_;  // what the icon was chosen for
   QLabel* counter_ = nullptr;
   QLabel* clock_ = nullptr;
   QTimer tickTimer_;
