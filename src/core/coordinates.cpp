@@ -305,6 +305,26 @@ bool UnitsInRange(std::int64_t units, Axis axis) {
   return units >= -limit && units <= limit;
 }
 
+std::optional<std::int32_t> PlainDecimalUnits(std::u16string_view text) {
+  constexpr std::size_t kWholeDigits = 3;
+  constexpr std::size_t kFractionDigits = 5;
+  const bool minus = text.starts_with(u'-');
+  if (minus) text.remove_prefix(1);
+  const std::size_t point = std::min(text.find(u'.'), text.size());
+  const std::size_t fraction = point == text.size() ? 0 : text.size() - point - 1;
+  if (point == 0 || point > kWholeDigits || (point < text.size() && fraction == 0) || fraction > kFractionDigits) {
+    return std::nullopt;
+  }
+  std::int32_t units = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (i == point) continue;
+    if (!IsDigit(text[i])) return std::nullopt;
+    units = units * 10 + (text[i] - u'0');
+  }
+  for (std::size_t i = fraction; i < kFractionDigits; ++i) units *= 10;
+  return minus ? -units : units;
+}
+
 double LeadingNumber(std::u16string_view text) { return ScanNumber(text).value; }
 
 CoordinateText FormatCoordinate(double degrees, Axis axis, const DisplayOptions& options) {
@@ -365,6 +385,9 @@ double CoordinateToDegrees(std::u16string_view text, const DisplayOptions& optio
 
 std::int32_t CoordinateToUnits(std::u16string_view text, const DisplayOptions& options) {
   if (text.empty()) return kMissingUnits;
+  if (!options.dms) {
+    if (const std::optional<std::int32_t> units = PlainDecimalUnits(text)) return *units;
+  }
   return DegreesToUnits(CoordinateToDegrees(text, options));
 }
 

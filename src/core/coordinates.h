@@ -40,6 +40,10 @@ class CoordinateText {
 // NaN gives kMissingUnits.
 std::int32_t DegreesToUnits(double degrees);
 bool UnitsInRange(std::int64_t units, Axis axis);
+// The exact units of a plain decimal of at most three whole and five fraction digits, the form
+// files hold: equal to DegreesToUnits(LeadingNumber(text)), without the detour through a double.
+// Nothing for any other text.
+std::optional<std::int32_t> PlainDecimalUnits(std::u16string_view text);
 // The longest prefix that reads as a decimal number (blanks, sign, digits,
 // fraction, exponent); 0 when there is none.
 double LeadingNumber(std::u16string_view text);

@@ -109,6 +109,11 @@ std::size_t NormaliseName(std::u16string& text) {
 
 std::optional<CoordinateText> CoordinateCellText(const PoiDocument& document, int column, std::u16string_view text) {
   const Axis axis = column == kLng ? Axis::Longitude : Axis::Latitude;
+  // Most files hold plain decimals, which need no reading through a double.
+  if (const std::optional<std::int32_t> units = PlainDecimalUnits(text)) {
+    if (!UnitsInRange(*units, axis)) return std::nullopt;
+    return FormatUnits(*units, axis, document.display);
+  }
   double x = LeadingNumber(text);
   bool valid = std::isfinite(x) && (x != 0 || (!text.empty() && IsPlainNumber(std::u16string(text))));
   if (valid) {

@@ -5,8 +5,11 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
+
+#include "core/unicode.h"
 
 namespace qf {
 namespace {
@@ -143,6 +146,36 @@ TEST(CoordinateToUnits, RoundTripsEveryDisplayText) {
             << units << " dms=" << options.dms << " compass=" << options.compass;
       }
     }
+  }
+}
+
+TEST(PlainDecimalUnits, OnlyTheShortPlainForm) {
+  const struct {
+    std::u16string_view text;
+    std::optional<std::int32_t> units;
+  } kCases[] = {
+      {u"46.30580", 4630580}, {u"-1.2", -120000},     {u"180", 18000000}, {u"0.00001", 1},
+      {u"-0.00000", 0},       {u"999.99999", 99999999}, {u"007", 700000},
+      {u"", std::nullopt},    {u"-", std::nullopt},       {u".5", std::nullopt},    {u"5.", std::nullopt},
+      {u"1000", std::nullopt}, {u"1.123456", std::nullopt}, {u"+1.5", std::nullopt}, {u" 1.5", std::nullopt},
+      {u"1.5 ", std::nullopt}, {u"1e5", std::nullopt},      {u"1.2.3", std::nullopt}, {u"--1", std::nullopt},
+      {u"N 1.5", std::nullopt},
+  };
+  for (const auto& [text, units] : kCases) EXPECT_EQ(PlainDecimalUnits(text), units) << Utf16ToUtf8(text);
+}
+
+// Whatever it reads, it reads as the general number reader does.
+TEST(PlainDecimalUnits, AgreesWithReadingThroughADouble) {
+  std::mt19937 random(7);
+  for (int i = 0; i < 200000; ++i) {
+    std::string text = random() % 2 ? "-" : "";
+    const int whole = 1 + static_cast<int>(random() % 3);
+    for (int d = 0; d < whole; ++d) text += static_cast<char>('0' + random() % 10);
+    const int fraction = static_cast<int>(random() % 6);
+    if (fraction > 0) text += '.';
+    for (int d = 0; d < fraction; ++d) text += static_cast<char>('0' + random() % 10);
+    const std::u16string wide(text.begin(), text.end());
+    ASSERT_EQ(PlainDecimalUnits(wide), DegreesToUnits(LeadingNumber(wide))) << text;
   }
 }
 

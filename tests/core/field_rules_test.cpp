@@ -69,6 +69,8 @@ TEST_F(FieldRulesDocumentTest, CoordinateRule) {
       {kLng, u"+0.0", u"0.00000"},
       {kLng, u"-0.000001", u"0.00000"},
       {kLng, u"-0.000004", u"0.00000"},
+      {kLng, u"-0.00000", u"0.00000"},
+      {kLat, u"-012.3456", u"-12.34560"},
       {kLng, u"180.000004", u"180.00000"},
       {kLng, u"180.000006", u"old"},
       {kLat, u"90.5", u"old"},
@@ -89,6 +91,8 @@ TEST_F(FieldRulesDocumentTest, CoordinateRuleFollowsDisplayOptions) {
   document.display.compass = true;
   EXPECT_EQ(coordinate(kLng, u"-121.5"), u"W 121.50000");
   EXPECT_EQ(coordinate(kLat, u"0"), u"N 0.00000");
+  document.display.dms = true;
+  EXPECT_EQ(coordinate(kLat, u"-12.5"), u"S 12\u00B0 30' 00.00\"");
 }
 
 TEST_F(FieldRulesDocumentTest, TelephoneRule) {
