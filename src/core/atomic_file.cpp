@@ -33,6 +33,10 @@ std::string RandomSuffix() {
   return suffix;
 }
 
+// Bytes after which what was written so far starts on its way to disk, so that the sync at the
+// end of a large save waits only for the last of it.
+constexpr std::uint64_t kWritebackBytes = std::uint64_t{4} << 20;
+
 bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
     const ssize_t written = ::write(fd, data, size);
@@ -63,6 +67,7 @@ bool AtomicFile::open(const std::filesystem::path& target) {
   target_ = ResolveLinks(target);
   failed_ = false;
   buffer_.clear();
+  written_ = writtenBack_ = 0;
   for (int attempt = 0; attempt < 16; ++attempt) {
     // A name of its own rather than one derived from the target, which may already be as long as names get.
     std::filesystem::path temp = target_;
@@ -85,7 +90,7 @@ bool AtomicFile::write(const void* data, std::size_t size) {
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   if (buffer_.size() + size > kBufferSize && !flushBuffer()) return false;
   if (size >= kBufferSize) {
-    failed_ = !WriteAll(fd_, bytes, size);
+    writeOut(bytes, size);
   } else {
     buffer_.insert(buffer_.end(), bytes, bytes + size);
   }
@@ -112,8 +117,22 @@ bool AtomicFile::commit() {
   return true;
 }
 
+bool AtomicFile::writeOut(const std::uint8_t* data, std::size_t size) {
+  if (failed_ || size == 0) return !failed_;
+  failed_ = !WriteAll(fd_, data, size);
+  written_ += size;
+#ifdef __linux__
+  if (!failed_ && written_ - writtenBack_ >= kWritebackBytes) {
+    ::sync_file_range(fd_, static_cast<off_t>(writtenBack_), static_cast<off_t>(written_ - writtenBack_),
+                      SYNC_FILE_RANGE_WRITE);
+    writtenBack_ = written_;
+  }
+#endif
+  return !failed_;
+}
+
 bool AtomicFile::flushBuffer() {
-  if (!failed_ && !buffer_.empty()) failed_ = !WriteAll(fd_, buffer_.data(), buffer_.size());
+  writeOut(buffer_.data(), buffer_.size());
   buffer_.clear();
   return !failed_;
 }

@@ -27,6 +27,7 @@ class AtomicFile : public ByteSink {
   bool commit();
 
  private:
+  bool writeOut(const std::uint8_t* data, std::size_t size);
   bool flushBuffer();
   void discard();
 
@@ -35,6 +36,8 @@ class AtomicFile : public ByteSink {
   int fd_ = -1;
   bool failed_ = false;
   std::vector<std::uint8_t> buffer_;
+  std::uint64_t written_ = 0;      // bytes in the temporary file
+  std::uint64_t writtenBack_ = 0;  // of those, bytes already sent on their way to disk
 };
 
 }  // namespace qf
