@@ -256,26 +256,22 @@ class PoiAppender {
   explicit PoiAppender(FileSession& session) : session_(session), document_(session.document) {}
 
   void addPlacemark(const Placemark& placemark) {
-    const std::size_t description = placemark.description ? placemark.description->size() : 0;
-    const int row = appendNamed(placemark.name, std::min(description, kMaxKmlDescriptionLength));
-    if (row < 0) return;
     const std::string_view coordinates = placemark.coordinates;
     const std::size_t comma = coordinates.find(',');
-    setCoordinate(row, kLng, coordinates.substr(0, comma));
-    if (comma != std::string_view::npos) {
-      const std::string_view latitude = coordinates.substr(comma + 1);
-      setCoordinate(row, kLat, latitude.substr(0, latitude.find(',')));
-    }
+    const Position position{coordinate(kLng, coordinates.substr(0, comma)),
+                            comma == std::string_view::npos ? std::nullopt : latitudeOf(coordinates.substr(comma + 1))};
+    const std::size_t description = placemark.description ? placemark.description->size() : 0;
+    const int row = appendNamed(placemark.name, position, std::min(description, kMaxKmlDescriptionLength));
+    if (row < 0) return;
     if (placemark.description) setDescription(row, *placemark.description);
   }
 
   void addWaypoint(const Waypoint& waypoint) {
+    const Position position{coordinate(kLng, waypoint.longitude), coordinate(kLat, waypoint.latitude)};
     const std::size_t comment = waypoint.comment ? std::min(waypoint.comment->size(), kMaxCommentBytes) : 0;
     const std::size_t memo = waypoint.description ? std::min(waypoint.description->size(), kMaxMemoLength) : 0;
-    const int row = appendNamed(waypoint.name, comment + memo);
+    const int row = appendNamed(waypoint.name, position, comment + memo);
     if (row < 0) return;
-    setCoordinate(row, kLng, waypoint.longitude);
-    setCoordinate(row, kLat, waypoint.latitude);
     // The comment holds a telephone number, which needs no more than single bytes.
     if (waypoint.comment) {
       SetTelephone(document_, row, widened(WithoutCdata(*waypoint.comment).substr(0, kMaxCommentBytes)));
@@ -284,15 +280,29 @@ class PoiAppender {
   }
 
  private:
-  // The telephone and memo to come take at most `textBytes` characters.
-  int appendNamed(std::string_view bytes, std::size_t textBytes) {
+  // A coordinate's cell text; nothing leaves the cell empty.
+  using Coordinate = std::optional<CoordinateText>;
+  struct Position {
+    Coordinate longitude;
+    Coordinate latitude;
+  };
+
+  Coordinate coordinate(int column, std::string_view bytes) {
+    return CoordinateCellText(document_, column, widened(bytes));
+  }
+  // The latitude of "latitude[,altitude]".
+  Coordinate latitudeOf(std::string_view bytes) { return coordinate(kLat, bytes.substr(0, bytes.find(','))); }
+
+  // A row with its name and position, and room for the telephone and memo to come, which take
+  // at most `textBytes` characters; -1 when the name is refused.
+  int appendNamed(std::string_view bytes, const Position& position, std::size_t textBytes) {
+    const auto size = [](const Coordinate& text) { return text ? text->size() : 0; };
     decoded(bytes, kMaxNameLength);
     name_.swap(text_);
-    return session_.appendNamed(name_, kCoordinatesRoom + textBytes);
-  }
-
-  void setCoordinate(int row, int column, std::string_view bytes) {
-    SetCoordinateText(document_, row, column, widened(bytes), false);
+    const int row = session_.appendNamed(name_, size(position.longitude) + size(position.latitude) + textBytes);
+    if (row >= 0 && position.longitude) SetCell(document_, row, kLng, *position.longitude);
+    if (row >= 0 && position.latitude) SetCell(document_, row, kLat, *position.latitude);
+    return row;
   }
 
   // UTF-8 text cut to a number of UTF-16 units, without leaving half a surrogate pair.
