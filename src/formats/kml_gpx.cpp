@@ -1,6 +1,7 @@
 #include "formats/kml_gpx.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -409,8 +410,11 @@ int ReadItemsFrom(FileSession& session, const TagScanner& scan, std::size_t& pos
   }
 }
 
-// Files this large are read in two halves at once, one on each core.
-constexpr std::size_t kTwoHalvesBytes = 1 << 20;
+// Files this large are read in pieces on every core, each piece into a document of its own.
+// The cores take the pieces one at a time, so that a core slowed by other work holds up the
+// others by no more than one piece.
+constexpr std::size_t kPiecesFrom = 1 << 20;
+constexpr std::size_t kPieceCount = 16;
 // No item takes fewer bytes, so a part of a file holds at most its size / this many items.
 constexpr std::size_t kMinimumItemBytes = 16;
 
@@ -423,41 +427,95 @@ std::size_t EstimatedItems(const TagScanner& scan) {
   return count * (scan.size() / kSampleBytes + 1);
 }
 
+// The items that start in [begin, end), read on their own; the first piece reads straight into
+// the document.
+struct Piece {
+  std::size_t begin = 0;
+  std::size_t end = kNotFound;
+  PoiDocument document;
+  std::size_t pos = 0;  // where reading stopped: the next item's start, or kNotFound
+  int result = 0;
+};
+
+// Pieces of about equal size, each starting at an item, with room for the rows the start of the
+// file suggests, so that neither the pieces nor the merge move rows while they grow.
+template <typename Items>
+std::vector<Piece> SplitIntoPieces(const TagScanner& scan, PoiDocument& document) {
+  std::vector<std::size_t> begins{0};
+  for (std::size_t k = 1; k < kPieceCount; ++k) {
+    const std::size_t start = Items::findStart(scan, scan.size() / kPieceCount * k);
+    if (start == kNotFound) break;
+    if (start > begins.back()) begins.push_back(start);
+  }
+  std::vector<Piece> pieces(begins.size());
+  if (pieces.size() < 2) return pieces;
+  const std::size_t expected = EstimatedItems<Items>(scan);
+  document.rows.reserve(document.rows.size() + expected);
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    Piece& piece = pieces[k];
+    piece.begin = piece.pos = begins[k];
+    piece.end = k + 1 < begins.size() ? begins[k + 1] : kNotFound;
+    if (k == 0) continue;
+    const std::size_t share = expected * (std::min(piece.end, scan.size()) - piece.begin) / scan.size();
+    piece.document.rows.reserve(share + share / 16 + 16);
+    piece.document.kind = document.kind;
+    piece.document.richPoiFile = document.richPoiFile;
+    piece.document.display = document.display;
+    // Room for the ids of every item that can start before this piece.
+    piece.document.nextRowId = document.nextRowId + static_cast<RowId>(piece.begin / kMinimumItemBytes + k);
+  }
+  return pieces;
+}
+
+// Reads the pieces on every core. Only this thread reports progress, as each of its pieces ends.
+template <typename Items>
+void ReadPieces(FileSession& session, const TagScanner& scan, std::vector<Piece>& pieces) {
+  std::atomic<std::size_t> next = 0;
+  std::atomic<std::size_t> bytesRead = 0;
+  const auto readPieces = [&](bool reporting) {
+    for (std::size_t k = next++; k < pieces.size(); k = next++) {
+      Piece& piece = pieces[k];
+      FileSession pieceSession(k == 0 ? session.document : piece.document, session.operation, session.format,
+                               session.settings, session.port);
+      pieceSession.quiet = true;
+      piece.result = ReadItemsFrom<Items>(pieceSession, scan, piece.pos, piece.end);
+      bytesRead += std::min(piece.end, scan.size()) - piece.begin;
+      if (reporting) session.progress(scan.size(), bytesRead);
+    }
+  };
+  const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, static_cast<unsigned>(kPieceCount));
+  std::vector<std::jthread> helpers;
+  for (unsigned i = 1; i < cores; ++i) helpers.emplace_back(readPieces, false);
+  readPieces(true);
+}
+
+// Joins the pieces in file order, as if one reader had read the file. A piece whose last item
+// reaches past the next piece's start (a tag that never closes) means the pieces do not meet:
+// then reading goes on alone from there.
+template <typename Items>
+int MergePieces(FileSession& session, const TagScanner& scan, std::vector<Piece>& pieces) {
+  const bool importing = session.operation == FileOperation::Import;
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    Piece& piece = pieces[k];
+    if (k > 0) AppendReadOn(session.document, std::move(piece.document), importing);
+    if (piece.result != 0) return piece.result;
+    if (piece.pos != piece.end) return ReadItemsFrom<Items>(session, scan, piece.pos, kNotFound);
+  }
+  return 0;
+}
+
 template <typename Items>
 int ReadItems(FileSession& session, std::span<std::uint8_t> bytes) {
   const TagScanner scan(bytes);
-  std::size_t pos = 0;
   // The duplicate-name check compares each name with every earlier one, so it reads in order.
-  const bool twoHalves = bytes.size() >= kTwoHalvesBytes && !session.settings.on(Switch::CheckName);
-  const std::size_t split = twoHalves ? Items::findStart(scan, bytes.size() / 2) : kNotFound;
-  if (split == kNotFound) return ReadItemsFrom<Items>(session, scan, pos, kNotFound);
-
-  // Room for the rows as the start of the file suggests, so that neither half nor the merge
-  // has to move a million rows while they grow.
-  const std::size_t expected = EstimatedItems<Items>(scan);
-  PoiDocument& document = session.document;
-  document.rows.reserve(document.rows.size() + expected);
-  PoiDocument second;
-  second.rows.reserve(expected / 2 + expected / 8);
-  second.kind = document.kind;
-  second.richPoiFile = document.richPoiFile;
-  second.display = document.display;
-  second.nextRowId = document.nextRowId + static_cast<RowId>(split / kMinimumItemBytes + 1);
-  FileSession secondSession(second, session.operation, session.format, session.settings, session.port);
-  secondSession.quiet = true;
-  std::size_t secondPos = split;
-  int secondResult = 0;
-  int firstResult = 0;
-  {
-    std::jthread worker([&] { secondResult = ReadItemsFrom<Items>(secondSession, scan, secondPos, kNotFound); });
-    firstResult = ReadItemsFrom<Items>(session, scan, pos, split);
+  const bool inPieces = bytes.size() >= kPiecesFrom && !session.settings.on(Switch::CheckName);
+  std::vector<Piece> pieces = inPieces ? SplitIntoPieces<Items>(scan, session.document) : std::vector<Piece>();
+  if (pieces.size() < 2) {
+    std::size_t pos = 0;
+    return ReadItemsFrom<Items>(session, scan, pos, kNotFound);
   }
-  if (firstResult != 0) return firstResult;
-  // An item of the first half that reaches past the split point (a tag that never closes)
-  // means the halves do not meet: then the first half's reader reads on alone.
-  if (pos != split) return ReadItemsFrom<Items>(session, scan, pos, kNotFound);
-  AppendReadOn(document, std::move(second), session.operation == FileOperation::Import);
-  return secondResult;
+  ReadPieces<Items>(session, scan, pieces);
+  return MergePieces<Items>(session, scan, pieces);
 }
 
 // ------------------------------------------------------------------------------------ writers
