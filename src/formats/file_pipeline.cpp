@@ -5,15 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <memory>
 #include <new>
 #include <span>
 #include <system_error>
-#include <thread>
 
 #include "core/atomic_file.h"
 #include "core/distances.h"
+#include "core/every_core.h"
 #include "core/unicode.h"
 #include "formats/charcode.h"
 #include "formats/delimited_text.h"
@@ -196,17 +198,17 @@ bool ReadRange(int fd, std::uint8_t* data, std::size_t size, off_t offset) {
 }
 
 // Copying from the page cache into fresh pages costs as much as parsing, so large files are
-// read in two halves at once.
+// read on every core, a piece at a time.
 bool ReadAt(int fd, std::uint8_t* data, std::size_t size) {
-  constexpr std::size_t kTwoHalvesBytes = std::size_t{8} << 20;
-  if (size < kTwoHalvesBytes) return ReadRange(fd, data, size, 0);
-  const std::size_t half = size / 2;
-  bool second = false;
-  {
-    std::jthread worker([&] { second = ReadRange(fd, data + half, size - half, static_cast<off_t>(half)); });
-    if (!ReadRange(fd, data, half, 0)) return false;
-  }
-  return second;
+  constexpr std::size_t kPieceBytes = std::size_t{4} << 20;
+  std::atomic<bool> good = true;
+  RunOnEveryCore((size + kPieceBytes - 1) / kPieceBytes, [&](std::size_t k, bool) {
+    const std::size_t offset = k * kPieceBytes;
+    if (good && !ReadRange(fd, data + offset, std::min(kPieceBytes, size - offset), static_cast<off_t>(offset))) {
+      good = false;
+    }
+  });
+  return good;
 }
 
 }  // namespace

@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "core/coordinates.h"
+#include "core/every_core.h"
 #include "core/field_rules.h"
 #include "core/unicode.h"
 #include "formats/file_pipeline.h"
@@ -467,26 +467,19 @@ std::vector<Piece> SplitIntoPieces(const TagScanner& scan, PoiDocument& document
   return pieces;
 }
 
-// Reads the pieces on every core. Only this thread reports progress, as each of its pieces ends.
+// Reads the pieces on every core. Only the calling thread reports progress, as each of its pieces ends.
 template <typename Items>
 void ReadPieces(FileSession& session, const TagScanner& scan, std::vector<Piece>& pieces) {
-  std::atomic<std::size_t> next = 0;
   std::atomic<std::size_t> bytesRead = 0;
-  const auto readPieces = [&](bool reporting) {
-    for (std::size_t k = next++; k < pieces.size(); k = next++) {
-      Piece& piece = pieces[k];
-      FileSession pieceSession(k == 0 ? session.document : piece.document, session.operation, session.format,
-                               session.settings, session.port);
-      pieceSession.quiet = true;
-      piece.result = ReadItemsFrom<Items>(pieceSession, scan, piece.pos, piece.end);
-      bytesRead += std::min(piece.end, scan.size()) - piece.begin;
-      if (reporting) session.progress(scan.size(), bytesRead);
-    }
-  };
-  const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, static_cast<unsigned>(kPieceCount));
-  std::vector<std::jthread> helpers;
-  for (unsigned i = 1; i < cores; ++i) helpers.emplace_back(readPieces, false);
-  readPieces(true);
+  RunOnEveryCore(pieces.size(), [&](std::size_t k, bool onCaller) {
+    Piece& piece = pieces[k];
+    FileSession pieceSession(k == 0 ? session.document : piece.document, session.operation, session.format,
+                             session.settings, session.port);
+    pieceSession.quiet = true;
+    piece.result = ReadItemsFrom<Items>(pieceSession, scan, piece.pos, piece.end);
+    bytesRead += std::min(piece.end, scan.size()) - piece.begin;
+    if (onCaller) session.progress(scan.size(), bytesRead);
+  });
 }
 
 // Joins the pieces in file order, as if one reader had read the file. A piece whose last item
