@@ -313,10 +313,17 @@ void SortByKey(std::vector<std::uint64_t>& keys, std::vector<std::uint32_t>& row
   }
 }
 
-// Collects the file's bytes and hands them to the sink in large pieces.
+// Collects the file's bytes and hands them to the sink in large pieces. A full piece is written
+// on another thread while the next one is collected.
 class ChunkWriter {
  public:
-  explicit ChunkWriter(ByteSink& sink) : sink_(sink) { buffer_.reserve(kChunkBytes + 4096); }
+  explicit ChunkWriter(ByteSink& sink) : sink_(sink) {
+    buffer_.reserve(kChunkBytes + 4096);
+    writing_.reserve(kChunkBytes + 4096);
+  }
+  ~ChunkWriter() { wait(); }
+  ChunkWriter(const ChunkWriter&) = delete;
+  ChunkWriter& operator=(const ChunkWriter&) = delete;
 
   // Bytes appended here go out with the next full chunk.
   std::vector<std::uint8_t>& buffer() { return buffer_; }
@@ -341,17 +348,31 @@ class ChunkWriter {
   // Writes what is left; false when any write failed.
   bool finish() {
     flush();
+    wait();
     return good_;
   }
 
  private:
   void flush() {
-    if (good_ && !buffer_.empty()) good_ = sink_.write(buffer_.data(), buffer_.size());
+    wait();
+    if (good_ && !buffer_.empty()) {
+      writing_.swap(buffer_);
+      writer_ = std::jthread([this] { written_ = sink_.write(writing_.data(), writing_.size()); });
+    }
     buffer_.clear();
+  }
+  // Waits for the chunk being written.
+  void wait() {
+    if (!writer_.joinable()) return;
+    writer_.join();
+    good_ = good_ && written_;
   }
 
   ByteSink& sink_;
   std::vector<std::uint8_t> buffer_;
+  std::vector<std::uint8_t> writing_;
+  std::jthread writer_;
+  bool written_ = true;
   bool good_ = true;
 };
 
