@@ -308,20 +308,25 @@ bool UnitsInRange(std::int64_t units, Axis axis) {
 std::optional<std::int32_t> PlainDecimalUnits(std::u16string_view text) {
   constexpr std::size_t kWholeDigits = 3;
   constexpr std::size_t kFractionDigits = 5;
+  static constexpr std::int32_t kScale[] = {100000, 10000, 1000, 100, 10, 1};
   const bool minus = text.starts_with(u'-');
-  if (minus) text.remove_prefix(1);
-  const std::size_t point = std::min(text.find(u'.'), text.size());
-  const std::size_t fraction = point == text.size() ? 0 : text.size() - point - 1;
-  if (point == 0 || point > kWholeDigits || (point < text.size() && fraction == 0) || fraction > kFractionDigits) {
-    return std::nullopt;
-  }
+  std::size_t i = minus ? 1 : 0;
   std::int32_t units = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (i == point) continue;
-    if (!IsDigit(text[i])) return std::nullopt;
-    units = units * 10 + (text[i] - u'0');
+  // One digit more than allowed is read, to tell a longer number; nine digits fit in 32 bits.
+  const auto readDigits = [&](std::size_t most) {
+    const std::size_t start = i;
+    for (; i < text.size() && i - start <= most && IsDigit(text[i]); ++i) units = units * 10 + (text[i] - u'0');
+    return i - start;
+  };
+  const std::size_t whole = readDigits(kWholeDigits);
+  if (whole == 0 || whole > kWholeDigits) return std::nullopt;
+  std::size_t fraction = 0;
+  if (i < text.size()) {
+    if (text[i++] != u'.') return std::nullopt;
+    fraction = readDigits(kFractionDigits);
+    if (fraction == 0 || fraction > kFractionDigits || i != text.size()) return std::nullopt;
   }
-  for (std::size_t i = fraction; i < kFractionDigits; ++i) units *= 10;
+  units *= kScale[fraction];
   return minus ? -units : units;
 }
 
@@ -346,12 +351,18 @@ CoordinateText FormatCoordinate(double degrees, Axis axis, const DisplayOptions&
 CoordinateText FormatUnits(std::int32_t units, Axis axis, const DisplayOptions& options) {
   if (options.dms) return FormatCoordinate(units / kUnitsPerDegree, axis, options);
   // Straight from the integer: the same text as "%.5f" of units / 100000.0, without a double round trip.
-  const std::int64_t magnitude = units < 0 ? -std::int64_t{units} : units;
+  std::int64_t magnitude = units < 0 ? -std::int64_t{units} : units;
+  std::array<char, 24> chars;
+  char* digits = chars.data() + chars.size();
+  for (int place = 0; place < 5; ++place, magnitude /= 10) *--digits = static_cast<char>('0' + magnitude % 10);
+  *--digits = '.';
+  do {
+    *--digits = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude > 0);
   CoordinateText text;
   AppendSign(text, units < 0, axis, options.compass);
-  AppendInteger(text, magnitude / 100000, 1);
-  text.append(u'.');
-  AppendInteger(text, magnitude % 100000, 5);
+  text.append(std::string_view(digits, chars.data() + chars.size() - digits));
   return text;
 }
 
