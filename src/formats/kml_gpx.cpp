@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "core/coordinates.h"
-#include "core/every_core.h"
 #include "core/field_rules.h"
 #include "core/unicode.h"
 #include "formats/file_pipeline.h"
@@ -410,9 +411,11 @@ int ReadItemsFrom(FileSession& session, const TagScanner& scan, std::size_t& pos
   }
 }
 
-// Files this large are read in pieces on every core, each piece into a document of its own.
-// The cores take the pieces one at a time, so that a core slowed by other work holds up the
-// others by no more than one piece.
+// Files this large are read in pieces on two cores: this thread takes them from the front and
+// reads them straight into the document, as one reader would; the other takes them from the back,
+// each into a document of its own. They meet wherever the work brings them together, so that a
+// core slowed by other work holds up the other by no more than one piece, and only the rows read
+// from the back are moved into the document.
 constexpr std::size_t kPiecesFrom = 1 << 20;
 constexpr std::size_t kPieceCount = 16;
 // No item takes fewer bytes, so a part of a file holds at most its size / this many items.
@@ -427,8 +430,7 @@ std::size_t EstimatedItems(const TagScanner& scan) {
   return count * (scan.size() / kSampleBytes + 1);
 }
 
-// The items that start in [begin, end), read on their own; the first piece reads straight into
-// the document.
+// The items that start in [begin, end); a piece read from the back has a document of its own.
 struct Piece {
   std::size_t begin = 0;
   std::size_t end = kNotFound;
@@ -437,10 +439,9 @@ struct Piece {
   int result = 0;
 };
 
-// Pieces of about equal size, each starting at an item, with room for the rows the start of the
-// file suggests, so that neither the pieces nor the merge move rows while they grow.
+// Pieces of about equal size, each starting at an item.
 template <typename Items>
-std::vector<Piece> SplitIntoPieces(const TagScanner& scan, PoiDocument& document) {
+std::vector<Piece> SplitIntoPieces(const TagScanner& scan) {
   std::vector<std::size_t> begins{0};
   for (std::size_t k = 1; k < kPieceCount; ++k) {
     const std::size_t start = Items::findStart(scan, scan.size() / kPieceCount * k);
@@ -448,53 +449,105 @@ std::vector<Piece> SplitIntoPieces(const TagScanner& scan, PoiDocument& document
     if (start > begins.back()) begins.push_back(start);
   }
   std::vector<Piece> pieces(begins.size());
-  if (pieces.size() < 2) return pieces;
-  const std::size_t expected = EstimatedItems<Items>(scan);
-  document.rows.reserve(document.rows.size() + expected);
   for (std::size_t k = 0; k < pieces.size(); ++k) {
-    Piece& piece = pieces[k];
-    piece.begin = piece.pos = begins[k];
-    piece.end = k + 1 < begins.size() ? begins[k + 1] : kNotFound;
-    if (k == 0) continue;
-    const std::size_t share = expected * (std::min(piece.end, scan.size()) - piece.begin) / scan.size();
-    piece.document.rows.reserve(share + share / 16 + 16);
-    piece.document.kind = document.kind;
-    piece.document.richPoiFile = document.richPoiFile;
-    piece.document.display = document.display;
-    // Room for the ids of every item that can start before this piece.
-    piece.document.nextRowId = document.nextRowId + static_cast<RowId>(piece.begin / kMinimumItemBytes + k);
+    pieces[k].begin = pieces[k].pos = begins[k];
+    pieces[k].end = k + 1 < begins.size() ? begins[k + 1] : kNotFound;
   }
   return pieces;
 }
 
-// Reads the pieces on every core. Only the calling thread reports progress, as each of its pieces ends.
 template <typename Items>
-void ReadPieces(FileSession& session, const TagScanner& scan, std::vector<Piece>& pieces) {
-  std::atomic<std::size_t> bytesRead = 0;
-  RunOnEveryCore(pieces.size(), [&](std::size_t k, bool onCaller) {
-    Piece& piece = pieces[k];
-    FileSession pieceSession(k == 0 ? session.document : piece.document, session.operation, session.format,
-                             session.settings, session.port);
-    pieceSession.quiet = true;
-    piece.result = ReadItemsFrom<Items>(pieceSession, scan, piece.pos, piece.end);
-    bytesRead += std::min(piece.end, scan.size()) - piece.begin;
-    if (onCaller) session.progress(scan.size(), bytesRead);
-  });
-}
+class PieceReader {
+ public:
+  PieceReader(FileSession& session, const TagScanner& scan, std::vector<Piece>& pieces)
+      : session_(session), scan_(scan), pieces_(pieces), back_(pieces.size()) {}
 
-// Joins the pieces in file order, as if one reader had read the file. A piece whose last item
-// reaches past the next piece's start (a tag that never closes) means the pieces do not meet:
-// then reading goes on alone from there.
-template <typename Items>
-int MergePieces(FileSession& session, const TagScanner& scan, std::vector<Piece>& pieces) {
-  const bool importing = session.operation == FileOperation::Import;
-  for (std::size_t k = 0; k < pieces.size(); ++k) {
-    Piece& piece = pieces[k];
-    if (k > 0) AppendReadOn(session.document, std::move(piece.document), importing);
-    if (piece.result != 0) return piece.result;
-    if (piece.pos != piece.end) return ReadItemsFrom<Items>(session, scan, piece.pos, kNotFound);
+  // Reads the pieces; `front` is then the number read from the front, and `pos` where that stopped.
+  int read(std::size_t& front, std::size_t& pos) {
+    // Room for the rows as the start of the file suggests, so that nothing moves rows while they grow.
+    expected_ = EstimatedItems<Items>(scan_);
+    const PoiDocument& document = session_.document;
+    for (std::size_t k = 1; k < pieces_.size(); ++k) {
+      PoiDocument& pieceDocument = pieces_[k].document;
+      pieceDocument.kind = document.kind;
+      pieceDocument.richPoiFile = document.richPoiFile;
+      pieceDocument.display = document.display;
+      // Room for the ids of every item that can start before this piece.
+      pieceDocument.nextRowId = document.nextRowId + static_cast<RowId>(pieces_[k].begin / kMinimumItemBytes + k);
+    }
+    session_.document.rows.reserve(document.rows.size() + expected_);
+    FileSession frontSession(session_.document, session_.operation, session_.format, session_.settings,
+                             session_.port);
+    frontSession.quiet = true;
+    int result = 0;
+    std::jthread helper([this] {
+      while (const std::optional<std::size_t> k = claim(false)) readFromBack(*k);
+    });
+    while (result == 0) {
+      const std::optional<std::size_t> k = claim(true);
+      if (!k) break;
+      result = ReadItemsFrom<Items>(frontSession, scan_, pos, pieces_[*k].end);
+      front = *k + 1;
+      finished(pieces_[*k], true);
+    }
+    if (result != 0) claimAll();
+    return result;
   }
-  return 0;
+
+ private:
+  // The next piece from the front or the back; nothing once they meet.
+  std::optional<std::size_t> claim(bool fromFront) {
+    const std::lock_guard lock(mutex_);
+    if (front_ == back_) return std::nullopt;
+    return fromFront ? front_++ : --back_;
+  }
+  void claimAll() {
+    const std::lock_guard lock(mutex_);
+    back_ = front_;
+  }
+
+  void readFromBack(std::size_t k) {
+    Piece& piece = pieces_[k];
+    const std::size_t share = expected_ * (std::min(piece.end, scan_.size()) - piece.begin) / scan_.size();
+    piece.document.rows.reserve(share + share / 16 + 16);
+    FileSession pieceSession(piece.document, session_.operation, session_.format, session_.settings, session_.port);
+    pieceSession.quiet = true;
+    piece.result = ReadItemsFrom<Items>(pieceSession, scan_, piece.pos, piece.end);
+    finished(piece, false);
+  }
+
+  // Only this thread reports progress, as each of its pieces ends.
+  void finished(const Piece& piece, bool onCaller) {
+    bytesRead_ += std::min(piece.end, scan_.size()) - piece.begin;
+    if (onCaller) session_.progress(scan_.size(), bytesRead_);
+  }
+
+  FileSession& session_;
+  const TagScanner& scan_;
+  std::vector<Piece>& pieces_;
+  std::size_t expected_ = 0;
+  std::mutex mutex_;
+  std::size_t front_ = 0;  // pieces [front_, back_) are still to be read
+  std::size_t back_;
+  std::atomic<std::size_t> bytesRead_ = 0;
+};
+
+// Joins the pieces read from the back in file order, as if one reader had read on. A piece whose
+// last item reaches past the next piece's start (a tag that never closes) means the pieces do not
+// meet: then reading goes on alone from there.
+template <typename Items>
+int ReadItemsInPieces(FileSession& session, const TagScanner& scan, std::vector<Piece>& pieces) {
+  std::size_t front = 0;
+  std::size_t pos = 0;
+  if (const int result = PieceReader<Items>(session, scan, pieces).read(front, pos); result != 0) return result;
+  const bool importing = session.operation == FileOperation::Import;
+  for (std::size_t k = front; k < pieces.size() && pos == pieces[k].begin; ++k) {
+    AppendReadOn(session.document, std::move(pieces[k].document), importing);
+    if (pieces[k].result != 0) return pieces[k].result;
+    pos = pieces[k].pos;
+  }
+  // Nothing is left when the last piece read ended the file.
+  return ReadItemsFrom<Items>(session, scan, pos, kNotFound);
 }
 
 template <typename Items>
@@ -502,13 +555,10 @@ int ReadItems(FileSession& session, std::span<std::uint8_t> bytes) {
   const TagScanner scan(bytes);
   // The duplicate-name check compares each name with every earlier one, so it reads in order.
   const bool inPieces = bytes.size() >= kPiecesFrom && !session.settings.on(Switch::CheckName);
-  std::vector<Piece> pieces = inPieces ? SplitIntoPieces<Items>(scan, session.document) : std::vector<Piece>();
-  if (pieces.size() < 2) {
-    std::size_t pos = 0;
-    return ReadItemsFrom<Items>(session, scan, pos, kNotFound);
-  }
-  ReadPieces<Items>(session, scan, pieces);
-  return MergePieces<Items>(session, scan, pieces);
+  std::vector<Piece> pieces = inPieces ? SplitIntoPieces<Items>(scan) : std::vector<Piece>();
+  if (pieces.size() >= 2) return ReadItemsInPieces<Items>(session, scan, pieces);
+  std::size_t pos = 0;
+  return ReadItemsFrom<Items>(session, scan, pos, kNotFound);
 }
 
 // ------------------------------------------------------------------------------------ writers
