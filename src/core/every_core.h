@@ -17,7 +17,8 @@ void RunOnEveryCore(std::size_t count, Task task) {
   const auto work = [&](bool onCaller) {
     for (std::size_t k = next++; k < count; k = next++) task(k, onCaller);
   };
-  const std::size_t cores = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, std::max<std::size_t>(count, 1));
+  const std::size_t cores =
+      std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, std::max<std::size_t>(count, 1));
   std::vector<std::jthread> helpers;
   for (std::size_t i = 1; i < cores; ++i) helpers.emplace_back(work, false);
   work(true);
