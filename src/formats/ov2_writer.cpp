@@ -345,10 +345,11 @@ class ChunkWriter {
     PutInt32(p + 17, box.south);
   }
   bool good() const { return good_; }
-  // Writes what is left; false when any write failed.
+  // Writes what is left, here: a small file starts no thread. False when any write failed.
   bool finish() {
-    flush();
     wait();
+    if (good_ && !buffer_.empty()) good_ = sink_.write(buffer_.data(), buffer_.size());
+    buffer_.clear();
     return good_;
   }
 
