@@ -62,9 +62,9 @@ void SyncFolder(const std::filesystem::path& folder) {
 
 AtomicFile::~AtomicFile() { discard(); }
 
-bool AtomicFile::open(const std::filesystem::path& target) {
+bool AtomicFile::open(const std::filesystem::path& target, Links links) {
   discard();
-  target_ = ResolveLinks(target);
+  target_ = links == Links::Follow ? ResolveLinks(target) : target;
   failed_ = false;
   buffer_.clear();
   written_ = writtenBack_ = 0;

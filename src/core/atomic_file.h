@@ -19,8 +19,11 @@ class AtomicFile : public ByteSink {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
+  // What a symbolic link at the target stands for: the file it points at, which is then replaced,
+  // or only itself, which is then replaced by the new file.
+  enum class Links { Follow, Replace };
   // Creates the temporary file beside `target`; false when that is not possible.
-  bool open(const std::filesystem::path& target);
+  bool open(const std::filesystem::path& target, Links links = Links::Follow);
   // Buffered append; false after any failure (including a failed or missing open).
   bool write(const void* data, std::size_t size) override;
   // Flushes, syncs and renames over the target; false (target untouched) on any failure.

@@ -75,11 +75,12 @@ int WriteOutput(PoiDocument& scratch, const fs::path& output, FileFormat target,
                 UserPort& port) {
   std::error_code error;
   const fs::file_status existing = fs::symlink_status(output, error);
-  // Only a plain file is replaced: writing through a link could end outside the folder.
+  // Only a plain file is replaced: writing through a link could end outside the folder. A link
+  // made after this look is replaced itself, never followed.
   if (fs::exists(existing) && !fs::is_regular_file(existing)) return kCannotSave;
   FileSession session(scratch, FileOperation::Save, target, settings, port);
   session.quiet = true;
-  if (const int result = WriteWholeFile(session, output); result != 0) return result;
+  if (const int result = WriteWholeFile(session, output, AtomicFile::Links::Replace); result != 0) return result;
   // The new file takes over the old one's permissions, all but read-only.
   if (fs::exists(existing)) ClearReadOnly(output);
   return 0;

@@ -267,11 +267,11 @@ bool ClearReadOnly(const fs::path& path) {
   return !error;
 }
 
-int WriteWholeFile(FileSession& session, const fs::path& path) {
+int WriteWholeFile(FileSession& session, const fs::path& path, AtomicFile::Links links) {
   const Writer writer = WriterFor(session.format);
   if (writer == nullptr) return kCannotSave;
   AtomicFile file;
-  if (!file.open(path)) return kCannotSave;
+  if (!file.open(path, links)) return kCannotSave;
   if (const int result = writer(session, file); result != 0) return result;
   return file.commit() ? 0 : kCannotWrite;
 }

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "core/app_settings.h"
+#include "core/atomic_file.h"
 #include "core/poi_document.h"
 #include "core/user_port.h"
 
@@ -67,7 +68,8 @@ int ReadWholeFile(const std::filesystem::path& path, FileFormat format, FileBuff
 
 // Writes the session's document in its format to `path` through a temporary file, so that a
 // failure leaves an existing file as it was. Returns 0 or the writer's, kCannotSave or kCannotWrite.
-int WriteWholeFile(FileSession& session, const std::filesystem::path& path);
+int WriteWholeFile(FileSession& session, const std::filesystem::path& path,
+                   AtomicFile::Links links = AtomicFile::Links::Follow);
 
 // Makes a file writable again; false when that fails.
 bool ClearReadOnly(const std::filesystem::path& path);

@@ -155,6 +155,22 @@ TEST(AtomicFileTest, SavingThroughALinkReplacesTheLinkedFile) {
   EXPECT_EQ(ReadBytes(folder / "real" / "settings.ini"), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
 }
 
+TEST(AtomicFileTest, ReplacingALinkLeavesTheLinkedFileAlone) {
+  const auto folder = TempDir();
+  std::filesystem::create_directory(folder / "outside");
+  WriteBytes(folder / "outside" / "kept.ov2", {1});
+  std::filesystem::create_symlink(folder / "outside" / "kept.ov2", folder / "link.ov2");
+
+  AtomicFile file;
+  ASSERT_TRUE(file.open(folder / "link.ov2", AtomicFile::Links::Replace));
+  ASSERT_TRUE(file.write("new", 3));
+  ASSERT_TRUE(file.commit());
+
+  EXPECT_FALSE(std::filesystem::is_symlink(folder / "link.ov2"));
+  EXPECT_EQ(ReadBytes(folder / "link.ov2"), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+  EXPECT_EQ(ReadBytes(folder / "outside" / "kept.ov2"), (std::vector<std::uint8_t>{1}));
+}
+
 TEST(AtomicFileTest, WritersCanTargetMemory) {
   MemorySink sink;
   ByteSink& out = sink;
