@@ -117,8 +117,8 @@ bool AtomicFile::commit() {
   return true;
 }
 
-bool AtomicFile::writeOut(const std::uint8_t* data, std::size_t size) {
-  if (failed_ || size == 0) return !failed_;
+void AtomicFile::writeOut(const std::uint8_t* data, std::size_t size) {
+  if (failed_ || size == 0) return;
   failed_ = !WriteAll(fd_, data, size);
   written_ += size;
 #ifdef __linux__
@@ -128,7 +128,6 @@ bool AtomicFile::writeOut(const std::uint8_t* data, std::size_t size) {
     writtenBack_ = written_;
   }
 #endif
-  return !failed_;
 }
 
 bool AtomicFile::flushBuffer() {

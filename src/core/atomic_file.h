@@ -30,7 +30,8 @@ class AtomicFile : public ByteSink {
   bool commit();
 
  private:
-  bool writeOut(const std::uint8_t* data, std::size_t size);
+  // Writes straight to the temporary file; sets failed_ on failure.
+  void writeOut(const std::uint8_t* data, std::size_t size);
   bool flushBuffer();
   void discard();
 

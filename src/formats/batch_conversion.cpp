@@ -93,7 +93,8 @@ std::u16string SameFileNameQuestion(std::u16string_view path) {
 }
 
 std::string_view ConversionExtension(FileFormat target) {
-  const bool converts = target == FileFormat::Ov2 || std::ranges::find(kConversionTargets, target) != kConversionTargets.end();
+  const bool converts =
+      target == FileFormat::Ov2 || std::ranges::find(kConversionTargets, target) != kConversionTargets.end();
   return converts ? FormatExtension(target) : std::string_view();
 }
 
