@@ -94,7 +94,8 @@ int Save(FileSession& session, const fs::path& requested) {
       fs::remove(replaced, ignored);
     }
   }
-  if (session.operation == FileOperation::Save) {
+  // A phonebook document stays the file it came from: saving it elsewhere is an export in effect.
+  if (session.operation == FileOperation::Save && session.document.kind != DocumentKind::Phonebook) {
     session.document.path = target;
     session.document.title = Utf8ToUtf16(target.stem().string());
   }

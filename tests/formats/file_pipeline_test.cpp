@@ -116,6 +116,20 @@ TEST_F(FilePipelineTest, SaveReplacesTheFileAtomically) {
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
+// Saving a phonebook document under another name and format must not make that file the
+// document's: the next save would write phonebook text into it.
+TEST_F(FilePipelineTest, PhonebookDocumentKeepsItsPathWhenSavedElsewhere) {
+  addRow(u"Anna");
+  document.kind = DocumentKind::Phonebook;
+  document.path = dir / "phones.txt";
+  document.title = u"phones";
+  document.format = FileFormat::Phonebook;
+  ASSERT_EQ(run(FileOperation::Save, dir / "out.kml", FileFormat::Kml), 0);
+  EXPECT_EQ(document.path, dir / "phones.txt");
+  EXPECT_EQ(document.title, u"phones");
+  EXPECT_EQ(document.format, FileFormat::Phonebook);
+}
+
 TEST_F(FilePipelineTest, FailedSaveLeavesTheOldFileIntact) {
   for (int i = 0; i < 20000; ++i) addRow(u"A rather long name to fill the file " + Utf8ToUtf16(std::to_string(i)));
   const fs::path path = dir / "keep.ov2";
