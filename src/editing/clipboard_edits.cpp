@@ -26,16 +26,14 @@ ExchangeRows SelectedExchangeRows(const PoiDocument& document) {
 }
 
 int PasteRows(PoiTable& table, const ExchangeRows& rows, bool checkName, UserPort& port) {
-  const PoiDocument& document = table.document();
-  int at = table.firstSelected();
-  if (at < 0) at = document.rowCount();
-  if (at == 0 && document.basePointPinned) at = 1;
-  return InsertRowsAt(table, rows, at, checkName, port);
+  const int at = table.firstSelected();
+  return InsertRowsAt(table, rows, at < 0 ? table.document().rowCount() : at, checkName, port);
 }
 
 int InsertRowsAt(PoiTable& table, const ExchangeRows& rows, int at, bool checkName, UserPort& port) {
   PoiDocument& document = table.document();
-  at = std::clamp(at, 0, document.rowCount());
+  // A My Base Point row stays first.
+  at = std::clamp(at, document.basePointPinned ? 1 : 0, document.rowCount());
   const int first = at;
   const int countBefore = document.rowCount();
   table.clearSelection();

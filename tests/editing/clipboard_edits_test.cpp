@@ -86,5 +86,19 @@ TEST_F(ClipboardEditsTest, DroppedRowsGoInBeforeTheDropRow) {
   EXPECT_EQ(document.text(0, kName), u"Sent");
 }
 
+TEST_F(ClipboardEditsTest, RowsDroppedAboveTheMyBasePointRowGoInAfterIt) {
+  for (const auto name : {u"Base", u"Inn"}) add(name);
+  document.basePointPinned = true;
+  ExchangeRows rows(1);
+  rows[0].texts = {u"Sent", u"1", u"2", u"", u""};
+  for (const int at : {-1, 0}) {
+    InsertRowsAt(table, rows, at, false, port);
+    EXPECT_EQ(names(), (std::vector<std::u16string>{u"Base", u"Sent", u"Inn"})) << at;
+    table.undo();
+    EXPECT_EQ(names(), (std::vector<std::u16string>{u"Base", u"Inn"})) << at;
+    EXPECT_TRUE(document.basePointPinned) << at;
+  }
+}
+
 }  // namespace
 }  // namespace qf
