@@ -10,9 +10,13 @@ namespace qf {
 
 namespace {
 
-void StoreCoordinate(PoiTable& table, int row, int column, std::u16string_view text) {
+// A missing or invalid value empties the cell. Whether the cell changed.
+bool StoreCoordinate(PoiTable& table, int row, int column, std::u16string_view text) {
   const std::optional<CoordinateText> value = CoordinateCellText(table.document(), column, text);
-  table.setCell(row, column, value ? std::u16string_view(value->view()) : std::u16string_view());
+  const std::u16string_view stored = value ? value->view() : std::u16string_view();
+  if (table.document().text(row, column) == stored) return false;
+  table.setCell(row, column, stored);
+  return true;
 }
 
 }  // namespace
@@ -64,9 +68,10 @@ void PasteCoordinates(PoiTable& table, const PastedCoordinates& coordinates) {
   table.undoLog().beginAction();
   for (int row = 0; row < document.rowCount(); ++row) {
     if (!document.rows[static_cast<std::size_t>(row)].selected) continue;
-    StoreCoordinate(table, row, kLng, coordinates.lng.value_or(u""));
-    StoreCoordinate(table, row, kLat, coordinates.lat.value_or(u""));
-    if (!(row == 0 && document.basePointPinned)) document.modified = true;
+    // Coordinates a row has already are no change, and no undo step.
+    const bool lng = StoreCoordinate(table, row, kLng, coordinates.lng.value_or(u""));
+    const bool lat = StoreCoordinate(table, row, kLat, coordinates.lat.value_or(u""));
+    if ((lng || lat) && !(row == 0 && document.basePointPinned)) document.modified = true;
   }
   if (document.baseRow >= 0) SetBasePoint(document, document.baseRow);
   table.refitColumns();

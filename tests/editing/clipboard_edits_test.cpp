@@ -75,6 +75,14 @@ TEST_F(ClipboardEditsTest, PastedCoordinatesGoToEverySelectedRow) {
   EXPECT_EQ(document.text(0, kLat), u"25.03300");
 }
 
+TEST_F(ClipboardEditsTest, PastingTheCoordinatesTheRowsHaveChangesNothing) {
+  for (const auto name : {u"Inn", u"Hut"}) add(name);
+  document.rows[0].selected = document.rows[1].selected = true;
+  PasteCoordinates(table, ParsePastedCoordinates(u"52.1, 4.5", false));
+  EXPECT_FALSE(document.modified);
+  EXPECT_FALSE(table.canUndo());
+}
+
 TEST_F(ClipboardEditsTest, DroppedRowsGoInBeforeTheDropRow) {
   for (const auto name : {u"Inn", u"Hut"}) add(name);
   ExchangeRows rows(1);
