@@ -632,6 +632,11 @@ void PoiTable::finishRedo(const std::vector<UndoRecord>& group) {
       }
       establishBase(group.back().savedModified);
       break;
+    case UndoKind::RowMoveUp:
+    case UndoKind::RowMoveDown:
+    case UndoKind::Reorder:
+      document_.modified = true;  // the rows are in the changed order again
+      break;
     default:
       break;
   }

@@ -229,6 +229,27 @@ TEST_F(PoiTableTest, MovedRowsGoBackOnUndoAndTheBaseRowFollows) {
   EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), Name(2), Name(1), Name(3)}));
 }
 
+TEST_F(PoiTableTest, RedoneSortsAndMovesMarkTheDocumentModified) {
+  const struct {
+    const char* command;
+    void (*make)(PoiTable&);
+  } cases[] = {
+      {"sort", [](PoiTable& t) { t.sort(kName, false); }},
+      {"move", [](PoiTable& t) { t.moveSelected(false); }},
+  };
+  fill(3);
+  for (const auto& c : cases) {
+    document.modified = false;
+    table.clearSelection();
+    document.rows[0].selected = true;
+    c.make(table);
+    table.undo();
+    EXPECT_FALSE(document.modified) << c.command;
+    table.redo();
+    EXPECT_TRUE(document.modified) << c.command;
+  }
+}
+
 TEST_F(PoiTableTest, DropEffectsFollowTheBlockRules) {
   fill(8);
   for (const int row : {3, 4, 5}) document.rows[static_cast<std::size_t>(row)].selected = true;
