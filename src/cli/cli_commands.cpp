@@ -76,6 +76,13 @@ bool Open(Session& session, const CliRequest& request, const std::filesystem::pa
 
 void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
+// Tells how many POIs a format could not carry, e.g. "2 POIs without coordinates were not written".
+void TellNotWritten(int count, const char* lacking) {
+  if (count <= 0) return;
+  std::fprintf(stderr, "quillfern-cli: %d POI%s without %s %s not written\n", count, count == 1 ? "" : "s", lacking,
+               count == 1 ? "was" : "were");
+}
+
 int Convert(const CliRequest& request) {
   if (request.files.size() != 2) return -1;
   std::filesystem::path output = request.files[1];
@@ -83,11 +90,17 @@ int Convert(const CliRequest& request) {
   if (!Supported(format, true)) return 2;
   Session& session = NewSession(request);
   if (!Open(session, request, request.files[0])) return 1;
-  const int result =
-      RunFileOperation(session.document, FileOperation::Save, format, output, session.settings, session.port);
+  WriteCounts counts;
+  const int result = RunFileOperation(session.document, FileOperation::Save, format, output, session.settings,
+                                      session.port, &counts);
   session.port.finishProgress();
   if (result != 0) return 1;
-  std::printf("Wrote %d POIs to %s\n", session.document.rowCount(), session.document.path.string().c_str());
+  std::printf("Wrote %d POIs to %s\n", counts.written, session.document.path.string().c_str());
+  TellNotWritten(counts.leftOut, "coordinates");
+  // A phonebook holds only the POIs with a telephone number.
+  if (format == FileFormat::Phonebook) {
+    TellNotWritten(session.document.rowCount() - counts.written - counts.leftOut, "a telephone number");
+  }
   return 0;
 }
 
@@ -261,6 +274,7 @@ int Batch(const CliRequest& request) {
   const ConvertFolderResult result = ConvertFolder(request.files[0], *target, session.settings, port,
                                                    [&port](std::u16string_view text) { port.status(text); });
   port.finishProgress();
+  TellNotWritten(result.leftOut, "coordinates");
   if (result.messageId != 0) {
     port.showMessage(result.messageId, FormatMessage(result.messageId, result.name));
     return 1;

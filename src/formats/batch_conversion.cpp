@@ -70,9 +70,9 @@ int ReadSource(PoiDocument& scratch, const fs::path& source, FileFormat format, 
 }
 
 // Writes the scratch document to the output all at once, so that a failure leaves an existing
-// output as it was; 0 or a message id.
+// output as it was; 0 or a message id. `counts` tells what was written.
 int WriteOutput(PoiDocument& scratch, const fs::path& output, FileFormat target, const AppSettings& settings,
-                UserPort& port) {
+                UserPort& port, WriteCounts& counts) {
   std::error_code error;
   const fs::file_status existing = fs::symlink_status(output, error);
   // Only a plain file is replaced: writing through a link could end outside the folder. A link
@@ -81,6 +81,7 @@ int WriteOutput(PoiDocument& scratch, const fs::path& output, FileFormat target,
   FileSession session(scratch, FileOperation::Save, target, settings, port);
   session.quiet = true;
   if (const int result = WriteWholeFile(session, output, AtomicFile::Links::Replace); result != 0) return result;
+  counts = session.counts;
   // The new file takes over the old one's permissions, all but read-only.
   if (fs::exists(existing)) ClearReadOnly(output);
   return 0;
@@ -139,12 +140,14 @@ ConvertFolderResult ConvertFolder(const fs::path& folder, FileFormat target, con
       return result;
     }
     if (scratch.rows.empty()) continue;
-    if (const int written = WriteOutput(scratch, output, target, readSettings, port); written != 0) {
+    WriteCounts counts;
+    if (const int written = WriteOutput(scratch, output, target, readSettings, port, counts); written != 0) {
       result.messageId = written;
       result.name = DisplayName(output);
       return result;
     }
     ++result.count;
+    result.leftOut += counts.leftOut;
   }
   return result;
 }

@@ -372,6 +372,7 @@ int WriteLines(FileSession& session, ByteSink& out, MakeLine makeLine) {
     if (!writer.writeLine(line)) return kCannotWrite;
     session.progress(rows.size(), i + 1);
   }
+  session.counts = {.written = static_cast<int>(rows.size())};
   return 0;
 }
 

@@ -283,12 +283,13 @@ bool CanWrite(FileFormat format) { return WriterFor(format) != nullptr; }
 std::u16string DisplayName(const fs::path& path) { return FromTomTomCharCode(Utf8ToUtf16(path.string())); }
 
 int RunFileOperation(PoiDocument& document, FileOperation operation, FileFormat format, const fs::path& path,
-                     const AppSettings& settings, UserPort& port) {
+                     const AppSettings& settings, UserPort& port, WriteCounts* counts) {
   FileSession session(document, operation, format, settings, port);
   const int rowsBefore = document.rowCount();
   const bool writing = operation == FileOperation::Save || operation == FileOperation::Export;
   const int result = writing ? Save(session, path) : Read(session, path);
   if (result > 0) ShowFileError(port, result, path);
+  if (writing && result == 0 && counts != nullptr) *counts = session.counts;
   switch (operation) {
     case FileOperation::Save:
       if (result == 0) document.modified = false;

@@ -32,10 +32,18 @@ enum FileMessage : int {
 // The user declined a question; nothing more is shown.
 inline constexpr int kCancelled = -1;
 
+// What a save or export wrote: the rows written and the rows the format could not carry.
+struct WriteCounts {
+  int written = 0;
+  int leftOut = 0;  // rows without a position, which the format cannot carry
+};
+
 // Runs one file operation on `path` and updates the document as the operation
-// requires. Returns 0, kCancelled or the id of the message that was shown.
+// requires. Returns 0, kCancelled or the id of the message that was shown. After a
+// successful Save or Export, `counts` (when given) tells what the writer wrote.
 int RunFileOperation(PoiDocument& document, FileOperation operation, FileFormat format,
-                     const std::filesystem::path& path, const AppSettings& settings, UserPort& port);
+                     const std::filesystem::path& path, const AppSettings& settings, UserPort& port,
+                     WriteCounts* counts = nullptr);
 
 // The reader and writer of a format; nullptr when this version has none.
 using Reader = int (*)(FileSession&, std::span<std::uint8_t>);
@@ -67,7 +75,8 @@ class FileBuffer {
 int ReadWholeFile(const std::filesystem::path& path, FileFormat format, FileBuffer& buffer);
 
 // Writes the session's document in its format to `path` through a temporary file, so that a
-// failure leaves an existing file as it was. Returns 0 or the writer's, kCannotSave or kCannotWrite.
+// failure leaves an existing file as it was; the writer's counts are then in the session.
+// Returns 0 or the writer's, kCannotSave or kCannotWrite.
 int WriteWholeFile(FileSession& session, const std::filesystem::path& path,
                    AtomicFile::Links links = AtomicFile::Links::Follow);
 

@@ -10,6 +10,7 @@
 #include "core/field_rules.h"
 #include "core/poi_document.h"
 #include "core/user_port.h"
+#include "formats/file_pipeline.h"
 
 namespace qf {
 
@@ -26,6 +27,7 @@ class FileSession {
   const AppSettings& settings;
   UserPort& port;
   bool quiet = false;  // no progress line (automatic saving, batch conversion)
+  WriteCounts counts;  // what a writer wrote, for the caller to report
 
   // The duplicate-name check for a normalised name about to be appended; true means
   // skip the POI. Always false while "Check Name" is off.

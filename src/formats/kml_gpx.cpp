@@ -652,18 +652,22 @@ void MakeWaypoint(const PoiDocument& document, int row, std::string& out) {
   out += "</wpt>\r\n";
 }
 
-// Writes header, one item for each row that has a position, and footer; counts the items.
+// Writes header, one item for each row that has a position, and footer; counts the items and
+// the rows left out.
 template <typename MakeItem>
 int WriteItems(FileSession& session, ByteSink& out, const std::vector<int>& rows, std::string_view header,
-               std::string_view footer, MakeItem makeItem, int& written) {
-  written = 0;
+               std::string_view footer, MakeItem makeItem) {
+  WriteCounts& counts = session.counts;
+  counts = {};
   if (!out.write(header.data(), header.size())) return kCannotWrite;
   std::string item;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (HasPosition(session.document, rows[i])) {
       makeItem(session.document, rows[i], item);
       if (!out.write(item.data(), item.size())) return kCannotWrite;
-      ++written;
+      ++counts.written;
+    } else {
+      ++counts.leftOut;
     }
     session.progress(rows.size(), i + 1);
   }
@@ -685,19 +689,19 @@ int ReadKml(FileSession& session, std::span<std::uint8_t> bytes) { return ReadIt
 int ReadGpx(FileSession& session, std::span<std::uint8_t> bytes) { return ReadItems<GpxItems>(session, bytes); }
 
 int WriteKml(FileSession& session, ByteSink& out) {
-  int written = 0;
-  return WriteItems(session, out, session.rowsToWrite(), kKmlHeader, kKmlFooter, MakePlacemark, written);
+  return WriteItems(session, out, session.rowsToWrite(), kKmlHeader, kKmlFooter, MakePlacemark);
 }
 
 int WriteKml(FileSession& session, ByteSink& out, int& written) {
   std::vector<int> rows = SelectedRows(session.document);
   if (rows.empty()) rows = session.rowsToWrite();
-  return WriteItems(session, out, rows, kKmlHeader, kKmlFooter, MakePlacemark, written);
+  const int result = WriteItems(session, out, rows, kKmlHeader, kKmlFooter, MakePlacemark);
+  written = session.counts.written;
+  return result;
 }
 
 int WriteGpx(FileSession& session, ByteSink& out) {
-  int written = 0;
-  return WriteItems(session, out, session.rowsToWrite(), kGpxHeader, kGpxFooter, MakeWaypoint, written);
+  return WriteItems(session, out, session.rowsToWrite(), kGpxHeader, kGpxFooter, MakeWaypoint);
 }
 
 }  // namespace qf

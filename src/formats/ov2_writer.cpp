@@ -654,6 +654,8 @@ class Ov2Writer {
     } else {
       writePlain();
     }
+    // Rows without a position are written too, with the missing-coordinate mark.
+    session_.counts = {.written = static_cast<int>(rows_.size())};
     return out_.finish() ? 0 : kCannotWrite;
   }
 

@@ -171,11 +171,13 @@ int WritePhonebook(FileSession& session, ByteSink& out) {
   const PoiDocument& document = session.document;
   const bool exporting = session.operation == FileOperation::Export;
   std::string line;
+  session.counts = {};
   for (int row = 0; row < document.rowCount(); ++row) {
     const PoiRecord& record = document.rows[static_cast<std::size_t>(row)];
     if ((exporting && !record.selected) || record.text(kTel).empty()) continue;
     MakeLine(record, line);
     if (!out.write(line.data(), line.size())) return kCannotWrite;
+    ++session.counts.written;
     session.progress(static_cast<std::uint64_t>(document.rowCount()), static_cast<std::uint64_t>(row) + 1);
   }
   return 0;

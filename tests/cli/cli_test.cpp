@@ -109,6 +109,44 @@ TEST_F(CliTest, ConvertRoundTripsAndCatShowsTheRows) {
       << json.out;
 }
 
+TEST_F(CliTest, ConvertCountsThePoisWrittenAndTellsThoseLeftOut) {
+  const fs::path file = dir / "pois.txt";
+  std::ofstream(file, std::ios::binary) << "Alpha\t121.5\t25.033\t020 555\r\nBeta\t\t25\r\nGamma\t121.6\t25.1\r\n";
+  const struct {
+    const char* output;
+    const char* options;
+    const char* out;
+    const char* err;
+  } cases[] = {
+      {"all.ov2", "", "Wrote 3 POIs", ""},
+      {"placed.gpx", "", "Wrote 2 POIs", "quillfern-cli: 1 POI without coordinates was not written\n"},
+      {"placed.kml", "", "Wrote 2 POIs", "quillfern-cli: 1 POI without coordinates was not written\n"},
+      {"phones.txt", "--format 2 ", "Wrote 1 POIs",
+       "quillfern-cli: 2 POIs without a telephone number were not written\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output);
+    const fs::path out = dir / c.output;
+    const CliRun run = cli(std::string("convert ") + c.options + "'" + file.string() + "' '" + out.string() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, std::string(c.out) + " to " + out.string() + "\n");
+    EXPECT_EQ(run.err, c.err);
+  }
+  const CliRun fromOv2 = cli("convert '" + (dir / "all.ov2").string() + "' '" + (dir / "again.gpx").string() +
+                                "' --input-format 1 --format 4");
+  EXPECT_EQ(fromOv2.err, "quillfern-cli: 1 POI without coordinates was not written\n");
+
+  // A folder's conversion tells them too.
+  const fs::path folder = dir / "folder";
+  fs::create_directory(folder);
+  fs::copy_file(dir / "all.ov2", folder / "all.ov2");
+  fs::copy_file(dir / "all.ov2", folder / "copy.ov2");
+  const CliRun batch = cli("batch '" + folder.string() + "' --to gpx");
+  ASSERT_EQ(batch.status, 0) << batch.err;
+  EXPECT_EQ(batch.out, "Converted 2 files\n");
+  EXPECT_EQ(batch.err, "quillfern-cli: 2 POIs without coordinates were not written\n");
+}
+
 TEST_F(CliTest, ErrorsNameTheFileAndWriteNothing) {
   const fs::path out = dir / "never.ov2";
   const CliRun run = cli("convert " + corpus("malformed/stations_PL.ov2") + " '" + out.string() + "'");

@@ -167,6 +167,49 @@ TEST_F(FilePipelineTest, ReadOnlyTargetAsksBeforeItIsReplaced) {
   EXPECT_GT(fs::file_size(path), 5u);
 }
 
+// KML and GPX cannot carry a POI without a position, and a phonebook only carries telephone
+// numbers: what a save reports must be what the file holds.
+TEST_F(FilePipelineTest, SaveAndExportReportWhatTheWriterWrote) {
+  const auto add = [&](std::u16string_view name, std::u16string_view lng, std::u16string_view lat,
+                       std::u16string_view telephone) {
+    addRow(name, lng, lat);
+    SetTelephone(document, document.rowCount() - 1, telephone);
+  };
+  add(u"Full", u"4.89", u"52.37", u"020 555");
+  add(u"No latitude", u"4.89", u"", u"");
+  add(u"No telephone", u"4.89", u"52.37", u"");
+  add(u"Nowhere", u"", u"", u"112");
+  const struct {
+    FileFormat format;
+    const char* file;
+    int written;
+    int leftOut;
+  } cases[] = {
+      {FileFormat::Ov2, "all.ov2", 4, 0},        {FileFormat::Kml, "placed.kml", 2, 2},
+      {FileFormat::Gpx, "placed.gpx", 2, 2},     {FileFormat::Phonebook, "phones.txt", 2, 0},
+      {FileFormat::CsvUtf8, "all.csv", 4, 0},    {FileFormat::PoiUnicode, "all.poi", 4, 0},
+      {FileFormat::TxtAnsi, "all.txt", 4, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    WriteCounts counts{-1, -1};
+    ASSERT_EQ(RunFileOperation(document, FileOperation::Save, c.format, dir / c.file, settings, port, &counts), 0);
+    EXPECT_EQ(counts.written, c.written);
+    EXPECT_EQ(counts.leftOut, c.leftOut);
+    PoiDocument reread;
+    ASSERT_EQ(RunFileOperation(reread, FileOperation::Open, c.format, dir / c.file, settings, port), 0);
+    EXPECT_EQ(reread.rowCount(), c.written);
+  }
+
+  document.rows[1].selected = document.rows[2].selected = true;
+  WriteCounts exported;
+  ASSERT_EQ(RunFileOperation(document, FileOperation::Export, FileFormat::Gpx, dir / "some.gpx", settings, port,
+                             &exported),
+            0);
+  EXPECT_EQ(exported.written, 1);
+  EXPECT_EQ(exported.leftOut, 1);
+}
+
 TEST_F(FilePipelineTest, TranslateNameSavesUnderTheDeviceNameAndRemovesTheOldFile) {
   settings.set(Switch::TranslateName, true);
   addRow(u"A");
