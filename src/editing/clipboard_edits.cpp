@@ -65,9 +65,12 @@ int InsertRowsAt(PoiTable& table, const ExchangeRows& rows, int at, bool checkNa
 
 void PasteCoordinates(PoiTable& table, const PastedCoordinates& coordinates) {
   PoiDocument& document = table.document();
+  const bool both = coordinates.lng && coordinates.lat;
   table.undoLog().beginAction();
   for (int row = 0; row < document.rowCount(); ++row) {
     if (!document.rows[static_cast<std::size_t>(row)].selected) continue;
+    // The My Base Point row is the base while it is there: it keeps its position unless it gets another.
+    if (row == 0 && document.basePointPinned && !both) continue;
     // Coordinates a row has already are no change, and no undo step.
     const bool lng = StoreCoordinate(table, row, kLng, coordinates.lng.value_or(u""));
     const bool lat = StoreCoordinate(table, row, kLat, coordinates.lat.value_or(u""));

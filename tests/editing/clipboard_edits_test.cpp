@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/distances.h"
 #include "core/field_rules.h"
 #include "support/test_support.h"
 
@@ -81,6 +82,22 @@ TEST_F(ClipboardEditsTest, PastingTheCoordinatesTheRowsHaveChangesNothing) {
   PasteCoordinates(table, ParsePastedCoordinates(u"52.1, 4.5", false));
   EXPECT_FALSE(document.modified);
   EXPECT_FALSE(table.canUndo());
+}
+
+TEST_F(ClipboardEditsTest, PastingNoPositionLeavesTheMyBasePointRowTheBase) {
+  for (const auto name : {u"Base", u"Inn"}) add(name);
+  document.display.showDistance = true;
+  document.basePointPinned = true;
+  SetBasePoint(document, 0);
+  table.selectAll();
+  PasteCoordinates(table, ParsePastedCoordinates(u"12.5", true));
+  EXPECT_EQ(document.text(0, kLng), u"4.50000");
+  EXPECT_EQ(document.text(1, kLng), u"");
+  EXPECT_EQ(document.baseRow, 0);
+  // Hidden with the Distance column and brought back, it is still the My Base Point row.
+  table.toggleDistanceColumn();
+  table.undo();
+  EXPECT_TRUE(document.basePointPinned);
 }
 
 TEST_F(ClipboardEditsTest, DroppedRowsGoInBeforeTheDropRow) {
