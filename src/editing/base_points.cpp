@@ -44,6 +44,11 @@ std::u16string Stored(const BasePoint& point, const DisplayOptions& display) {
 // The Tel and Memo cells of row 0 that a base point fills: all of them in a plain POI document.
 bool FillsTelAndMemo(const PoiDocument& document) { return document.kind == DocumentKind::Poi; }
 
+// Setting the entry that row 0 holds already is no change, and no undo step.
+void StoreInFirstRow(PoiTable& table, int column, std::u16string_view text) {
+  if (table.document().text(0, column) != text) table.setCell(0, column, text);
+}
+
 }  // namespace
 
 void SetBaseToSelection(PoiTable& table) {
@@ -118,13 +123,13 @@ void BasePointList::set(PoiTable& table, BasePointSettings& saved) {
   PoiDocument& document = table.document();
   table.undoLog().beginAction();
   if (document.basePointPinned) {
-    table.setCell(0, kName, point[kName]);
+    StoreInFirstRow(table, kName, point[kName]);
   } else {
     document.basePointPinned = true;
     table.insertRow(0, point[kName], false);
   }
   const int last = FillsTelAndMemo(document) ? kMemo : kLat;
-  for (int column = kLng; column <= last; ++column) table.setCell(0, column, point[column]);
+  for (int column = kLng; column <= last; ++column) StoreInFirstRow(table, column, point[column]);
   current_ = index;
   saved.insertIndex = index;
   if (changed_) save(saved);

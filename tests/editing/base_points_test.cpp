@@ -58,6 +58,16 @@ TEST_F(BasePointsTest, SetInsertsOrReplacesTheMyBasePointRowAsOneStep) {
   EXPECT_FALSE(document.basePointPinned);
 }
 
+TEST_F(BasePointsTest, SettingTheEntryTheMyBasePointRowHoldsIsNoStep) {
+  BasePointList list(saved, document.display);
+  list.selectOnly(2);
+  list.set(table, saved);
+  list.set(table, saved);
+  table.undo();
+  EXPECT_EQ(document.rowCount(), 6);
+  EXPECT_FALSE(table.canUndo());
+}
+
 TEST_F(BasePointsTest, SetBasePointTakesTheMyBasePointRowAwayInTheSameStep) {
   BasePointList list(saved, document.display);
   list.set(table, saved);  // entry 0 is selected at start
