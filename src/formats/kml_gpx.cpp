@@ -363,7 +363,29 @@ class PoiAppender {
 
 // ------------------------------------------------------------------------------ reading items
 
+// Whether the file holds an element whose start tag begins with `start`, such as "<kml".
+bool HasElement(const TagScanner& scan, std::string_view start) {
+  for (std::size_t pos = scan.find(start, 0, scan.size()); pos != kNotFound;
+       pos = scan.find(start, pos + 1, scan.size())) {
+    switch (scan.at(pos + start.size())) {
+      case ' ':
+      case '\t':
+      case '\r':
+      case '\n':
+      case '/':
+      case '>':
+      case ':':  // a namespace prefix
+        return true;
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
 struct KmlItems {
+  // A file with none of these is no KML file; one with only a root may hold no placemark.
+  static constexpr std::string_view kElements[] = {"<kml", "<placemark"};
   static std::size_t findStart(const TagScanner& scan, std::size_t from) {
     return scan.find("<placemark", from, scan.size());
   }
@@ -377,6 +399,7 @@ struct KmlItems {
 };
 
 struct GpxItems {
+  static constexpr std::string_view kElements[] = {"<gpx", "<wpt"};
   // Only a blank after "<wpt" makes a waypoint: a wpt without a position, or a longer tag
   // name, is passed over.
   static std::size_t findStart(const TagScanner& scan, std::size_t from) {
@@ -553,6 +576,10 @@ int ReadItemsInPieces(FileSession& session, const TagScanner& scan, std::vector<
 template <typename Items>
 int ReadItems(FileSession& session, std::span<std::uint8_t> bytes) {
   const TagScanner scan(bytes);
+  // The root comes first in a real file, so this costs a whole scan only for other files.
+  if (std::ranges::none_of(Items::kElements, [&](std::string_view start) { return HasElement(scan, start); })) {
+    return kUnknownContent;
+  }
   // The duplicate-name check compares each name with every earlier one, so it reads in order.
   const bool inPieces = bytes.size() >= kPiecesFrom && !session.settings.on(Switch::CheckName);
   std::vector<Piece> pieces = inPieces ? SplitIntoPieces<Items>(scan) : std::vector<Piece>();

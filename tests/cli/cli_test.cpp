@@ -165,6 +165,16 @@ TEST_F(CliTest, ErrorsNameTheFileAndWriteNothing) {
   const CliRun missing = cli("info '" + (dir / "missing.ov2").string() + "'");
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("Can not open the file"), std::string::npos);
+
+  // Bytes of no known kind under a GPX or KML name are no empty file of that format.
+  for (const char* name : {"noise.gpx", "noise.kml"}) {
+    test::WriteBytes(dir / name, {0x89, 'P', 'N', 'G', 0, 0xFF, 0x13, '<', 'x', '>'});
+    const CliRun unknown = cli("convert '" + (dir / name).string() + "' '" + out.string() + "'");
+    EXPECT_EQ(unknown.status, 1) << name;
+    EXPECT_EQ(unknown.err, "quillfern-cli: The content of the file is unknown: " + (dir / name).string() + "\n");
+    EXPECT_TRUE(unknown.out.empty());
+    EXPECT_FALSE(fs::exists(out));
+  }
 }
 
 TEST_F(CliTest, DuplicatesCanBeEliminatedWhileReading) {

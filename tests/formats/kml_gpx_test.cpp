@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -151,6 +152,41 @@ TEST_F(KmlGpxTest, GpxStopsAtTagsItCannotRead) {
     document = PoiDocument();
     EXPECT_EQ(read(FileFormat::Gpx, Gpx(good + fault)), kWrongContent);
     EXPECT_EQ(document.rowCount(), 1);
+  }
+}
+
+TEST_F(KmlGpxTest, FilesWithoutAnElementOfTheFormatAreUnknownButEmptyFilesOfItAreNot) {
+  std::string noise(4096, '\0');
+  std::mt19937 random(7);
+  for (char& c : noise) c = static_cast<char>(random());
+  const std::string placemark = "<Placemark><name>P</name><Point><coordinates>1,2</coordinates></Point></Placemark>";
+  const std::string waypoint = "<wpt lat=\"2\" lon=\"1\"><name>W</name></wpt>";
+  const struct {
+    FileFormat format;
+    std::string file;
+    int result;
+    int rows;
+  } cases[] = {
+      {FileFormat::Kml, "", kUnknownContent, 0},
+      {FileFormat::Kml, noise, kUnknownContent, 0},
+      {FileFormat::Kml, Gpx(waypoint), kUnknownContent, 0},
+      {FileFormat::Kml, "<kmlish><name>x</name></kmlish>", kUnknownContent, 0},
+      {FileFormat::Kml, "<?xml version=\"1.0\"?>\r\n<KML xmlns=\"http://www.opengis.net/kml/2.2\">\r\n</KML>", 0, 0},
+      {FileFormat::Kml, Kml("<Folder><name>Empty</name></Folder>"), 0, 0},
+      {FileFormat::Kml, placemark, 0, 1},
+      {FileFormat::Gpx, "", kUnknownContent, 0},
+      {FileFormat::Gpx, noise, kUnknownContent, 0},
+      {FileFormat::Gpx, Kml(placemark), kUnknownContent, 0},
+      {FileFormat::Gpx, "<gpxish lat=\"2\" lon=\"1\"><name>x</name></gpxish>", kUnknownContent, 0},
+      {FileFormat::Gpx, Gpx("<trk><trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg></trk>"), 0, 0},
+      {FileFormat::Gpx, "<gpx:gpx xmlns:gpx=\"http://www.topografix.com/GPX/1/1\"></gpx:gpx>", 0, 0},
+      {FileFormat::Gpx, waypoint, 0, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(c.format) << " " << c.file.substr(0, 60));
+    document = PoiDocument();
+    EXPECT_EQ(read(c.format, c.file), c.result);
+    EXPECT_EQ(document.rowCount(), c.rows);
   }
 }
 
