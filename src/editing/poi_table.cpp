@@ -321,7 +321,8 @@ void PoiTable::dropRows(int dropRow, bool copy) {
     if (record.selected) sources.push_back(record.id());
   }
   const int oldBase = document_.baseRow;
-  RowId base = oldBase >= 0 ? rowAt(oldBase).id() : 0;
+  const RowId oldBaseId = oldBase >= 0 ? rowAt(oldBase).id() : 0;
+  RowId base = oldBaseId;
   notify([](TableObserver& o) { o.redrawSuspended(true); });
   undo_.beginAction();
   int at = dropRow;
@@ -341,7 +342,8 @@ void PoiTable::dropRows(int dropRow, bool copy) {
   }
   if (oldBase >= 0) {
     const int newBase = indexOf(base);
-    if (newBase != oldBase) {
+    // A moved base row is a new row, also where it lands on the index it had.
+    if (newBase != oldBase || base != oldBaseId) {
       document_.baseRow = oldBase;  // recorded as a change from where the base stood before the drag
       changeBase(newBase);
     } else {

@@ -278,6 +278,20 @@ TEST_F(PoiTableTest, DroppedRowsMoveAsOneStepWithTheBase) {
   EXPECT_FALSE(table.canUndo());
 }
 
+TEST_F(PoiTableTest, ABaseRowDroppedAtItsOwnIndexIsTheBaseOnRedo) {
+  document.display.showDistance = true;
+  fill(4);
+  SetBasePoint(document, 3);
+  document.rows[0].selected = document.rows[3].selected = true;
+  table.dropRows(3, false);
+  ASSERT_EQ(names(), (std::vector<std::u16string>{Name(1), Name(2), Name(0), Name(3)}));
+  ASSERT_EQ(document.baseRow, 3);
+  table.undo();
+  table.redo();
+  EXPECT_EQ(names(), (std::vector<std::u16string>{Name(1), Name(2), Name(0), Name(3)}));
+  EXPECT_EQ(document.baseRow, 3);
+}
+
 TEST_F(PoiTableTest, CtrlDroppedRowsAreCopiesAndOnlyTheyStaySelected) {
   fill(3);
   document.rows[0].selected = true;
