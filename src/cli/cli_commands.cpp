@@ -83,9 +83,21 @@ void TellNotWritten(int count, const char* lacking) {
                count == 1 ? "was" : "were");
 }
 
+// Whether a file name's extension names a format; any other would be written as tab text unasked.
+bool NamesAFormat(const std::filesystem::path& path) {
+  const std::string extension = LowerExtension(path);
+  for (int value = static_cast<int>(FileFormat::Ov2); value <= static_cast<int>(FileFormat::TxtUtf8); ++value) {
+    if (FormatExtension(static_cast<FileFormat>(value)) == extension) return true;
+  }
+  return false;
+}
+
 int Convert(const CliRequest& request) {
-  if (request.files.size() != 2) return -1;
   std::filesystem::path output = request.files[1];
+  if (!request.outputFormat && !NamesAFormat(output)) {
+    return UsageError("cannot tell the format of '" + output.string() +
+                      "' from its extension; use ov2, kml, gpx, csv, asc, poi or txt, or give --format N");
+  }
   const FileFormat format = request.outputFormat.value_or(WriteFormatForPath(output, request.encoding));
   if (!Supported(format, true)) return 2;
   Session& session = NewSession(request);
@@ -166,7 +178,6 @@ std::string RecordTypes(const std::filesystem::path& path) {
 }
 
 int Info(const CliRequest& request) {
-  if (request.files.size() != 1) return -1;
   Session& session = NewSession(request);
   const std::filesystem::path path = request.files[0];
   const bool ov2 = request.inputFormat.value_or(ReadFormatForPath(path)) == FileFormat::Ov2;
@@ -203,7 +214,6 @@ std::string JsonString(std::u16string_view text) {
 }
 
 int Cat(const CliRequest& request) {
-  if (request.files.size() != 1) return -1;
   Session& session = NewSession(request);
   if (!Open(session, request, request.files[0])) return 1;
   static constexpr const char* kKeys[] = {"name", "lng", "lat", "tel", "memo"};
@@ -229,10 +239,8 @@ int Cat(const CliRequest& request) {
 }
 
 int TranslateNamesCommand(const CliRequest& request) {
-  if (request.files.size() != 1 || !request.to) return -1;
   if (request.to != "tomtom" && request.to != "windows") {
-    std::fprintf(stderr, "quillfern-cli: --to needs tomtom or windows\n");
-    return 2;
+    return UsageError("translate-names needs --to tomtom or --to windows");
   }
   const NameDirection direction = request.to == "tomtom" ? NameDirection::ToTomTom : NameDirection::ToWindows;
   CliUserPort port;
@@ -259,13 +267,9 @@ std::optional<FileFormat> BatchTarget(std::string_view name) {
 }
 
 int Batch(const CliRequest& request) {
-  if (request.files.size() != 1 || !request.to) return -1;
-  const std::optional<FileFormat> target = BatchTarget(*request.to);
+  const std::optional<FileFormat> target = request.to ? BatchTarget(*request.to) : std::nullopt;
   if (!target) {
-    std::fprintf(stderr,
-                 "quillfern-cli: --to needs ov2, kml, gpx, or csv, asc, poi or txt with -ansi, -unicode "
-                 "or -utf8\n");
-    return 2;
+    return UsageError("batch needs --to ov2, kml, gpx, or csv, asc, poi or txt with -ansi, -unicode or -utf8");
   }
   Session& session = NewSession(request);
   CliUserPort& port = session.port;
@@ -284,7 +288,9 @@ int Batch(const CliRequest& request) {
 }
 
 int QueryName(const CliRequest& request) {
-  if (!request.files.empty() || request.tomtomName.has_value() == request.windowsName.has_value()) return -1;
+  if (request.tomtomName.has_value() == request.windowsName.has_value()) {
+    return UsageError("query-name needs either --tomtom NAME or --windows NAME");
+  }
   const std::u16string answer = request.tomtomName ? QueryWindowsName(Utf8ToUtf16(*request.tomtomName))
                                                    : QueryTomTomName(Utf8ToUtf16(*request.windowsName));
   Print(Utf16ToUtf8(answer) + "\n");
@@ -324,18 +330,13 @@ std::string GroupText(const CheckRun& run, const PoiDocument& document) {
 }
 
 int Check(const CliRequest& request) {
-  if (request.files.size() != 1) return -1;
   CheckSettings checks{request.checkSimilar, request.checkNear.has_value(), request.checkEmpty};
   if (!checks.similarNames && !checks.nearDistances && !checks.emptyCoordinates) {
-    std::fprintf(stderr, "quillfern-cli: check needs --empty, --near DISTANCE or --similar\n");
-    return 2;
+    return UsageError("check needs --empty, --near DISTANCE or --similar");
   }
   if (request.checkNear) {
     const std::optional<std::int32_t> threshold = NearThreshold(*request.checkNear);
-    if (!threshold) {
-      std::fprintf(stderr, "quillfern-cli: --near needs a distance such as 100m, 0.5km, 300ft or 1mi\n");
-      return 2;
-    }
+    if (!threshold) return UsageError("--near needs a distance such as 100m, 0.5km, 300ft or 1mi");
     checks.thresholdMetres = *threshold;
   }
   Session& session = NewSession(request);
@@ -359,22 +360,44 @@ int Check(const CliRequest& request) {
   return 0;
 }
 
+struct Command {
+  std::string_view name;
+  std::vector<std::string_view> operands;  // the files it takes, as the usage names them
+  int (*run)(const CliRequest&);
+};
+
 }  // namespace
 
 int RunCliCommand(const CliRequest& request) {
-  int status = -1;
-  if (request.command == "convert") status = Convert(request);
-  if (request.command == "info") status = Info(request);
-  if (request.command == "cat") status = Cat(request);
-  if (request.command == "translate-names") status = TranslateNamesCommand(request);
-  if (request.command == "batch") status = Batch(request);
-  if (request.command == "query-name") status = QueryName(request);
-  if (request.command == "check") status = Check(request);
-  if (status == -1) {
-    std::fprintf(stderr, "quillfern-cli: unknown command or wrong number of files; see quillfern-cli --help\n");
-    return 2;
+  static const Command kCommands[] = {
+      {"convert", {"IN", "OUT"}, Convert},
+      {"info", {"FILE"}, Info},
+      {"cat", {"FILE"}, Cat},
+      {"translate-names", {"DIR"}, TranslateNamesCommand},
+      {"check", {"FILE"}, Check},
+      {"query-name", {}, QueryName},
+      {"batch", {"DIR"}, Batch},
+  };
+  const auto command = std::ranges::find(kCommands, request.command, &Command::name);
+  if (command == std::end(kCommands)) return UsageError("unknown command '" + request.command + "'");
+  const std::size_t given = request.files.size();
+  if (given < command->operands.size()) {
+    std::string missing;
+    for (std::size_t i = given; i < command->operands.size(); ++i) {
+      missing += (i == given ? "" : " and ") + std::string(command->operands[i]);
+    }
+    return UsageError(request.command + ": missing " + missing);
   }
-  return status;
+  if (given > command->operands.size()) {
+    return UsageError(request.command + ": unexpected argument '" + request.files[command->operands.size()] + "'");
+  }
+  return command->run(request);
+}
+
+int UsageError(std::string_view problem) {
+  std::fprintf(stderr, "quillfern-cli: %.*s\nTry 'quillfern-cli --help'.\n", static_cast<int>(problem.size()),
+               problem.data());
+  return 2;
 }
 
 }  // namespace qf

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/poi_document.h"
@@ -41,5 +42,8 @@ struct CliRequest {
 // Runs the command; the exit status is 0 on success, 1 when an operation failed
 // and 2 for a malformed command line.
 int RunCliCommand(const CliRequest& request);
+
+// Tells what is wrong with the command line and where help is; returns the exit status 2.
+int UsageError(std::string_view problem);
 
 }  // namespace qf

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -13,7 +14,8 @@ namespace {
 constexpr const char* kUsage = R"(Usage: quillfern-cli COMMAND [OPTIONS] FILE...
 
 Commands:
-  convert IN OUT     read IN and write OUT; formats follow the file extensions
+  convert IN OUT     read IN and write OUT; formats follow the file extensions (an OUT
+                     whose extension names no format needs --format)
   info FILE          POI count, document kind, signal mark, bounding box, record types
   cat FILE           the rows as tab-separated text (Name, Lng, Lat, Tel, Memo)
   translate-names DIR --to tomtom|windows
@@ -54,7 +56,8 @@ Options:
                          reads y, a, n, o or c (yes, yes to all, no, no to all, cancel) from
                          standard input, which may be a pipe; the end of the input answers no
   --settings PATH        read settings from PATH instead of the default settings file
-  -h, --help             show this help
+  -h, --help             show this help (also: quillfern-cli help)
+  --version              show the version
 
 Formats: 0 Nav2 favourites (MapSettings.cfg, read only), 1 OV2, 2 phonebook, 3 KML, 4 GPX,
 5 GPI (read only), 6-9 csv/asc/poi/txt (encoding detected), 10-21 csv/asc/poi/txt in ANSI,
@@ -84,13 +87,20 @@ int main(int argc, char** argv) {
   std::vector<std::string> positional;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    auto value = [&]() -> std::optional<std::string_view> {
-      if (i + 1 >= argc) return std::nullopt;
-      return std::string_view(argv[++i]);
-    };
+    // These options take the next argument as their value.
+    static constexpr std::string_view kWithValue[] = {"--encoding", "--to",       "--near",   "--tomtom",
+                                                      "--windows",  "--settings", "--format", "--input-format"};
+    if (std::ranges::find(kWithValue, arg) != std::end(kWithValue) && i + 1 >= argc) {
+      return qf::UsageError("option '" + std::string(arg) + "' needs a value");
+    }
+    auto value = [&] { return std::string_view(argv[++i]); };
     if (arg == "-h" || arg == "--help") return Usage(stdout, 0);
+    if (arg == "--version") {
+      std::printf("quillfern-cli %s\n", QUILLFERN_VERSION);
+      return 0;
+    }
     if (arg == "--encoding") {
-      const auto name = value();
+      const std::string_view name = value();
       if (name == "ansi") {
         request.encoding = qf::TextEncoding::Ansi;
       } else if (name == "unicode") {
@@ -98,8 +108,7 @@ int main(int argc, char** argv) {
       } else if (name == "utf8") {
         request.encoding = qf::TextEncoding::Utf8;
       } else {
-        std::fprintf(stderr, "quillfern-cli: --encoding takes ansi, unicode or utf8\n");
-        return 2;
+        return qf::UsageError("--encoding takes ansi, unicode or utf8");
       }
     } else if (arg == "--json") {
       request.json = true;
@@ -124,17 +133,13 @@ int main(int argc, char** argv) {
     } else if (arg == "--overwrite-read-only") {
       request.overwriteReadOnly = true;
     } else if (arg == "--to") {
-      const auto to = value();
-      if (!to) return Usage(stderr, 2);
-      request.to = std::string(*to);
+      request.to = std::string(value());
     } else if (arg == "--empty") {
       request.checkEmpty = true;
     } else if (arg == "--similar") {
       request.checkSimilar = true;
     } else if (arg == "--near") {
-      const auto distance = value();
-      if (!distance) return Usage(stderr, 2);
-      request.checkNear = std::string(*distance);
+      request.checkNear = std::string(value());
     } else if (arg == "--overwrite=ask") {
       request.overwrite.reset();
     } else if (arg == "--overwrite=yes") {
@@ -142,29 +147,25 @@ int main(int argc, char** argv) {
     } else if (arg == "--overwrite=no") {
       request.overwrite = qf::OverwriteAnswer::NoToAll;
     } else if (arg == "--tomtom" || arg == "--windows") {
-      const auto name = value();
-      if (!name) return Usage(stderr, 2);
-      (arg == "--tomtom" ? request.tomtomName : request.windowsName) = std::string(*name);
+      (arg == "--tomtom" ? request.tomtomName : request.windowsName) = std::string(value());
     } else if (arg == "--settings") {
-      const auto path = value();
-      if (!path) return Usage(stderr, 2);
-      request.settingsPath = std::string(*path);
+      request.settingsPath = std::string(value());
     } else if (arg == "--format" || arg == "--input-format") {
-      const auto text = value();
-      const auto number = text ? ParseNumber(*text) : std::nullopt;
-      if (!number || *number > 21) {
-        std::fprintf(stderr, "quillfern-cli: %s needs a format number from 0 to 21\n", std::string(arg).c_str());
-        return 2;
-      }
+      const auto number = ParseNumber(value());
+      if (!number || *number > 21) return qf::UsageError(std::string(arg) + " needs a format number from 0 to 21");
       (arg == "--format" ? request.outputFormat : request.inputFormat) = static_cast<qf::FileFormat>(*number);
+    } else if (arg.starts_with("--overwrite=")) {
+      return qf::UsageError("--overwrite takes ask, yes or no");
+    } else if (arg.starts_with("--duplicates=")) {
+      return qf::UsageError("--duplicates takes keep or eliminate");
     } else if (arg.starts_with("-") && arg.size() > 1) {
-      std::fprintf(stderr, "quillfern-cli: unknown option %s\n", std::string(arg).c_str());
-      return Usage(stderr, 2);
+      return qf::UsageError("unknown option '" + std::string(arg) + "'");
     } else {
       positional.emplace_back(arg);
     }
   }
   if (positional.empty()) return Usage(stderr, 2);
+  if (positional.front() == "help") return Usage(stdout, 0);
   request.command = positional.front();
   request.files.assign(positional.begin() + 1, positional.end());
   std::error_code error;

@@ -32,8 +32,8 @@ class CliTest : public ::testing::Test {
     const fs::path err = dir / "stderr.txt";
     const fs::path in = dir / "stdin.txt";
     std::ofstream(in, std::ios::binary) << input;
-    const std::string command = std::string("'") + QUILLFERN_CLI + "' " + arguments + " --settings '" +
-                                (dir / "settings.ini").string() + "' 2>'" + err.string() + "' <'" + in.string() + "'";
+    const std::string command = std::string("'") + QUILLFERN_CLI + "' --settings '" + (dir / "settings.ini").string() +
+                                "' " + arguments + " 2>'" + err.string() + "' <'" + in.string() + "'";
     CliRun run{};
     FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
@@ -56,6 +56,60 @@ TEST_F(CliTest, UsageWithoutArgumentsAndForUnknownOptions) {
   EXPECT_EQ(cli("convert --bogus a b").status, 2);
   EXPECT_EQ(cli("frobnicate x").status, 2);
   EXPECT_EQ(cli("--help").status, 0);
+}
+
+TEST_F(CliTest, WrongCommandLinesSayWhatIsWrongInOneLine) {
+  const struct {
+    const char* arguments;
+    const char* problem;
+  } cases[] = {
+      {"xyz a.ov2", "unknown command 'xyz'"},
+      {"convert", "convert: missing IN and OUT"},
+      {"convert a.ov2", "convert: missing OUT"},
+      {"info", "info: missing FILE"},
+      {"cat a.ov2 b.ov2", "cat: unexpected argument 'b.ov2'"},
+      {"info a.ov2 --bogus", "unknown option '--bogus'"},
+      {"batch dir --to", "option '--to' needs a value"},
+      {"check a.ov2 --near", "option '--near' needs a value"},
+      {"batch dir", "batch needs --to ov2, kml, gpx, or csv, asc, poi or txt with -ansi, -unicode or -utf8"},
+      {"batch dir --to ov2 --overwrite=maybe", "--overwrite takes ask, yes or no"},
+      {"query-name", "query-name needs either --tomtom NAME or --windows NAME"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const CliRun run = cli(c.arguments);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, std::string("quillfern-cli: ") + c.problem + "\nTry 'quillfern-cli --help'.\n");
+    EXPECT_EQ(run.out, "");
+  }
+  const CliRun help = cli("help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out, cli("--help").out);
+  EXPECT_TRUE(help.out.starts_with("Usage: quillfern-cli COMMAND")) << help.out;
+  const CliRun version = cli("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("quillfern-cli ") + QUILLFERN_VERSION + "\n");
+}
+
+// Only a known extension or --format says what to write; nothing is written as tab text unasked.
+TEST_F(CliTest, ConvertRefusesAnOutputOfNoKnownFormat) {
+  for (const char* name : {"out.xyz", "out", "out.ov2.bak"}) {
+    SCOPED_TRACE(name);
+    const fs::path out = dir / name;
+    const CliRun run = cli("convert " + corpus("ov2/tomtom.ov2") + " '" + out.string() + "'");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "quillfern-cli: cannot tell the format of '" + out.string() +
+                           "' from its extension; use ov2, kml, gpx, csv, asc, poi or txt, or give --format N\n"
+                           "Try 'quillfern-cli --help'.\n");
+    EXPECT_FALSE(fs::exists(out));
+  }
+  const fs::path forced = dir / "out.xyz";
+  ASSERT_EQ(cli("convert --format 4 " + corpus("ov2/tomtom.ov2") + " '" + forced.string() + "'").status, 0);
+  EXPECT_NE(cli("info --input-format 4 '" + forced.string() + "'").out.find("POIs: 54\n"), std::string::npos);
+  const fs::path text = dir / "OUT.TXT";
+  ASSERT_EQ(cli("convert " + corpus("ov2/tomtom.ov2") + " '" + text.string() + "'").status, 0);
+  EXPECT_NE(cli("info '" + text.string() + "'").out.find("Format: Text Files, ANSI Tab Separated\n"),
+            std::string::npos);
 }
 
 TEST_F(CliTest, InfoDescribesTheFile) {
