@@ -297,8 +297,15 @@ int QueryName(const CliRequest& request) {
   return 0;
 }
 
-// "100m", "0.5km", "300ft", "1mi": a decimal number and its unit, in whole metres.
-std::optional<std::int32_t> NearThreshold(std::string_view text) {
+// A --near distance in whole metres, and whether the user gave it in a metric unit, which the
+// distances listed then are shown in too.
+struct NearDistance {
+  std::int32_t metres;
+  bool metric;
+};
+
+// "100m", "0.5km", "300ft", "1mi": a decimal number and its unit.
+std::optional<NearDistance> NearThreshold(std::string_view text) {
   // "m" last, since "km" ends with it too.
   static constexpr std::pair<std::string_view, DistanceUnit> kUnits[] = {{"km", DistanceUnit::Kilometre},
                                                                          {"mi", DistanceUnit::Mile},
@@ -313,18 +320,18 @@ std::optional<std::int32_t> NearThreshold(std::string_view text) {
     if (number.empty() || error != std::errc() || end != number.data() + number.size() || !(value >= 0)) {
       return std::nullopt;
     }
-    return ThresholdMetres(value, unit);
+    return NearDistance{ThresholdMetres(value, unit), unit == DistanceUnit::Metre || unit == DistanceUnit::Kilometre};
   }
   return std::nullopt;
 }
 
 // A group as the results window lists it: the table row number, then the six cells.
-std::string GroupText(const CheckRun& run, const PoiDocument& document) {
+std::string GroupText(const CheckRun& run, const PoiDocument& document, bool metric) {
   std::string text = std::string(CheckTitle(run.stage())) + "\n";
   for (const CheckResult& result : run.results()) {
     text += std::to_string(RowOfId(document, result.id) + 1);
     for (const std::u16string& cell : result.texts) text += "\t" + Utf16ToUtf8(cell);
-    text += "\t" + Utf16ToUtf8(run.distanceText(result, document.display.metric)) + "\n";
+    text += "\t" + Utf16ToUtf8(run.distanceText(result, metric)) + "\n";
   }
   return text + "\n";
 }
@@ -334,10 +341,13 @@ int Check(const CliRequest& request) {
   if (!checks.similarNames && !checks.nearDistances && !checks.emptyCoordinates) {
     return UsageError("check needs --empty, --near DISTANCE or --similar");
   }
+  // Without --near no distance is listed.
+  bool metric = true;
   if (request.checkNear) {
-    const std::optional<std::int32_t> threshold = NearThreshold(*request.checkNear);
+    const std::optional<NearDistance> threshold = NearThreshold(*request.checkNear);
     if (!threshold) return UsageError("--near needs a distance such as 100m, 0.5km, 300ft or 1mi");
-    checks.thresholdMetres = *threshold;
+    checks.thresholdMetres = threshold->metres;
+    metric = threshold->metric;
   }
   Session& session = NewSession(request);
   if (!Open(session, request, request.files[0])) return 1;
@@ -354,7 +364,7 @@ int Check(const CliRequest& request) {
   for (CheckOutcome outcome = run.start(document, poll);; outcome = run.continueCheck(document, poll)) {
     if (outcome == CheckOutcome::Cancelled) return 1;
     if (outcome == CheckOutcome::Finished) break;
-    Print(GroupText(run, document));
+    Print(GroupText(run, document, metric));
   }
   Print(std::string(kCheckFinishedText) + "\n");
   return 0;

@@ -381,13 +381,36 @@ TEST_F(CliTest, CheckPrintsEachStageGroupInOrder) {
   EXPECT_EQ(run.out,
             "Empty Coordinates of POIs\n2\tBeta\t\t25.00000\t\t\t\n\n"
             "Near Distances of POIs\n1\tAlpha\t121.50000\t25.03300\t\t\t\n"
-            "4\talpha centre\t121.50000\t25.03310\t\t\t36    ft\n\n"
+            "4\talpha centre\t121.50000\t25.03310\t\t\t11    m\n\n"
             "Similar Names of POIs\n1\tAlpha\t121.50000\t25.03300\t\t\t\n"
             "4\talpha centre\t121.50000\t25.03310\t\t\t\n\n"
             "Finished checking the POI data\n");
   // 11 metres apart: within 40 feet, not within 10 metres.
   EXPECT_NE(cli("check --near 40ft '" + file.string() + "'").out.find("Near Distances"), std::string::npos);
   EXPECT_EQ(cli("check --near 10m '" + file.string() + "'").out, "Finished checking the POI data\n");
+}
+
+// The distances listed are in the unit the user asked in, whatever the "Metric Unit" setting says.
+TEST_F(CliTest, CheckListsDistancesInTheUnitOfNear) {
+  const fs::path file = dir / "pois.asc";
+  std::ofstream(file, std::ios::binary) << "121.50000,25.03300,\"Alpha\"\r\n"
+                                           "121.50000,25.03310,\"Alpha centre\"\r\n"
+                                           "121.50000,25.05300,\"Far\"\r\n";
+  const struct {
+    bool metricSetting;
+    const char* near;
+    const char* distance;
+  } cases[] = {
+      {false, "100m", "11    m"}, {false, "0.05km", "11    m"}, {false, "3km", "2.2  km"},
+      {true, "40ft", "36    ft"}, {true, "0.01mi", "36    ft"}, {true, "2mi", "1.4  mi"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.near);
+    std::ofstream(dir / "settings.ini") << "[Options]\nMetric Unit=" << c.metricSetting << "\n";
+    const CliRun run = cli(std::string("check --near ") + c.near + " '" + file.string() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find(std::string("\t") + c.distance + "\n"), std::string::npos) << run.out;
+  }
 }
 
 TEST_F(CliTest, CheckRejectsMissingChecksAndMalformedDistances) {
