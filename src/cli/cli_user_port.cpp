@@ -10,6 +10,7 @@
 
 #include "core/unicode.h"
 #include "formats/batch_conversion.h"
+#include "formats/file_pipeline.h"
 
 namespace qf {
 
@@ -111,9 +112,13 @@ OverwriteAnswer CliUserPort::askOverwrite(std::u16string_view path) {
   }
 }
 
-bool CliUserPort::confirm(int, std::u16string_view text) {
+bool CliUserPort::confirm(int messageId, std::u16string_view text) {
   finishProgress();
   std::fprintf(stderr, "%s (%s)\n", CliMessage(text).c_str(), overwriteReadOnly ? "yes" : "no");
+  // The question is answered by an option, which the user may not know of.
+  if (messageId == kReadOnlyRetry && !overwriteReadOnly) {
+    std::fputs("Add --overwrite-read-only to replace a read-only file.\n", stderr);
+  }
   return overwriteReadOnly;
 }
 

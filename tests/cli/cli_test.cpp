@@ -231,6 +231,24 @@ TEST_F(CliTest, ErrorsNameTheFileAndWriteNothing) {
   }
 }
 
+TEST_F(CliTest, ReadOnlyTargetIsKeptAndTheOptionThatReplacesItIsNamed) {
+  const fs::path out = dir / "locked.ov2";
+  test::WriteBytes(out, {0, 5, 0, 0, 0});
+  fs::permissions(out, fs::perms::owner_read);
+  const std::string convert = "convert " + corpus("ov2/tomtom.ov2") + " '" + out.string() + "'";
+  const CliRun kept = cli(convert);
+  EXPECT_EQ(kept.status, 1);
+  EXPECT_EQ(kept.err, "quillfern-cli: The file is read-only: " + out.string() +
+                          ": Retry to save the file? (no)\nAdd --overwrite-read-only to replace a read-only file.\n");
+  EXPECT_EQ(kept.out, "");
+  EXPECT_EQ(fs::file_size(out), 5u);
+
+  const CliRun replaced = cli(convert + " --overwrite-read-only");
+  EXPECT_EQ(replaced.status, 0);
+  EXPECT_EQ(replaced.err, "quillfern-cli: The file is read-only: " + out.string() + ": Retry to save the file? (yes)\n");
+  EXPECT_GT(fs::file_size(out), 5u);
+}
+
 TEST_F(CliTest, DuplicatesCanBeEliminatedWhileReading) {
   const std::string out = "'" + (dir / "twice.ov2").string() + "'";
   ASSERT_EQ(cli("convert " + corpus("ov2/tomtom.ov2") + " " + out).status, 0);
