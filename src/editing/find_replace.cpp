@@ -169,21 +169,21 @@ int FindNext(PoiTable& table, const FindState& find) {
   return row;
 }
 
-bool ReplaceRows(PoiTable& table, const FindState& find, int start, bool all, bool checkName) {
+int ReplaceRows(PoiTable& table, const FindState& find, int start, bool all, bool checkName) {
   PoiDocument& document = table.document();
   table.undoLog().beginAction();
   table.clearSelection();
   const int rows = document.rowCount();
-  if (start >= rows || find.findText.empty()) return false;
+  if (start >= rows || find.findText.empty()) return -1;
   const Matcher matcher(find);
   std::optional<NameIndex> names;
   if (checkName) names.emplace(document);
-  bool replaced = false;
+  int replaced = -1;
   for (int step = 0; step < rows; ++step) {
     const int row = all ? start + step : (start + step) % rows;
     if (row >= rows) break;
     if (!ReplaceInRow(table, find, matcher, row, names ? &*names : nullptr)) continue;
-    replaced = true;
+    replaced = row;
     if (!all) break;
     table.selectAndFocus(row);
   }
@@ -192,7 +192,7 @@ bool ReplaceRows(PoiTable& table, const FindState& find, int start, bool all, bo
 }
 
 bool ReplaceAll(PoiTable& table, const FindState& find, bool checkName) {
-  const bool replaced = ReplaceRows(table, find, 0, true, checkName);
+  const bool replaced = ReplaceRows(table, find, 0, true, checkName) >= 0;
   PoiDocument& document = table.document();
   if (replaced && !find.onlyName && document.baseRow >= 0) SetBasePoint(document, document.baseRow);
   if (const int first = table.firstSelected(); first >= 0) table.makeVisible(first);
@@ -208,9 +208,9 @@ int ReplaceNext(PoiTable& table, const FindState& find, bool checkName) {
     if (found >= 0) table.makeVisible(found);
     return found;
   }
-  if (ReplaceRows(table, find, selected, false, checkName) && !find.onlyName && document.baseRow >= 0) {
-    RowChanged(document, selected);
-  }
+  // The selected row may keep its text, and the replacement go to a row after it.
+  const int replaced = ReplaceRows(table, find, selected, false, checkName);
+  if (replaced >= 0 && !find.onlyName && document.baseRow >= 0) RowChanged(document, replaced);
   const int next = Search(table, find, (selected + 1) % document.rowCount(), false);
   if (next >= 0) table.makeVisible(next);
   return next;

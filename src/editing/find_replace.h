@@ -25,8 +25,8 @@ int FindNext(PoiTable& table, const FindState& find);
 
 // Replaces findText in the rows from `start` on, as one undo step: in every row with `all`, else in
 // the first row where something changes. A cell whose new text would not be valid, or would not
-// fit, keeps its text. Returns whether anything was replaced.
-bool ReplaceRows(PoiTable& table, const FindState& find, int start, bool all, bool checkName);
+// fit, keeps its text. Returns the last row where something was replaced, or -1.
+int ReplaceRows(PoiTable& table, const FindState& find, int start, bool all, bool checkName);
 
 // Replace with "Replace all match data": every row, then the distances follow.
 bool ReplaceAll(PoiTable& table, const FindState& find, bool checkName);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/distances.h"
 #include "core/field_rules.h"
 
 namespace qf {
@@ -106,6 +107,22 @@ TEST_F(FindReplaceTest, ReplaceNextReplacesTheSelectedMatchAndMovesOn) {
   EXPECT_EQ(ReplaceNext(table, find, false), 0);
   EXPECT_EQ(document.text(2, kName), u"Bar 2");
   EXPECT_TRUE(document.modified);
+}
+
+TEST_F(FindReplaceTest, ReplaceNextUpdatesTheDistanceOfTheRowItChanged) {
+  document.display.showDistance = true;
+  document.display.adjacentDistance = false;
+  for (const auto name : {u"Base", u"Inn 4", u"Inn 5", u"Hut"}) add(name);
+  for (const int row : {0, 3}) SetCell(document, row, kLat, u"52.00000");
+  SetCell(document, 0, kLng, u"3.00000");
+  SetCell(document, 3, kLng, u"4.50000");
+  SetBasePoint(document, 0);
+  document.rows[1].selected = true;
+  find.findText = u"4";
+  find.replaceText = u"5";
+  ReplaceNext(table, find, true);  // "Inn 5" is taken: the Lng of Hut is what changes
+  ASSERT_EQ(document.text(3, kLng), u"5.50000");
+  EXPECT_EQ(document.rows[3].distanceKey, DistanceBetween(document, 0, 3));
 }
 
 TEST_F(FindReplaceTest, ReplacedCoordinatesAreCheckedAndFormatted) {
