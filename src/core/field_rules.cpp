@@ -19,10 +19,6 @@ bool IsDroppedFormatting(char16_t c) {
 
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
-void CutTo(std::u16string& text, std::size_t limit) {
-  if (text.size() > limit) text.resize(limit);
-}
-
 // "Is this zero really a number?": an optional sign first, digits, at most one point.
 bool IsPlainNumber(std::u16string text) {
   CleanText(text);
@@ -73,6 +69,12 @@ bool OneOf(std::u16string_view text, std::span<const std::u16string_view> allowe
 
 }  // namespace
 
+void CutText(std::u16string& text, std::size_t limit) {
+  if (text.size() <= limit) return;
+  const bool pairCut = limit > 0 && (text[limit - 1] & 0xFC00) == 0xD800 && (text[limit] & 0xFC00) == 0xDC00;
+  text.resize(pairCut ? limit - 1 : limit);
+}
+
 std::size_t CleanText(std::u16string& text) {
   std::size_t begin = 0;
   while (begin < text.size() && IsBlank(text[begin])) ++begin;
@@ -97,7 +99,7 @@ bool IsNormalName(std::u16string_view text) {
 std::size_t NormaliseName(std::u16string& text) {
   if (IsNormalName(text)) return text.size();
   if (text.empty()) return 0;
-  CutTo(text, kMaxNameLength);
+  CutText(text, kMaxNameLength);
   for (char16_t& c : text) {
     if (c == u'>' || c == u'|' || c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
   }
@@ -153,7 +155,7 @@ void SetTelephone(PoiDocument& document, int row, std::u16string_view text) {
 std::u16string MemoCellText(const PoiDocument& document, std::u16string_view text) {
   std::u16string value(text);
   if (!value.empty()) {
-    CutTo(value, kMaxMemoLength);
+    CutText(value, kMaxMemoLength);
     for (char16_t& c : value) {
       if (c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
     }

@@ -17,6 +17,8 @@ inline constexpr std::size_t kMaxNameLength = 255;
 inline constexpr std::size_t kMaxMemoLength = 255;
 inline constexpr std::size_t kMaxTelephoneLength = 18;
 
+// Cuts a text to at most `limit` UTF-16 units, never between the halves of a surrogate pair.
+void CutText(std::u16string& text, std::size_t limit);
 // Trims blanks (U+0020, U+3000) and drops control and bidi formatting characters.
 std::size_t CleanText(std::u16string& text);
 // The name rule; 0 means the name is empty and the POI is to be dropped.

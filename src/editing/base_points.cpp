@@ -87,7 +87,9 @@ void InsertMyBasePoint(PoiTable& table, AppSettings& settings) {
 
 BasePointList::BasePointList(const BasePointSettings& saved, const DisplayOptions& display) : display_(display) {
   for (const std::u16string& stored : saved.entries) {
-    if (!stored.starts_with(u'>')) entries_.push_back(Parse(stored, display));
+    BasePoint point = Parse(stored, display);
+    // The settings file may hold any name; one that the name rule leaves empty is no entry.
+    if (NormaliseName(point[kName]) > 0) entries_.push_back(std::move(point));
   }
   selected.assign(entries_.size(), false);
   current_ = entries_.empty() ? 0 : std::min(saved.insertIndex, static_cast<int>(entries_.size()) - 1);

@@ -140,6 +140,8 @@ std::u16string EditHint(int column) {
 
 CommitCheck CheckCommit(const PoiDocument& document, int row, int column, std::u16string text, bool checkName) {
   if (!FixedValuesFor(document.kind, column).items.empty()) return {0, false, std::move(text)};
+  // Text that did not come through the edit box is cut as the box cuts what is typed.
+  CutText(text, EditLimit(column));
   CleanText(text);
   switch (column) {
     case kLng:

@@ -127,7 +127,7 @@ void Combine(PoiTable& table, const Combination& combination) {
   for (const int row : rows) {
     std::u16string text = Part(document, row, combination.front, combination.text, serials);
     text += Part(document, row, combination.back, combination.text, serials);
-    if (text.size() > kMaxNameLength) text.resize(kMaxNameLength);
+    CutText(text, kMaxNameLength);
     switch (target) {
       case kName:
         // A name left empty would drop the POI; the row keeps the one it has.

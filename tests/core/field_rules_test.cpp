@@ -37,6 +37,27 @@ TEST(FieldRulesTest, NameRule) {
   EXPECT_EQ(Name(u"  " + std::u16string(260, u'n')), std::u16string(253, u'n'));
 }
 
+TEST(FieldRulesTest, NamesAndMemosAreCutAt255UnitsNeverInsideASurrogatePair) {
+  const std::u16string pair = u"\U0001F600";
+  const auto units = [](std::size_t count) { return std::u16string(count, u'n'); };
+  const struct {
+    std::u16string text;
+    std::u16string kept;
+  } cases[] = {
+      {units(254), units(254)},
+      {units(255), units(255)},
+      {units(256), units(255)},
+      {units(257), units(255)},
+      {units(253) + pair, units(253) + pair},  // the pair ends at unit 255
+      {units(254) + pair, units(254)},         // unit 255 is the pair's first half
+  };
+  const PoiDocument document;
+  for (const auto& c : cases) {
+    EXPECT_EQ(Name(c.text), c.kept) << c.text.size();
+    EXPECT_EQ(MemoCellText(document, c.text), c.kept) << c.text.size();
+  }
+}
+
 class FieldRulesDocumentTest : public ::testing::Test {
  protected:
   int row() {
