@@ -69,7 +69,11 @@ void InsertMyBasePoint(PoiTable& table, AppSettings& settings) {
   PoiDocument& document = table.document();
   document.basePointPinned = false;
   BasePointSettings& saved = settings.basePoints;
-  if (!settings.on(Switch::AutoBasePoint) || saved.entries.empty() || document.kind == DocumentKind::Phonebook) return;
+  // The row is there for the distances: without the Distance column it has no purpose.
+  if (!settings.on(Switch::AutoBasePoint) || !document.display.showDistance || saved.entries.empty() ||
+      document.kind == DocumentKind::Phonebook) {
+    return;
+  }
   const int index = std::min(saved.insertIndex, static_cast<int>(saved.entries.size()) - 1);
   const BasePoint point = Parse(saved.entries[static_cast<std::size_t>(index)], document.display);
   std::u16string name = point[kName];

@@ -56,6 +56,13 @@ TEST_F(BasePointsTest, SetInsertsOrReplacesTheMyBasePointRowAsOneStep) {
   table.undo();
   EXPECT_EQ(document.rowCount(), 6);
   EXPECT_FALSE(document.basePointPinned);
+
+  // Redone, the inserted row is the base again, not the row the base was before.
+  table.redo();
+  EXPECT_EQ(document.text(0, kName), u"Gym");
+  EXPECT_TRUE(document.basePointPinned);
+  EXPECT_EQ(document.baseRow, 0);
+  EXPECT_EQ(document.rows[0].distanceKey, kBaseRowKey);
 }
 
 TEST_F(BasePointsTest, SettingTheEntryTheMyBasePointRowHoldsIsNoStep) {
@@ -114,6 +121,16 @@ TEST_F(BasePointsTest, AutomaticInsertionTakesTheLastEntryUpToInsertList) {
   EXPECT_TRUE(document.basePointPinned);
   EXPECT_EQ(document.baseRow, 0);
   EXPECT_FALSE(table.canUndo());
+}
+
+TEST_F(BasePointsTest, AutomaticInsertionNeedsTheDistanceColumn) {
+  AppSettings settings;
+  settings.set(Switch::AutoBasePoint, true);
+  settings.basePoints = saved;
+  document.display.showDistance = false;
+  InsertMyBasePoint(table, settings);
+  EXPECT_EQ(document.rowCount(), 6);
+  EXPECT_FALSE(document.basePointPinned);
 }
 
 TEST_F(BasePointsTest, ExportAllAppendsEveryEntryOnce) {
