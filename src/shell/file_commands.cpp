@@ -62,6 +62,7 @@ FileFormat OpenFormatFor(const fs::path& path, FileFormat filterFormat) {
 }
 
 FileFormat SaveFormatFor(fs::path& path, FileFormat filterFormat) {
+  if (!path.has_extension()) path += "." + std::string(FormatExtension(filterFormat));
   if (filterFormat == FileFormat::Phonebook) return FileFormat::Phonebook;
   const auto encoding = IsTextFormat(filterFormat)
                             ? static_cast<TextEncoding>((static_cast<int>(filterFormat) - 10) % 3)

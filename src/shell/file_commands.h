@@ -27,7 +27,8 @@ int PreselectedFilter(FileDialogKind kind, FileFormat documentFormat);
 // stays a phonebook.
 FileFormat OpenFormatFor(const std::filesystem::path& path, FileFormat filterFormat);
 // The format a chosen file is written as: its extension decides, a text extension takes the chosen
-// filter's encoding (ANSI when a non-text filter was chosen); a ".gpi" name becomes ".ov2".
+// filter's encoding (ANSI when a non-text filter was chosen); a ".gpi" name becomes ".ov2", and a
+// name without an extension takes the filter's.
 FileFormat SaveFormatFor(std::filesystem::path& path, FileFormat filterFormat);
 
 // The save prompt before the document is replaced or closed.

@@ -47,6 +47,9 @@ TEST(FileCommands, TheTypedNameDecidesTheFormat) {
       {"a.kml", FileFormat::CsvUnicode, FileFormat::Kml, "a.kml"},
       {"a.dat", FileFormat::PoiUnicode, FileFormat::TxtUnicode, "a.dat"},
       {"a.ov2", FileFormat::Phonebook, FileFormat::Phonebook, "a.ov2"},
+      {"out1", FileFormat::Gpx, FileFormat::Gpx, "out1.gpx"},  // typed without an extension
+      {"out1", FileFormat::PoiUtf8, FileFormat::PoiUtf8, "out1.poi"},
+      {"out1", FileFormat::Phonebook, FileFormat::Phonebook, "out1.txt"},
   };
   for (const Case& c : cases) {
     fs::path path = c.name;
