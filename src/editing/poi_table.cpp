@@ -207,6 +207,16 @@ void PoiTable::deleteSelected() {
   if (myBasePointAmong) document_.basePointPinned = false;
 }
 
+void PoiTable::recordAppended(int first, bool modifiedBefore) {
+  const int count = document_.rowCount() - first;
+  if (count <= 0) return;
+  undo_.beginAction();
+  for (int row = first; row < document_.rowCount(); ++row) {
+    if (UndoRecord* made = undo_.record(UndoKind::RowInsert, row, modifiedBefore)) made->baseBefore = document_.baseRow;
+  }
+  notify([&](TableObserver& o) { o.rowsInserted(first, count); });
+}
+
 void PoiTable::reorder(const std::vector<int>& from) {
   std::vector<PoiRecord> rows;
   rows.reserve(from.size());
@@ -224,7 +234,7 @@ void PoiTable::findBaseByMark() {
 }
 
 void PoiTable::sort(int column, bool ascending) {
-  state.currentColumn = column;
+  state.currentColumn = state.sortColumn = column;
   state.sortAscending = ascending;
   state.sortArrowShown = true;
   const std::vector<int> from = SortedOrder(document_, column, ascending);
@@ -241,11 +251,24 @@ void PoiTable::sort(int column, bool ascending) {
   document_.modified = true;
 }
 
-bool PoiTable::headerClick(int column) {
+bool PoiTable::canSort(int column) const {
   const int sortable = document_.rowCount() - (document_.basePointPinned ? 1 : 0);
-  if (sortable < 2 || (column == kDistance && document_.baseRow < 0)) return false;
-  sort(column, column == state.currentColumn ? !state.sortAscending : state.sortAscending);
+  return sortable >= 2 && !(column == kDistance && document_.baseRow < 0);
+}
+
+// Only the column whose arrow shows reverses: the current column also follows edits and right
+// clicks, and a first click on a column nobody sorted yet means ascending.
+bool PoiTable::headerClick(int column) {
+  if (!canSort(column)) return false;
+  const bool again = state.sortArrowShown && column == state.sortColumn;
+  sort(column, again ? !state.sortAscending : state.sortAscending);
   return true;
+}
+
+void PoiTable::resetSortState() {
+  const bool lngFirst = state.lngFirst;
+  state = TableState{};
+  state.lngFirst = lngFirst;
 }
 
 // Swaps the texts of two neighbouring rows; the selection and the base row go along.
@@ -465,7 +488,7 @@ void PoiTable::undoRecord(UndoRecord& record) {
     }
     case UndoKind::Reorder: {
       reorder(record.order);  // the row that stood at place i is now at order[i]
-      state.currentColumn = record.sortColumn;
+      state.currentColumn = state.sortColumn = record.sortColumn;
       state.sortAscending = record.sortAscending;
       state.sortArrowShown = false;
       break;
@@ -485,8 +508,13 @@ void PoiTable::redoRecord(UndoRecord& record) {
       break;
     case UndoKind::RowInsert:
       insertWithTexts(record.row, *record.texts);
-      if (record.baseMark == BaseMark::MyBasePoint) document_.basePointPinned = true;
-      if (document_.baseRow >= record.row) ++document_.baseRow;
+      // Brought back as an undone deletion is: a row that was the base is the base again.
+      if (record.baseMark != BaseMark::None) {
+        document_.baseRow = record.row;
+        if (record.baseMark == BaseMark::MyBasePoint) document_.basePointPinned = true;
+      } else if (document_.baseRow >= record.row) {
+        ++document_.baseRow;
+      }
       if (!isMyBasePointRow(record.row)) document_.modified = true;
       break;
     case UndoKind::RowDelete:
@@ -514,7 +542,7 @@ void PoiTable::redoRecord(UndoRecord& record) {
         from[static_cast<std::size_t>(record.order[row])] = static_cast<int>(row);
       }
       reorder(from);
-      state.currentColumn = record.sortColumn;
+      state.currentColumn = state.sortColumn = record.sortColumn;
       state.sortAscending = record.sortAscending;
       state.sortArrowShown = true;
       break;

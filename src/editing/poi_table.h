@@ -32,7 +32,8 @@ class TableObserver {
 
 // The working table's state beside the rows.
 struct TableState {
-  int currentColumn = kName;
+  int currentColumn = kName;  // last sorted, clicked in the header or edited
+  int sortColumn = kName;     // last sorted: the header's arrow is there
   bool sortAscending = true;
   bool sortArrowShown = false;
   bool lngFirst = true;
@@ -88,11 +89,19 @@ class PoiTable {
   void cancelNewRow(int row);
 
   void deleteSelected();
+  // Rows appended from `first` on behind the table's back (an import) become one undo step, made
+  // while the document's modified flag was `modifiedBefore`.
+  void recordAppended(int first, bool modifiedBefore);
   // Sorts every row (but a My Base Point row) by a column, as one undo step.
   void sort(int column, bool ascending);
-  // A click on a column header: the current column sorts again the other way round, another column
-  // the same way. Refused (false) with fewer than two rows to sort, and on Distance without a base.
+  // Whether the rows can be sorted by a column: not with fewer than two rows to sort, nor by
+  // Distance without a base.
+  bool canSort(int column) const;
+  // A click on a column header: the column shown sorted sorts again the other way round, another
+  // column the same way. Refused (false) where the rows cannot be sorted by it.
   bool headerClick(int column);
+  // A new or opened document starts unsorted, with Name current and ascending order.
+  void resetSortState();
   // Moves the first selected row one place up or down, as one undo step.
   void moveSelected(bool up);
   // Dragging the selected rows inside the table: where they may be dropped and what it does.

@@ -329,9 +329,12 @@ TEST_F(PoiTableTest, HidingTheDistanceColumnTakesTheMyBasePointRowAlongAndUndoBr
   EXPECT_EQ(document.baseRow, -1);
 }
 
-TEST_F(PoiTableTest, HeaderClicksReverseTheCurrentColumnAndKeepTheDirectionForAnother) {
+TEST_F(PoiTableTest, HeaderClicksReverseTheSortedColumnAndKeepTheDirectionForAnother) {
   fill(3);
   EXPECT_FALSE(table.headerClick(kDistance));  // no base row
+  table.state.currentColumn = kName;           // as after editing a name: still the first sort
+  EXPECT_TRUE(table.headerClick(kName));
+  EXPECT_TRUE(table.state.sortAscending);
   EXPECT_TRUE(table.headerClick(kName));
   EXPECT_FALSE(table.state.sortAscending);
   EXPECT_EQ(names(), (std::vector<std::u16string>{Name(2), Name(1), Name(0)}));
@@ -340,7 +343,12 @@ TEST_F(PoiTableTest, HeaderClicksReverseTheCurrentColumnAndKeepTheDirectionForAn
   EXPECT_EQ(table.state.currentColumn, kLng);
   table.undo();
   table.undo();
+  table.undo();
   EXPECT_EQ(names(), (std::vector<std::u16string>{Name(0), Name(1), Name(2)}));
+  table.state.currentColumn = kTel;  // a right click on Tel does not make Tel the sorted column
+  EXPECT_TRUE(table.headerClick(kName));
+  EXPECT_TRUE(table.state.sortAscending);
+  table.undo();
   document.basePointPinned = true;
   document.rows.pop_back();
   EXPECT_FALSE(table.headerClick(kName));  // one row besides the My Base Point row
