@@ -79,6 +79,9 @@ TEST(CellEditingTest, CommitAcceptsRewritesOrRejects) {
       {1, kTel, u"02 2882-5252 # 7", false, {0, false, u"02 2882-5252 # 7"}},
       {1, kTel, u"02/2882", false, {kBadTelephone, false, u""}},
       {1, kMemo, u"Anything | > goes", false, {0, false, u"Anything | > goes"}},
+      // Longer than the edit box takes: cut as the box cuts.
+      {1, kTel, u"1234567890123456789", false, {0, false, u"123456789012345678"}},
+      {1, kMemo, std::u16string(256, u'm'), false, {0, false, std::u16string(255, u'm')}},
   };
   for (const auto& c : cases) {
     const CommitCheck check = CheckCommit(document, c.row, c.column, c.text, c.checkName);
