@@ -108,11 +108,8 @@ int Convert(const CliRequest& request) {
   session.port.finishProgress();
   if (result != 0) return 1;
   std::printf("Wrote %d POIs to %s\n", counts.written, session.document.path.string().c_str());
-  TellNotWritten(counts.leftOut, "coordinates");
-  // A phonebook holds only the POIs with a telephone number.
-  if (format == FileFormat::Phonebook) {
-    TellNotWritten(session.document.rowCount() - counts.written - counts.leftOut, "a telephone number");
-  }
+  // A phonebook holds only the POIs with a telephone number, the other formats those with a position.
+  TellNotWritten(counts.leftOut, format == FileFormat::Phonebook ? "a telephone number" : "coordinates");
   return 0;
 }
 

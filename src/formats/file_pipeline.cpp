@@ -292,7 +292,8 @@ int RunFileOperation(PoiDocument& document, FileOperation operation, FileFormat 
   if (writing && result == 0 && counts != nullptr) *counts = session.counts;
   switch (operation) {
     case FileOperation::Save:
-      if (result == 0) document.modified = false;
+      // A file that holds less than the document is not all of it: the rest is still to be saved.
+      if (result == 0 && session.counts.leftOut == 0) document.modified = false;
       break;
     case FileOperation::Import:
       if (document.rowCount() != rowsBefore) document.modified = true;

@@ -35,7 +35,7 @@ inline constexpr int kCancelled = -1;
 // What a save or export wrote: the rows written and the rows the format could not carry.
 struct WriteCounts {
   int written = 0;
-  int leftOut = 0;  // rows without a position, which the format cannot carry
+  int leftOut = 0;  // rows without a position (KML, GPX) or without a telephone number (phonebook)
 };
 
 // Runs one file operation on `path` and updates the document as the operation

@@ -174,7 +174,11 @@ int WritePhonebook(FileSession& session, ByteSink& out) {
   session.counts = {};
   for (int row = 0; row < document.rowCount(); ++row) {
     const PoiRecord& record = document.rows[static_cast<std::size_t>(row)];
-    if ((exporting && !record.selected) || record.text(kTel).empty()) continue;
+    if (exporting && !record.selected) continue;
+    if (record.text(kTel).empty()) {
+      ++session.counts.leftOut;  // a contact without a number has no line
+      continue;
+    }
     MakeLine(record, line);
     if (!out.write(line.data(), line.size())) return kCannotWrite;
     ++session.counts.written;

@@ -186,16 +186,19 @@ TEST_F(FilePipelineTest, SaveAndExportReportWhatTheWriterWrote) {
     int leftOut;
   } cases[] = {
       {FileFormat::Ov2, "all.ov2", 4, 0},        {FileFormat::Kml, "placed.kml", 2, 2},
-      {FileFormat::Gpx, "placed.gpx", 2, 2},     {FileFormat::Phonebook, "phones.txt", 2, 0},
+      {FileFormat::Gpx, "placed.gpx", 2, 2},     {FileFormat::Phonebook, "phones.txt", 2, 2},
       {FileFormat::CsvUtf8, "all.csv", 4, 0},    {FileFormat::PoiUnicode, "all.poi", 4, 0},
       {FileFormat::TxtAnsi, "all.txt", 4, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     WriteCounts counts{-1, -1};
+    document.modified = true;
     ASSERT_EQ(RunFileOperation(document, FileOperation::Save, c.format, dir / c.file, settings, port, &counts), 0);
     EXPECT_EQ(counts.written, c.written);
     EXPECT_EQ(counts.leftOut, c.leftOut);
+    // Rows the file could not take are still unsaved.
+    EXPECT_EQ(document.modified, c.leftOut > 0);
     PoiDocument reread;
     ASSERT_EQ(RunFileOperation(reread, FileOperation::Open, c.format, dir / c.file, settings, port), 0);
     EXPECT_EQ(reread.rowCount(), c.written);
