@@ -1,5 +1,6 @@
 // Times the desktop editor on a large file, offscreen: start-up until the first rows are
-// painted, a header click that sorts every row, its undo, and a page down at the end.
+// painted, a header click that sorts every row, its undo, a page down at the end, and Select All
+// with Del from the middle of the table and its undo.
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -70,6 +71,23 @@ int main(int argc, char* argv[]) {
   bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
   window.view().viewport()->repaint();
   Report("page down near the end, repainted", timer);
+
+  // Select All and Del with the table scrolled to the middle, as a person does it, and its undo.
+  window.activateWindow();
+  if (!QTest::qWaitForWindowActive(&window)) std::fprintf(stderr, "the window did not become active\n");
+  window.view().setFocus();
+  bar->setValue(bar->maximum() / 2);
+  window.view().viewport()->repaint();
+  timer.restart();
+  QTest::keyClick(&window.view(), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(&window.view(), Qt::Key_Delete);
+  window.view().viewport()->repaint();
+  Report("select all and delete from the middle", timer);
+  timer.restart();
+  QTest::keyClick(&window.view(), Qt::Key_Z, Qt::ControlModifier);
+  window.view().viewport()->repaint();
+  Report("undo of the deletion, repainted", timer);
+  std::printf("%-44s %8d\n", "rows after the undo", window.view().model()->rowCount());
   std::printf("%-44s %8ld MB\n", "peak memory", PeakMegabytes());
   // The window must not write settings or ask anything on the way out.
   std::fflush(stdout);

@@ -37,11 +37,11 @@ int main(int argc, char* argv[]) {
   // The main window fades in fully; dialogs stop just short of opaque.
   if (window.settings().on(qf::Switch::FadeWindow)) qf::FadeIn(window, 1.0);
 
-  // A file named on the command line opens once the window is up; a folder is not a file.
+  // A file named on the command line opens once the window is up; one that cannot be opened (gone,
+  // a folder) says so as Open does.
   const QStringList files = parser.positionalArguments();
-  std::error_code error;
-  std::filesystem::path file = files.isEmpty() ? std::filesystem::path() : std::filesystem::path(qf::ToU16(files.first()));
-  if (!std::filesystem::is_regular_file(file, error)) file.clear();
+  const std::filesystem::path file =
+      files.isEmpty() ? std::filesystem::path() : std::filesystem::path(qf::ToU16(files.first()));
   QTimer::singleShot(0, &window, [&window, file] { window.openStartFile(file); });
   return application.exec();
 }

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -16,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/field_rules.h"
 #include "core/profile_file.h"
 #include "core/unicode.h"
 #include "editing/ui/cell_editor.h"
@@ -65,6 +67,29 @@ std::vector<std::u16string> Names(const PoiDocument& document) {
   std::vector<std::u16string> names;
   for (const PoiRecord& record : document.rows) names.emplace_back(record.text(kName));
   return names;
+}
+
+// Whether a column is at least as wide as the widest of its cells, measured the slow way.
+bool ColumnFitsItsTexts(MainWindow& window, int column) {
+  PoiTableView& view = window.view();
+  QStyleOptionViewItem option;
+  option.font = view.font();
+  option.fontMetrics = view.fontMetrics();
+  option.widget = &view;
+  QAbstractItemDelegate* delegate = view.itemDelegateForColumn(column) ? view.itemDelegateForColumn(column) : view.itemDelegate();
+  int widest = 0;
+  for (int row = 0; row < view.model()->rowCount(); ++row) {
+    widest = std::max(widest, delegate->sizeHint(option, view.model()->index(row, column)).width());
+  }
+  return view.columnWidth(column) >= widest;
+}
+
+// The status bar's "POI n - s / N" counter.
+QString CounterText(MainWindow& window) {
+  for (auto* label : window.statusBar()->findChildren<QLabel*>()) {
+    if (label->text().contains(u'/')) return label->text();
+  }
+  return {};
 }
 
 }  // namespace
@@ -310,6 +335,305 @@ class MainWindowTest : public QObject {
     QCOMPARE(RunFileOperation(reread, FileOperation::Open, FileFormat::CsvDetect, target, window.settings(), port), 0);
     QCOMPARE(Names(reread), Names(window.table().document()));
     QCOMPARE(reread.format, FileFormat::CsvUtf8);
+  }
+
+  // ---------------------------------------------------------------- driven as a person drives it
+
+  // Select All and Del far from the top used to freeze the window in the column fitting; Undo brings
+  // every row back with columns wide enough for their texts.
+  void selectAllAndDeleteAwayFromTheTopThenUndo() {
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/chateaux.ov2"));
+    const int rows = window.table().document().rowCount();
+    QCOMPARE(rows, 2125);
+    for (int i = 0; i < 3; ++i) test::Press(window, Qt::Key_PageDown);
+    test::Press(window, Qt::Key_A, Qt::ControlModifier);
+    test::Press(window, Qt::Key_Delete);
+    QCOMPARE(window.view().model()->rowCount(), 0);
+    test::Press(window, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(window.view().model()->rowCount(), rows);
+    for (const int column : {kName, kLng, kLat}) {
+      QVERIFY2(ColumnFitsItsTexts(window, column), qPrintable(QString::number(column)));
+    }
+  }
+
+  // An Import is one undo step, and the steps before it still undo without losing a row.
+  void importIsUndoneInOneStep() {
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
+    const std::vector<std::u16string> opened = Names(window.table().document());
+    test::ClickHeader(window, kLat);
+    const std::vector<std::u16string> sorted = Names(window.table().document());
+    test::ChooseInDialog(window, CorpusFile("ov2/pinpoi_test.ov2"), FileFormat::Ov2);
+    window.action(CommandId::Import)->trigger();
+    QCOMPARE(window.view().model()->rowCount(), 11);
+    test::Press(window, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Names(window.table().document()), sorted);
+    test::Press(window, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Names(window.table().document()), opened);
+    QVERIFY(!window.table().document().modified);
+    test::Press(window, Qt::Key_Y, Qt::ControlModifier);
+    test::Press(window, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(window.view().model()->rowCount(), 11);
+    QVERIFY(window.table().document().modified);
+  }
+
+  // A name typed without an extension takes the chosen filter's extension and format.
+  void saveAsWithoutAnExtensionFollowsTheFilter() {
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
+    const fs::path typed = fs::path(ToU16(folder_.path())) / "out1";
+    test::ChooseInDialog(window, typed, FileFormat::Gpx);
+    window.action(CommandId::SaveAs)->trigger();
+    QVERIFY(!fs::exists(typed));
+    QCOMPARE(window.table().document().path, fs::path(typed.string() + ".gpx"));
+    QCOMPARE(window.table().document().format, FileFormat::Gpx);
+    QVERIFY(FileBytes(window.table().document().path).starts_with("<?xml"));
+  }
+
+  // Rows a format cannot carry are counted in the status bar, and the document stays unsaved.
+  void rowsLeftOutOfASaveAreToldAndStayUnsaved() {
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
+    test::DoubleClickCell(window, 2, kLat);
+    test::Press(window, Qt::Key_Delete);  // the whole proposed text is selected: the cell is emptied
+    test::Press(window, Qt::Key_Return);
+    QVERIFY(window.table().document().text(2, kLat).empty());
+    test::ChooseInDialog(window, fs::path(ToU16(folder_.path())) / "placed.gpx", FileFormat::Gpx);
+    window.action(CommandId::SaveAs)->trigger();
+    window.tick();
+    QVERIFY(window.table().document().modified);
+    bool told = false;
+    for (auto* label : window.statusBar()->findChildren<QLabel*>()) {
+      told = told || label->text() == QStringLiteral("1 POIs without coordinates were not written");
+    }
+    QVERIFY(told);
+    PoiDocument reread;
+    SilentUserPort port;
+    QCOMPARE(RunFileOperation(reread, FileOperation::Open, FileFormat::Gpx, window.table().document().path,
+                              window.settings(), port),
+             0);
+    QCOMPARE(reread.rowCount(), window.table().document().rowCount() - 1);
+  }
+
+  // A phonebook saved elsewhere stays the phonebook file it was: the next Save writes there.
+  void phonebookSavedAsKeepsItsOwnFile() {
+    const fs::path phonebook = fs::path(ToU16(folder_.path())) / "phones.txt";
+    std::ofstream(phonebook, std::ios::binary) << "\"Anna\",\"020 555\",\"Cell\"\r\n\"Bert\",\"030 777\",\"Home\"\r\n";
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    test::ChooseInDialog(window, phonebook, FileFormat::Phonebook);
+    window.action(CommandId::Open)->trigger();
+    PoiDocument& document = window.table().document();
+    QCOMPARE(document.kind, DocumentKind::Phonebook);
+    QCOMPARE(window.view().model()->headerData(kMemo, Qt::Horizontal).toString(), QStringLiteral("Icon"));
+    QVERIFY(window.view().isColumnHidden(kDistance));
+    window.tick();
+    QVERIFY(!window.action(CommandId::ShowDistance)->isEnabled());
+
+    const fs::path other = fs::path(ToU16(folder_.path())) / "phones.kml";
+    test::ChooseInDialog(window, other, FileFormat::Kml);
+    window.action(CommandId::SaveAs)->trigger();
+    QCOMPARE(document.path, phonebook);
+    QCOMPARE(document.format, FileFormat::Phonebook);
+    test::DoubleClickCell(window, 0, kName);
+    test::Type(window, QStringLiteral("Anne"));
+    test::Press(window, Qt::Key_Return);
+    test::Press(window, Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(!document.modified);
+    QVERIFY(FileBytes(phonebook).starts_with("\"Anne\""));
+    QVERIFY(FileBytes(other).starts_with("<?xml"));
+  }
+
+  // A safety-camera document names what its columns hold.
+  void cameraColumnsAreNamedForWhatTheyHold() {
+    PoiDocument cameras;
+    cameras.kind = DocumentKind::SafetyCamera;
+    const int row = AppendPoi(cameras, u"Safety Camera", false);
+    SetCoordinateText(cameras, row, kLng, u"13.4", false);
+    SetCoordinateText(cameras, row, kLat, u"52.5", false);
+    SetCell(cameras, row, kTel, u"50");
+    SetCell(cameras, row, kMemo, u"Fixed");
+    const fs::path file = fs::path(ToU16(folder_.path())) / "cameras.ov2";
+    SilentUserPort port;
+    QCOMPARE(RunFileOperation(cameras, FileOperation::Save, FileFormat::Ov2, file, AppSettings{}, port), 0);
+    MainWindow window(settingsPath());
+    test::OpenThroughMenu(window, file);
+    QCOMPARE(window.table().document().kind, DocumentKind::SafetyCamera);
+    QCOMPARE(window.view().model()->headerData(kTel, Qt::Horizontal).toString(), QStringLiteral("Speed"));
+    QCOMPARE(window.view().model()->headerData(kMemo, Qt::Horizontal).toString(), QStringLiteral("Camera"));
+    test::OpenThroughMenu(window, CorpusFile("ov2/tomtom.ov2"));
+    QCOMPARE(window.view().model()->headerData(kTel, Qt::Horizontal).toString(), QStringLiteral("Tel"));
+  }
+
+  // Enter and Esc close the editor on the edited row, which stays selected and on screen.
+  void finishingAnEditKeepsItsRow() {
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/chateaux.ov2"));
+    test::ClickRow(window, 1000);
+    test::Press(window, Qt::Key_F2);
+    QVERIFY(window.cellEditor().isOpen());
+    test::Type(window, QStringLiteral("Renamed"));
+    test::Press(window, Qt::Key_Return);
+    QCOMPARE(window.table().document().text(1000, kName), std::u16string_view(u"Renamed"));
+    QVERIFY(window.table().document().modified);
+    QCOMPARE(window.table().firstSelected(), 1000);
+    QVERIFY(test::RowIsVisible(window, 1000));
+
+    test::DoubleClickCell(window, 1500, kLat);
+    QVERIFY(window.cellEditor().isOpen());
+    test::Press(window, Qt::Key_Escape);
+    QVERIFY(!window.cellEditor().isOpen());
+    QCOMPARE(window.table().firstSelected(), 1500);
+    QVERIFY(test::RowIsVisible(window, 1500));
+    // The keyboard goes on from there.
+    test::Press(window, Qt::Key_Down);
+    QCOMPARE(window.table().firstSelected(), 1501);
+  }
+
+  // Ctrl+J and Ctrl+K sort by Name whatever column is current.
+  void sortKeysSortByName() {
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
+    PoiDocument byName = window.table().document();
+    PoiTable(byName).sort(kName, true);
+    test::ClickHeader(window, kLat);
+    test::Press(window, Qt::Key_J, Qt::ControlModifier);
+    QCOMPARE(Names(window.table().document()), Names(byName));
+    test::Press(window, Qt::Key_K, Qt::ControlModifier);
+    std::vector<std::u16string> reversed = Names(byName);
+    std::ranges::reverse(reversed);
+    QCOMPARE(Names(window.table().document()), reversed);
+  }
+
+  // The first click on a header of a freshly opened file sorts ascending; an undone sort shows no
+  // arrow.
+  void firstHeaderClickSortsAscending() {
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
+    test::ClickHeader(window, kName);
+    test::ClickHeader(window, kName);  // descending
+    test::DialogAnswerer answerer;
+    answerer.answerNext(QMessageBox::No);  // do not save the sorted file
+    test::OpenThroughMenu(window, CorpusFile("ov2/stations_DE.ov2"));
+    PoiDocument expected = window.table().document();
+    PoiTable(expected).sort(kName, true);
+    test::ClickHeader(window, kName);
+    QCOMPARE(Names(window.table().document()), Names(expected));
+    QHeaderView* header = window.view().horizontalHeader();
+    QVERIFY(header->isSortIndicatorShown());
+    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    test::Press(window, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(!header->isSortIndicatorShown());
+  }
+
+  // Home, End, Ctrl+Home and Ctrl+End select the row they reach, and the counter follows.
+  void homeAndEndSelectTheirRow() {
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/chateaux.ov2"));
+    const int last = window.table().document().rowCount() - 1;
+    const struct {
+      Qt::Key key;
+      Qt::KeyboardModifiers modifiers;
+      int row;
+    } cases[] = {{Qt::Key_End, Qt::ControlModifier, last},
+                 {Qt::Key_Home, Qt::ControlModifier, 0},
+                 {Qt::Key_End, Qt::NoModifier, last},
+                 {Qt::Key_Home, Qt::NoModifier, 0}};
+    for (const auto& c : cases) {
+      test::Press(window, c.key, c.modifiers);
+      QCOMPARE(window.table().firstSelected(), c.row);
+      QCOMPARE(std::ranges::count_if(window.table().document().rows, &PoiRecord::selected), 1);
+      window.tick();
+      QVERIFY2(CounterText(window).contains(QStringLiteral(" %1 - 1 / ").arg(c.row + 1)), qPrintable(CounterText(window)));
+    }
+  }
+
+  // A commit fits its column only while "Auto Column" is on; a coordinate fits Distance too.
+  void commitsFitColumnsOnlyWhenAsked() {
+    {
+      ProfileFile profile;
+      profile.setInt("Options", "Auto Column", 0);
+      profile.save(settingsPath());
+      MainWindow window(settingsPath());
+      QVERIFY(test::ShowActive(window));
+      test::OpenThroughMenu(window, CorpusFile("ov2/tomtom.ov2"));
+      const int width = window.view().columnWidth(kName);
+      test::DoubleClickCell(window, 3, kName);
+      test::Type(window, QString(80, u'W'));
+      test::Press(window, Qt::Key_Return);
+      QCOMPARE(window.view().columnWidth(kName), width);
+    }
+    fs::remove(settingsPath());
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    window.settings().set(Switch::ShowDistance, true);
+    test::OpenThroughMenu(window, CorpusFile("ov2/tomtom.ov2"));
+    QVERIFY(!window.view().isColumnHidden(kDistance));
+    window.view().setColumnWidth(kDistance, 5);
+    test::DoubleClickCell(window, 3, kLat);
+    test::Type(window, QStringLiteral("-45.5"));
+    test::Press(window, Qt::Key_Return);
+    QVERIFY(ColumnFitsItsTexts(window, kDistance));
+  }
+
+  // A file named on the command line that cannot be opened says so.
+  void startFileThatCannotBeOpenedSaysSo() {
+    for (const fs::path& path : {fs::path(ToU16(folder_.path())) / "missing.ov2", fs::path(ToU16(folder_.path()))}) {
+      MainWindow window(settingsPath());
+      test::DialogAnswerer answerer;
+      answerer.answerNext(QMessageBox::Ok);
+      window.openStartFile(path);
+      QVERIFY2(answerer.lastText().startsWith(QStringLiteral("Can not open the file")), qPrintable(answerer.lastText()));
+      QCOMPARE(window.table().document().title, std::u16string(u"Untitled"));
+    }
+  }
+
+  // Each Save starts the automatic save's interval anew.
+  void saveRestartsTheAutomaticSave() {
+    const fs::path path = copyOf("ov2/tomtom.ov2");
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    window.settings().set(Switch::BackupFile, true);
+    window.settings().backupInterval = 1;
+    window.setAutoSaveMinute(4000);
+    test::OpenThroughMenu(window, path);
+    QTest::qWait(1000);
+    QVERIFY(window.autoSaveTimer().remainingTime() < 3500);
+    test::DoubleClickCell(window, 0, kName);
+    test::Type(window, QStringLiteral("Changed"));
+    test::Press(window, Qt::Key_Return);
+    test::Press(window, Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(!window.table().document().modified);
+    QVERIFY(window.autoSaveTimer().remainingTime() > 3700);
+  }
+
+  // The automatic save writes a named, modified document when its timer fires.
+  void automaticSaveFiresOnItsTimer() {
+    const fs::path path = copyOf("ov2/tomtom.ov2");
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    window.settings().set(Switch::BackupFile, true);
+    window.settings().backupInterval = 1;
+    window.setAutoSaveMinute(200);
+    test::OpenThroughMenu(window, path);
+    test::DoubleClickCell(window, 0, kName);
+    test::Type(window, QStringLiteral("Saved by the timer"));
+    test::Press(window, Qt::Key_Return);
+    QVERIFY(window.table().document().modified);
+    QTRY_VERIFY(!window.table().document().modified);
+    PoiDocument reread;
+    SilentUserPort port;
+    QCOMPARE(RunFileOperation(reread, FileOperation::Open, FileFormat::Ov2, path, window.settings(), port), 0);
+    QVERIFY(std::ranges::count(Names(reread), u"Saved by the timer") == 1);
   }
 
   void commandEnablingFollowsTheDocument() {

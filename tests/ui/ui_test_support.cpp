@@ -1,8 +1,15 @@
 #include "ui/ui_test_support.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QHeaderView>
+#include <QTest>
 #include <QTimer>
+
+#include "editing/ui/poi_table_view.h"
+#include "shell/command_table.h"
+#include "shell/ui/main_window.h"
 
 namespace qf::test {
 
@@ -37,5 +44,74 @@ void DialogAnswerer::answerNext(QMessageBox::StandardButton button) {
 }
 
 std::filesystem::path CorpusFile(const char* relative) { return std::filesystem::path(QUILLFERN_CORPUS) / relative; }
+
+bool ShowActive(MainWindow& window) {
+  window.resize(1000, 700);
+  window.show();
+  window.activateWindow();
+  return QTest::qWaitForWindowActive(&window);
+}
+
+void ChooseInDialog(MainWindow& window, const std::filesystem::path& path, FileFormat filter) {
+  window.setFileChooser([&window, path, filter](FileOperation) {
+    std::optional<MainWindow::ChosenFile> chosen({path, filter});
+    window.setFileChooser({});  // one answer only; this ends the lambda, so nothing of it is used after
+    return chosen;
+  });
+}
+
+void OpenThroughMenu(MainWindow& window, const std::filesystem::path& path) {
+  ChooseInDialog(window, path, FileFormat::Ov2);
+  window.action(CommandId::Open)->trigger();
+}
+
+namespace {
+
+// The window takes keys again after a dialog closed, as it does for a person at a desktop.
+void Activate(MainWindow& window) {
+  if (window.isActiveWindow()) return;
+  window.activateWindow();
+  if (!QTest::qWaitForWindowActive(&window)) qWarning("the window did not become active");
+}
+
+}  // namespace
+
+void Press(MainWindow& window, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+  Activate(window);
+  QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &window.view();
+  QTest::keyClick(target, key, modifiers);
+}
+
+void Type(MainWindow& window, const QString& text) {
+  Activate(window);
+  QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &window.view();
+  QTest::keyClicks(target, text);
+}
+
+void DoubleClickCell(MainWindow& window, int row, int column) {
+  PoiTableView& view = window.view();
+  const QModelIndex index = view.model()->index(row, column);
+  view.scrollTo(index);
+  QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(index).center());
+}
+
+void ClickRow(MainWindow& window, int row, Qt::KeyboardModifiers modifiers) {
+  PoiTableView& view = window.view();
+  const QModelIndex index = view.model()->index(row, kName);
+  view.scrollTo(index);
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, modifiers, view.visualRect(index).center());
+}
+
+void ClickHeader(MainWindow& window, int column) {
+  QHeaderView* header = window.view().horizontalHeader();
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                    QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                           header->height() / 2));
+}
+
+bool RowIsVisible(MainWindow& window, int row) {
+  PoiTableView& view = window.view();
+  return view.viewport()->rect().contains(view.visualRect(view.model()->index(row, kName)).center());
+}
 
 }  // namespace qf::test

@@ -7,6 +7,12 @@
 #include <filesystem>
 #include <functional>
 
+#include "core/poi_document.h"
+
+namespace qf {
+class MainWindow;
+}
+
 namespace qf::test {
 
 // Answers the next modal dialog when it appears: a message box is clicked at `button` and its
@@ -27,5 +33,24 @@ class DialogAnswerer {
 };
 
 std::filesystem::path CorpusFile(const char* relative);
+
+// A person's gestures on the real window.
+// Shows the window and waits until it takes keys.
+bool ShowActive(MainWindow& window);
+// Answers the next file dialog with a file and the filter chosen in it, then runs the command.
+void ChooseInDialog(MainWindow& window, const std::filesystem::path& path, FileFormat filter);
+// File > Open of a file, with the filter "TomTom POI Files".
+void OpenThroughMenu(MainWindow& window, const std::filesystem::path& path);
+// A key pressed where the keyboard is (the table when nothing else has the focus).
+void Press(MainWindow& window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// Types text where the keyboard is.
+void Type(MainWindow& window, const QString& text);
+// Scrolls a cell into view and double-clicks it.
+void DoubleClickCell(MainWindow& window, int row, int column);
+// Scrolls a row into view and clicks it.
+void ClickRow(MainWindow& window, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+void ClickHeader(MainWindow& window, int column);
+// Whether a row is on screen.
+bool RowIsVisible(MainWindow& window, int row);
 
 }  // namespace qf::test

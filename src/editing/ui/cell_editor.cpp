@@ -113,24 +113,24 @@ bool CellEditor::commit() {
     reject(check.messageId);
     return false;
   }
-  const int row = row_;
-  CommitCell(table_, row, column_, check.value);
-  hide();
-  view_.refit(column_);
-  emit closed(row);
+  CommitCell(table_, row_, column_, check.value);
+  view_.refitAfterEdit(column_);
+  close();
   return true;
 }
 
 void CellEditor::cancel() {
   if (!isOpen()) return;
-  const int row = row_;
-  if (table_.document().text(row, kName).empty() && table_.undoLog().holdsInsert()) table_.cancelNewRow(row);
-  hide();
-  emit closed(row);
+  if (table_.document().text(row_, kName).empty() && table_.undoLog().holdsInsert()) table_.cancelNewRow(row_);
+  close();
 }
 
-void CellEditor::hide() {
+// The window selects the row again before the editor goes: hiding the focused editor hands the
+// focus to the table, which would otherwise take its first row as the current one and scroll there.
+void CellEditor::close() {
+  const int row = row_;
   row_ = -1;
+  emit closed(row);
   edit_->hide();
   combo_->hide();
   combo_->clear();

@@ -39,7 +39,7 @@ class CellEditor : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void hide();
+  void close();
   void reject(int messageId);
   QWidget* activeEditor() const;
 

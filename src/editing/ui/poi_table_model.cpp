@@ -11,6 +11,17 @@ namespace qf {
 namespace {
 
 constexpr int kColumnTitles = 14100;  // "Name" … "Distance"
+constexpr int kSpeedTitle = 14316;
+constexpr int kCameraTitle = 14106;
+constexpr int kIconTitle = 14107;
+
+// Tel holds a camera's speed and Memo its type; a phonebook's Memo holds the number's icon.
+int ColumnTitle(DocumentKind kind, int column) {
+  if (kind == DocumentKind::SafetyCamera && column == kTel) return kSpeedTitle;
+  if (kind == DocumentKind::SafetyCamera && column == kMemo) return kCameraTitle;
+  if (kind == DocumentKind::Phonebook && column == kMemo) return kIconTitle;
+  return kColumnTitles + column;
+}
 
 bool LacksPosition(const PoiDocument& document, int row) {
   if (document.kind == DocumentKind::Phonebook) return document.text(row, kTel).empty();
@@ -50,7 +61,7 @@ QVariant PoiTableModel::data(const QModelIndex& index, int role) const {
 
 QVariant PoiTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-  return UiText(kColumnTitles + section);
+  return UiText(ColumnTitle(table_.document().kind, section));
 }
 
 Qt::ItemFlags PoiTableModel::flags(const QModelIndex& index) const {

@@ -6,6 +6,10 @@
 #include <QMimeData>
 #include <QPainter>
 
+#include <functional>
+#include <queue>
+#include <vector>
+
 #include "editing/ui/distance_delegate.h"
 #include "editing/ui/poi_table_model.h"
 
@@ -17,6 +21,24 @@ namespace {
 constexpr char kInternalDragType[] = "application/x-quillfern-table-drag";
 
 QByteArray DragMark(const QWidget* view) { return QByteArray::number(reinterpret_cast<quintptr>(view)); }
+
+// The rows holding the `count` longest texts of a column, in one pass over the text lengths.
+std::vector<int> LongestTexts(const PoiDocument& document, int column, std::size_t count) {
+  using Entry = std::pair<std::size_t, int>;  // length, row
+  std::priority_queue<Entry, std::vector<Entry>, std::greater<>> longest;
+  for (int row = 0; row < document.rowCount(); ++row) {
+    const std::size_t length = document.text(row, column).size();
+    if (longest.size() < count) {
+      longest.emplace(length, row);
+    } else if (length > longest.top().first) {
+      longest.pop();
+      longest.emplace(length, row);
+    }
+  }
+  std::vector<int> rows;
+  for (; !longest.empty(); longest.pop()) rows.push_back(longest.top().second);
+  return rows;
+}
 
 }  // namespace
 
@@ -115,16 +137,39 @@ void PoiTableView::applyColumnLayout() {
 
 void PoiTableView::refit(int column) {
   if (column >= 0) {
-    resizeColumnToContents(column);
+    if (!isColumnHidden(column)) setColumnWidth(column, fittedWidth(column));
     return;
   }
-  for (int c = 0; c <= kDistance; ++c) resizeColumnToContents(c);
+  for (int c = 0; c <= kDistance; ++c) refit(c);
+}
+
+void PoiTableView::refitAfterEdit(int column) {
+  if (!autoColumn_) return;
+  refit(column);
+  if (column == kLng || column == kLat) refit(kDistance);
+}
+
+// Measuring every cell of a million rows takes minutes, so only the texts that may be the widest
+// are measured: the longest ones of the column, and those on screen (a short text of wide letters
+// can outrun a longer one).
+int PoiTableView::fittedWidth(int column) {
+  const PoiDocument& document = table().document();
+  std::vector<int> rows = LongestTexts(document, column, kMeasuredTexts);
+  const int top = std::max(rowAt(0), 0);
+  const int bottom = rowAt(viewport()->height()) < 0 ? document.rowCount() - 1 : rowAt(viewport()->height());
+  for (int row = top; row <= bottom && row < document.rowCount(); ++row) rows.push_back(row);
+  QStyleOptionViewItem option;
+  initViewItemOption(&option);
+  QAbstractItemDelegate* delegate = itemDelegateForColumn(column) ? itemDelegateForColumn(column) : itemDelegate();
+  int width = horizontalHeader()->sectionSizeHint(column);
+  for (const int row : rows) width = std::max(width, delegate->sizeHint(option, model_.index(row, column)).width());
+  return width;
 }
 
 void PoiTableView::showSortArrow() {
   const TableState& state = table().state;
   horizontalHeader()->setSortIndicatorShown(state.sortArrowShown);
-  horizontalHeader()->setSortIndicator(state.currentColumn,
+  horizontalHeader()->setSortIndicator(state.sortColumn,
                                        state.sortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
@@ -139,6 +184,31 @@ void PoiTableView::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QTableView::keyPressEvent(event);
+}
+
+// Rows are what the table selects, so Home and End go to the first and last row, with or
+// without Ctrl, rather than to the first and last cell of the row.
+QModelIndex PoiTableView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  const int rows = model_.rowCount();
+  if ((action == MoveHome || action == MoveEnd) && rows > 0) {
+    const int column = currentIndex().isValid() ? currentIndex().column() : kName;
+    return model_.index(action == MoveHome ? 0 : rows - 1, column);
+  }
+  return QTableView::moveCursor(action, modifiers);
+}
+
+// Ctrl+Home and Ctrl+End would only move the focus frame; they select the row they reach, as Home
+// and End do. Ctrl with the arrows still moves the frame alone, to pick rows with Ctrl+Space.
+QItemSelectionModel::SelectionFlags PoiTableView::selectionCommand(const QModelIndex& index,
+                                                                    const QEvent* event) const {
+  if (event && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    const bool homeOrEnd = key->key() == Qt::Key_Home || key->key() == Qt::Key_End;
+    if (homeOrEnd && (key->modifiers() & Qt::ControlModifier) && !(key->modifiers() & Qt::ShiftModifier)) {
+      return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    }
+  }
+  return QTableView::selectionCommand(index, event);
 }
 
 void PoiTableView::mousePressEvent(QMouseEvent* event) {

@@ -24,7 +24,10 @@ class PoiTableView : public QTableView {
   void showEngineSelection();
   // Column order and visibility after the document or a display option changed.
   void applyColumnLayout();
+  // Fits a column (-1: every column) to its texts and title.
   void refit(int column);
+  // After a cell edit, while "Auto Column" is on: the column, and Distance after a coordinate.
+  void refitAfterEdit(int column);
   // "Auto Column": columns follow their contents after changes, not only when asked.
   void setAutoColumn(bool on) { autoColumn_ = on; }
   // The engine's sort arrow.
@@ -44,6 +47,9 @@ class PoiTableView : public QTableView {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event = nullptr) const override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
@@ -58,6 +64,9 @@ class PoiTableView : public QTableView {
   void takeViewSelection(const QItemSelection& selected, const QItemSelection& deselected);
   bool isOwnDrag(const QMimeData* data) const;
   PoiTable& table() const;
+  int fittedWidth(int column);
+
+  static constexpr std::size_t kMeasuredTexts = 32;
 
   PoiTableModel& model_;
   bool showingEngineSelection_ = false;

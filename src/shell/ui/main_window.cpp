@@ -19,10 +19,12 @@
 #include "core/profile_file.h"
 #include "editing/base_points.h"
 #include "editing/column_edits.h"
+#include "editing/file_import.h"
 #include "editing/ui/cell_editor.h"
 #include "editing/ui/clipboard.h"
 #include "editing/ui/poi_table_model.h"
 #include "editing/ui/poi_table_view.h"
+#include "formats/file_format.h"
 #include "formats/file_pipeline.h"
 #include "shell/command_table.h"
 #include "shell/document_icon.h"
@@ -51,6 +53,8 @@ constexpr int kRecentFileHelp = 13116;
 constexpr int kFirstRecentCommand = 1100;
 constexpr int kSettingFont = 13135;
 constexpr int kMessingCoordinates = 13129;
+constexpr int kWithoutCoordinates = 13176;  // "%d POIs without coordinates were not written"
+constexpr int kWithoutTelephone = 13177;
 
 // Commands whose dialogs or services a later version brings: shown, never enabled.
 bool NotYetAvailable(CommandId id) {
@@ -167,7 +171,7 @@ MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
   connect(&tickTimer_, &QTimer::timeout, this, &MainWindow::tick);
   tickTimer_.start(500);
   connect(&autoSaveTimer_, &QTimer::timeout, this, &MainWindow::autoSave);
-  if (settings_.on(Switch::BackupFile)) autoSaveTimer_.start(settings_.backupInterval * 60 * 1000);
+  restartAutoSave();
   newDocument();
 }
 
@@ -175,6 +179,8 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::applySettingsToDocument() {
   document_.display = settings_.displayOptions();
+  // A phonebook has no positions to measure from.
+  if (document_.kind == DocumentKind::Phonebook) document_.display.showDistance = false;
   table_.state.lngFirst = settings_.on(Switch::LngFirst);
 }
 
@@ -341,7 +347,7 @@ void MainWindow::showOptions() {
   }
   if (AutoSaveTimerChanged(before, after)) {
     autoSaveTimer_.stop();
-    if (settings_.on(Switch::BackupFile)) autoSaveTimer_.start(settings_.backupInterval * 60 * 1000);
+    restartAutoSave();
   }
   checkName_ = settings_.on(Switch::CheckName);
   view_->setAutoColumn(settings_.on(Switch::AutoColumn));
@@ -469,6 +475,7 @@ void MainWindow::showDocumentIcon() {
 
 void MainWindow::afterEdit() {
   view_->showEngineSelection();
+  view_->showSortArrow();
   refreshCommandStates();
   tick();
 }
@@ -551,7 +558,7 @@ void MainWindow::run(CommandId id) {
       break;
     case CommandId::SortAscending:
     case CommandId::SortDescending:
-      sortCurrentColumn(id == CommandId::SortAscending);
+      sortBy(kName, id == CommandId::SortAscending);
       break;
     case CommandId::ShowMenuBar:
       settings_.set(Switch::ShowMenuBar, !settings_.on(Switch::ShowMenuBar));
@@ -599,9 +606,8 @@ void MainWindow::run(CommandId id) {
   afterEdit();
 }
 
-void MainWindow::sortCurrentColumn(bool ascending) {
-  int column = table_.state.currentColumn;
-  if (column < 0) column = kName;
+void MainWindow::sortBy(int column, bool ascending) {
+  if (!table_.canSort(column)) return;
   table_.sort(column, ascending);
   view_->showSortArrow();
 }
@@ -631,8 +637,8 @@ void MainWindow::headerCommand(CommandId id) {
       settings_.set(Switch::DmsFormat, document.display.dms);
       settings_.set(Switch::CompassDirection, document.display.compass);
       table_.notifyReset();
-      view_->refit(kLng);
-      view_->refit(kLat);
+      view_->refitAfterEdit(kLng);
+      view_->refitAfterEdit(kLat);
       break;
     case CommandId::AdjustWidths:
       view_->refit(-1);
@@ -665,7 +671,7 @@ void MainWindow::headerCommand(CommandId id) {
     }
     case CommandId::SortColumnAscending:
     case CommandId::SortColumnDescending:
-      sortCurrentColumn(id == CommandId::SortColumnAscending);
+      sortBy(table_.state.currentColumn, id == CommandId::SortColumnAscending);
       break;
     default:
       break;
@@ -701,32 +707,44 @@ void MainWindow::newDocument() {
 
 void MainWindow::afterDocumentReplaced() {
   table_.undoLog().clear();
-  table_.state.sortArrowShown = false;
+  table_.resetSortState();
   model_->reset();
   view_->applyColumnLayout();
   view_->showSortArrow();
-  view_->refit(-1);
+  table_.refitColumns();
   showDocumentIcon();
-  if (settings_.on(Switch::BackupFile)) autoSaveTimer_.start();
+}
+
+// Every Open and Save starts the automatic save's interval anew.
+void MainWindow::restartAutoSave() {
+  if (settings_.on(Switch::BackupFile)) autoSaveTimer_.start(settings_.backupInterval * autoSaveMinute_);
 }
 
 bool MainWindow::runFileOperation(FileOperation operation, FileFormat format, const fs::path& path) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   busy_ = true;
-  const int result = RunFileOperation(document_, operation, format, path, settings_, *port_);
+  WriteCounts counts;
+  const int result = operation == FileOperation::Import
+                         ? ImportFile(table_, format, path, settings_, *port_)
+                         : RunFileOperation(document_, operation, format, path, settings_, *port_, &counts);
   busy_ = false;
   QApplication::restoreOverrideCursor();
   port_->finishProgress();
   readyPending_ = true;
-  if (operation == FileOperation::Open || operation == FileOperation::Import) {
-    if (operation == FileOperation::Open) {
-      applySettingsToDocument();
-      if (result == 0 && settings_.on(Switch::AutoBasePoint)) InsertMyBasePoint(table_, settings_);
-      afterDocumentReplaced();
-    } else {
-      model_->reset();
-    }
+  if (counts.leftOut > 0) {
+    // Stays until the next command, so that the user sees what the file does not hold.
+    showStatus(ToQString(FormatMessage(format == FileFormat::Phonebook ? kWithoutTelephone : kWithoutCoordinates,
+                                       counts.leftOut)));
+    readyPending_ = false;
   }
+  if (operation == FileOperation::Open) {
+    applySettingsToDocument();
+    if (result == 0) InsertMyBasePoint(table_, settings_);
+    afterDocumentReplaced();
+  } else if (operation == FileOperation::Import && table_.firstSelected() >= 0) {
+    table_.makeVisible(table_.firstSelected());
+  }
+  if (operation == FileOperation::Open || operation == FileOperation::Save) restartAutoSave();
   showDocumentIcon();
   if (result != 0) return false;
   addRecentFile(path);
@@ -771,8 +789,14 @@ std::optional<MainWindow::ChosenFile> MainWindow::chooseFile(FileOperation opera
   dialog.setAcceptMode(opening ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
   dialog.setFileMode(opening ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setNameFilters(filterTexts);
+  // A name typed without an extension takes the chosen filter's.
+  const auto followFilter = [&dialog, &filters, &filterTexts](const QString& filter) {
+    const qsizetype index = std::max<qsizetype>(filterTexts.indexOf(filter), 0);
+    dialog.setDefaultSuffix(QString::fromUtf8(FormatExtension(filters[static_cast<std::size_t>(index)].format)));
+  };
+  connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
   dialog.selectNameFilter(filterTexts[PreselectedFilter(kind, document_.format)]);
-  dialog.setDefaultSuffix(u"ov2"_s);
+  followFilter(dialog.selectedNameFilter());
   std::error_code error;
   if (fs::is_regular_file(document_.path, error)) dialog.setDirectory(ToQString(document_.path.parent_path().u16string()));
   dialog.selectFile(ToQString(document_.title));

@@ -62,6 +62,12 @@ class MainWindow : public QMainWindow {
   using FileChooser = std::function<std::optional<ChosenFile>(FileOperation)>;
   // Answers the file dialogs instead of the user (tests).
   void setFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
+  const QTimer& autoSaveTimer() const { return autoSaveTimer_; }
+  // The length of the automatic save's minute (tests shorten it to see the timer fire).
+  void setAutoSaveMinute(int milliseconds) {
+    autoSaveMinute_ = milliseconds;
+    restartAutoSave();
+  }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -103,7 +109,9 @@ class MainWindow : public QMainWindow {
 
   void showHeaderMenu(int column, const QPoint& globalPosition);
   void headerCommand(CommandId id);
-  void sortCurrentColumn(bool ascending);
+  // Sorts by a column as one undo step, unless the rows cannot be sorted by it.
+  void sortBy(int column, bool ascending);
+  void restartAutoSave();
 
   std::filesystem::path settingsPath_;
   AppSettings settings_;
@@ -127,6 +135,7 @@ class MainWindow : public QMainWindow {
   QTimer tickTimer_;
   QTimer autoSaveTimer_;
   bool autoSaving_ = false;
+  int autoSaveMinute_ = 60 * 1000;
   bool busy_ = false;  // a file operation is running and lets the event loop serve paints and timers
   bool readyPending_ = false;
   int headerColumn_ = -1;
