@@ -42,7 +42,8 @@ const Edge kEdges[] = {
 };
 
 std::u16string OnlyName(const PoiDocument& document) {
-  return document.rowCount() == 1 ? std::u16string(document.text(0, kName)) : u"(rows: " + Utf8ToUtf16(std::to_string(document.rowCount())) + u")";
+  return document.rowCount() == 1 ? std::u16string(document.text(0, kName))
+                                  : u"(rows: " + Utf8ToUtf16(std::to_string(document.rowCount())) + u")";
 }
 
 // A file of one POI with the name, read by the open pipeline.
@@ -129,12 +130,13 @@ const Path kPaths[] = {
      }},
     {"GPX file",
      [](const std::u16string& name) {
-       return Opened(FileFormat::Gpx,
-                     "<gpx version=\"1.1\"><wpt lat=\"52.1\" lon=\"4.5\"><name>" + Utf16ToUtf8(name) + "</name></wpt></gpx>");
+       return Opened(FileFormat::Gpx, "<gpx version=\"1.1\"><wpt lat=\"52.1\" lon=\"4.5\"><name>" + Utf16ToUtf8(name) +
+                                          "</name></wpt></gpx>");
      }},
     {"csv file",
      [](const std::u16string& name) {
-       return Opened(FileFormat::CsvDetect, "\xEF\xBB\xBF" "4.5,52.1," + Utf16ToUtf8(name) + "\r\n");
+       const std::string utf8Mark = "\xEF\xBB\xBF";
+       return Opened(FileFormat::CsvDetect, utf8Mark + "4.5,52.1," + Utf16ToUtf8(name) + "\r\n");
      }},
 };
 
