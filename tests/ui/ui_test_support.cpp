@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -85,7 +86,17 @@ void Press(MainWindow& window, Qt::Key key, Qt::KeyboardModifiers modifiers) {
 void Type(MainWindow& window, const QString& text) {
   Activate(window);
   QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &window.view();
-  QTest::keyClicks(target, text);
+  for (const QChar character : text) {
+    if (character.unicode() < 0x80) {
+      QTest::keyClick(target, character.toLatin1());
+      continue;
+    }
+    // A character that no key of the test's keyboard makes arrives as text, as from an input method.
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(character));
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(character));
+    QApplication::sendEvent(target, &release);
+  }
 }
 
 void DoubleClickCell(MainWindow& window, int row, int column) {
