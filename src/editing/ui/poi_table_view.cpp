@@ -155,9 +155,10 @@ void PoiTableView::refitAfterEdit(int column) {
 int PoiTableView::fittedWidth(int column) {
   const PoiDocument& document = table().document();
   std::vector<int> rows = LongestTexts(document, column, kMeasuredTexts);
+  // One page from the top row: while a change is replayed the view may not know the rows yet.
   const int top = std::max(rowAt(0), 0);
-  const int bottom = rowAt(viewport()->height()) < 0 ? document.rowCount() - 1 : rowAt(viewport()->height());
-  for (int row = top; row <= bottom && row < document.rowCount(); ++row) rows.push_back(row);
+  const int page = viewport()->height() / std::max(verticalHeader()->defaultSectionSize(), 1) + 1;
+  for (int row = top; row < std::min(top + page, document.rowCount()); ++row) rows.push_back(row);
   QStyleOptionViewItem option;
   initViewItemOption(&option);
   QAbstractItemDelegate* delegate = itemDelegateForColumn(column) ? itemDelegateForColumn(column) : itemDelegate();
