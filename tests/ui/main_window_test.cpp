@@ -58,12 +58,6 @@ void TypeAndPress(MainWindow& window, const QString& text, Qt::Key key) {
   QTest::keyClick(edit, key);
 }
 
-void SelectOnly(MainWindow& window, int row) {
-  window.table().clearSelection();
-  window.table().selectAndFocus(row);
-  window.view().showEngineSelection();
-}
-
 std::vector<std::u16string> Names(const PoiDocument& document) {
   std::vector<std::u16string> names;
   for (const PoiRecord& record : document.rows) names.emplace_back(record.text(kName));
@@ -120,12 +114,29 @@ class MainWindowTest : public QObject {
     return copy;
   }
 
+  // A safety-camera file of two cameras, one without a speed.
+  fs::path camerasFile() {
+    PoiDocument cameras;
+    cameras.kind = DocumentKind::SafetyCamera;
+    for (const char16_t* speed : {u"", u"50"}) {
+      const int row = AppendPoi(cameras, u"Safety Camera", false);
+      SetCoordinateText(cameras, row, kLng, u"13.4", false);
+      SetCoordinateText(cameras, row, kLat, u"52.5", false);
+      SetCell(cameras, row, kTel, speed);
+      SetCell(cameras, row, kMemo, u"Fixed");
+    }
+    const fs::path file = fs::path(ToU16(folder_.path())) / "cameras.ov2";
+    SilentUserPort port;
+    if (RunFileOperation(cameras, FileOperation::Save, FileFormat::Ov2, file, AppSettings{}, port) != 0) return {};
+    return file;
+  }
+
  private slots:
   void init() { fs::remove(settingsPath()); }
 
   void opensAFileAndShowsItsRows() {
     MainWindow window(settingsPath());
-    QVERIFY(window.openPath(CorpusFile("ov2/tomtom.ov2")));
+    test::OpenThroughMenu(window, CorpusFile("ov2/tomtom.ov2"));
     QCOMPARE(window.view().model()->rowCount(), 54);
     window.tick();
     QCOMPARE(window.windowTitle(), QStringLiteral("tomtom - Quillfern for TomTom"));
@@ -137,7 +148,7 @@ class MainWindowTest : public QObject {
     MainWindow window(settingsPath());
     test::DialogAnswerer answerer;
     answerer.answerNext(QMessageBox::Ok);
-    QVERIFY(!window.openPath(CorpusFile("malformed/stations_PL.ov2")));
+    test::OpenThroughMenu(window, CorpusFile("malformed/stations_PL.ov2"));
     QVERIFY(answerer.lastText().startsWith(QStringLiteral("The content of the file is wrong")));
     QCOMPARE(window.table().document().rowCount(), 0);
     QCOMPARE(window.table().document().title, std::u16string(u"Untitled"));
@@ -148,9 +159,10 @@ class MainWindowTest : public QObject {
   void editsACellWithValidationUndoAndRedo() {
     MainWindow window(settingsPath());
     window.show();
-    QVERIFY(window.openPath(CorpusFile("ov2/pinpoi_test.ov2")));
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/pinpoi_test.ov2"));
     const std::u16string before(window.table().document().text(1, kLat));
-    window.view().editRequested(1, kLat);
+    test::DoubleClickCell(window, 1, kLat);
     QVERIFY(window.cellEditor().isOpen());
 
     test::DialogAnswerer answerer;
@@ -164,21 +176,20 @@ class MainWindowTest : public QObject {
     QCOMPARE(window.table().document().text(1, kLat), std::u16string_view(u"45.50000"));
     QVERIFY(window.table().document().modified);
 
-    window.action(CommandId::Undo)->trigger();
+    test::Press(window, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(window.table().document().text(1, kLat), std::u16string_view(before));
-    window.action(CommandId::Redo)->trigger();
+    test::Press(window, Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(window.table().document().text(1, kLat), std::u16string_view(u"45.50000"));
   }
 
   // Columns with fixed values pick from a list that opens on the cell's value or the default.
   void fixedValuesPickFromAList() {
     MainWindow window(settingsPath());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(window.openPath(CorpusFile("ov2/pinpoi_test.ov2")));
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, camerasFile());
     PoiDocument& document = window.table().document();
-    document.kind = DocumentKind::SafetyCamera;
-    window.view().editRequested(0, kTel);
+    QCOMPARE(document.kind, DocumentKind::SafetyCamera);
+    test::DoubleClickCell(window, 0, kTel);
     QComboBox* list = nullptr;
     for (auto* combo : window.view().viewport()->findChildren<QComboBox*>()) {
       if (combo->isVisible()) list = combo;
@@ -186,8 +197,10 @@ class MainWindowTest : public QObject {
     QVERIFY(list);
     QVERIFY(!OpenEditBox(window));
     QCOMPARE(list->currentText(), QStringLiteral("60"));
-    list->setCurrentIndex(list->findText(QStringLiteral("90")));
-    QVERIFY(window.cellEditor().commit());
+    list->hidePopup();
+    for (int i = 0; i < 3; ++i) QTest::keyClick(list, Qt::Key_Down);  // 70, 80, 90
+    QTest::keyClick(list, Qt::Key_Return);
+    QVERIFY(!window.cellEditor().isOpen());
     QCOMPARE(document.text(0, kTel), std::u16string_view(u"90"));
   }
 
@@ -197,17 +210,17 @@ class MainWindowTest : public QObject {
     window.resize(900, 600);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
     PoiTableView& view = window.view();
     const QPoint elsewhere(view.columnViewportPosition(kName) + 5, view.rowViewportPosition(5) + 3);
-    window.view().editRequested(1, kLat);
-    OpenEditBox(window)->setText(QStringLiteral("95"));
+    test::DoubleClickCell(window, 1, kLat);
+    test::Type(window, QStringLiteral("95"));
     test::DialogAnswerer answerer;
     answerer.answerNext(QMessageBox::Ok);
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, elsewhere);
     QCOMPARE(answerer.answered(), 1);
     QVERIFY(window.cellEditor().isOpen());
-    OpenEditBox(window)->setText(QStringLiteral("36.5"));
+    test::Type(window, QStringLiteral("36.5"));  // the rejected text is selected: typing replaces it
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, elsewhere);
     QVERIFY(!window.cellEditor().isOpen());
     QCOMPARE(window.table().document().text(1, kLat), std::u16string_view(u"36.50000"));
@@ -224,15 +237,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(window.table().document().rowCount(), 1);
     QVERIFY(window.action(CommandId::Undo)->isEnabled());
 
-    window.view().editRequested(0, kLng);
+    test::DoubleClickCell(window, 0, kLng);
     QLineEdit* edit = OpenEditBox(window);
-    edit->clear();
+    QTest::keyClick(edit, Qt::Key_Delete);
     QTest::keyClicks(edit, QStringLiteral("12wN"));
     QCOMPARE(edit->text(), QStringLiteral("12w"));
     QTest::keyClick(edit, Qt::Key_Escape);
     QVERIFY(!window.cellEditor().isOpen());
 
-    window.action(CommandId::Undo)->trigger();
+    test::Press(window, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(window.table().document().rowCount(), 0);
 
     window.action(CommandId::Add)->trigger();
@@ -243,8 +256,8 @@ class MainWindowTest : public QObject {
 
   void sortsByHeaderClickAndUndoes() {
     MainWindow window(settingsPath());
-    window.show();
-    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
     const std::vector<std::u16string> before = Names(window.table().document());
     PoiDocument expected = window.table().document();
     PoiTable(expected).sort(kLat, true);
@@ -255,7 +268,7 @@ class MainWindowTest : public QObject {
     QVERIFY(Names(expected) != before);
     QCOMPARE(Names(window.table().document()), Names(expected));
     QVERIFY(header->isSortIndicatorShown());
-    window.action(CommandId::Undo)->trigger();
+    test::Press(window, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(Names(window.table().document()), before);
   }
 
@@ -265,9 +278,9 @@ class MainWindowTest : public QObject {
     window.resize(900, 600);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
     const std::u16string first(window.table().document().text(0, kName));
-    SelectOnly(window, 0);
+    test::ClickRow(window, 0);
     PoiTableView& view = window.view();
     auto drop = [&](int row, Qt::KeyboardModifiers modifiers) {
       const QPoint at(20, view.rowViewportPosition(row) + 1);
@@ -283,10 +296,10 @@ class MainWindowTest : public QObject {
     drop(4, Qt::NoModifier);
     QCOMPARE(window.table().document().text(3, kName), std::u16string_view(first));
     QCOMPARE(window.table().document().rowCount(), 9);
-    window.action(CommandId::Undo)->trigger();
+    test::Press(window, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(window.table().document().text(0, kName), std::u16string_view(first));
 
-    SelectOnly(window, 0);
+    test::ClickRow(window, 0);
     drop(4, Qt::ControlModifier);
     QCOMPARE(window.table().document().rowCount(), 10);
     QCOMPARE(window.table().document().text(4, kName), std::u16string_view(first));
@@ -296,12 +309,14 @@ class MainWindowTest : public QObject {
   void savesInPlaceWithTheEnginesBytes() {
     const fs::path path = copyOf("ov2/tomtom.ov2");
     MainWindow window(settingsPath());
-    QVERIFY(window.openPath(path));
-    window.table().setCell(0, kName, u"Renamed");
-    window.table().document().modified = true;
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, path);
+    test::DoubleClickCell(window, 0, kName);
+    test::Type(window, QStringLiteral("Renamed"));
+    test::Press(window, Qt::Key_Return);
+    QVERIFY(window.table().document().modified);
     PoiDocument copy = window.table().document();
-    window.tick();
-    window.action(CommandId::Save)->trigger();
+    test::Press(window, Qt::Key_S, Qt::ControlModifier);
     QVERIFY(!window.table().document().modified);
 
     SilentUserPort port;
@@ -315,15 +330,20 @@ class MainWindowTest : public QObject {
 
   // A save that fails says so and leaves the document modified, so that nothing is lost unasked.
   void aFailedSaveKeepsTheDocumentModified() {
+    const fs::path folder = fs::path(ToU16(folder_.path())) / "going";
+    fs::create_directories(folder);
+    fs::copy_file(CorpusFile("ov2/tomtom.ov2"), folder / "tomtom.ov2");
     MainWindow window(settingsPath());
-    QVERIFY(window.openPath(CorpusFile("ov2/tomtom.ov2")));
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, folder / "tomtom.ov2");
     PoiDocument& document = window.table().document();
-    document.path = fs::path(ToU16(folder_.path())) / "missing-folder" / "tomtom.ov2";
-    document.modified = true;
-    window.tick();
+    test::DoubleClickCell(window, 0, kName);
+    test::Type(window, QStringLiteral("Renamed"));
+    test::Press(window, Qt::Key_Return);
+    fs::remove_all(folder);  // another program took the folder away
     test::DialogAnswerer answerer;
     answerer.answerNext(QMessageBox::Ok);
-    window.action(CommandId::Save)->trigger();
+    test::Press(window, Qt::Key_S, Qt::ControlModifier);
     QVERIFY(answerer.lastText().startsWith(QStringLiteral("Can not save the file")));
     QVERIFY(document.modified);
     QVERIFY(!fs::exists(document.path));
@@ -332,13 +352,9 @@ class MainWindowTest : public QObject {
   // Save As: the typed extension picks the layout, the chosen filter the encoding.
   void savesAsInTheChosenFormat() {
     MainWindow window(settingsPath());
-    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
     const fs::path target = fs::path(ToU16(folder_.path())) / "caches.csv";
-    window.setFileChooser([&](FileOperation operation) {
-      return operation == FileOperation::Save
-                 ? std::optional<MainWindow::ChosenFile>({target, FileFormat::TxtUtf8})
-                 : std::nullopt;
-    });
+    test::ChooseInDialog(window, target, FileFormat::TxtUtf8);
     window.action(CommandId::SaveAs)->trigger();
     QCOMPARE(window.table().document().format, FileFormat::CsvUtf8);
     QCOMPARE(window.table().document().path, target);
@@ -467,18 +483,8 @@ class MainWindowTest : public QObject {
 
   // A safety-camera document names what its columns hold.
   void cameraColumnsAreNamedForWhatTheyHold() {
-    PoiDocument cameras;
-    cameras.kind = DocumentKind::SafetyCamera;
-    const int row = AppendPoi(cameras, u"Safety Camera", false);
-    SetCoordinateText(cameras, row, kLng, u"13.4", false);
-    SetCoordinateText(cameras, row, kLat, u"52.5", false);
-    SetCell(cameras, row, kTel, u"50");
-    SetCell(cameras, row, kMemo, u"Fixed");
-    const fs::path file = fs::path(ToU16(folder_.path())) / "cameras.ov2";
-    SilentUserPort port;
-    QCOMPARE(RunFileOperation(cameras, FileOperation::Save, FileFormat::Ov2, file, AppSettings{}, port), 0);
     MainWindow window(settingsPath());
-    test::OpenThroughMenu(window, file);
+    test::OpenThroughMenu(window, camerasFile());
     QCOMPARE(window.table().document().kind, DocumentKind::SafetyCamera);
     QCOMPARE(window.view().model()->headerData(kTel, Qt::Horizontal).toString(), QStringLiteral("Speed"));
     QCOMPARE(window.view().model()->headerData(kMemo, Qt::Horizontal).toString(), QStringLiteral("Camera"));
@@ -667,8 +673,8 @@ class MainWindowTest : public QObject {
       QVERIFY2(!window.action(id)->isEnabled(), Command(id).menuText);
     }
 
-    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
-    SelectOnly(window, 2);
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
+    test::ClickRow(window, 2);
     window.tick();
     for (CommandId id : {CommandId::SaveAs, CommandId::Delete, CommandId::Export, CommandId::SortAscending,
                          CommandId::MoveUp, CommandId::Edit, CommandId::Copy}) {
@@ -686,18 +692,17 @@ class MainWindowTest : public QObject {
   // With only the automatically inserted My Base Point row nothing is worth saving or sorting.
   void onlyMyBasePointLeft() {
     MainWindow window(settingsPath());
-    window.show();
+    QVERIFY(test::ShowActive(window));
     window.settings().set(Switch::AutoBasePoint, true);
     window.settings().set(Switch::ShowDistance, true);
     window.settings().basePoints.entries = {u"Home>8.54170>47.37690>>"};
-    QVERIFY(window.openPath(CorpusFile("ov2/pinpoi_test.ov2")));
+    test::OpenThroughMenu(window, CorpusFile("ov2/pinpoi_test.ov2"));
     PoiDocument& document = window.table().document();
     QCOMPARE(document.rowCount(), 3);
     QVERIFY(document.basePointPinned);
-    window.table().clearSelection();
-    document.rows[1].selected = document.rows[2].selected = true;
-    window.view().showEngineSelection();
-    window.action(CommandId::Delete)->trigger();
+    test::ClickRow(window, 1);
+    test::ClickRow(window, 2, Qt::ShiftModifier);
+    test::Press(window, Qt::Key_Delete);
     QCOMPARE(document.rowCount(), 1);
     window.tick();
     for (CommandId id : {CommandId::Save, CommandId::SaveAs, CommandId::SortAscending, CommandId::MoveUp}) {
@@ -713,33 +718,36 @@ class MainWindowTest : public QObject {
   // Commands without a dialog of their own: each one undo step.
   void messAndClearColumnAreOneUndoStepEach() {
     MainWindow window(settingsPath());
-    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
     PoiDocument& document = window.table().document();
     const std::u16string lat(document.text(3, kLat));
-    SelectOnly(window, 3);
-    window.run(CommandId::MessCoordinates);
+    test::ClickRow(window, 3);
+    test::Press(window, Qt::Key_M, Qt::AltModifier);
+    QVERIFY(document.text(3, kLat) != lat);
     QVERIFY(std::abs(std::stod(Utf16ToUtf8(document.text(3, kLat))) - std::stod(Utf16ToUtf8(lat))) <= 2.1e-5);
-    window.run(CommandId::Undo);
+    test::Press(window, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(document.text(3, kLat), std::u16string_view(lat));
 
-    window.table().state.currentColumn = kLat;
-    window.run(CommandId::ClearColumn);
+    test::ChooseFromHeaderMenu(window, kLat, QStringLiteral("Clear Column"));
     QVERIFY(std::ranges::all_of(document.rows, [](const PoiRecord& row) { return row.text(kLat).empty(); }));
-    window.run(CommandId::Undo);
+    test::Press(window, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(document.text(3, kLat), std::u16string_view(lat));
+    QVERIFY(!window.table().canUndo());
   }
 
   void copyAndPasteRowsThroughTheClipboard() {
     MainWindow window(settingsPath());
-    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
-    SelectOnly(window, 1);
-    window.action(CommandId::Copy)->trigger();
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
+    test::ClickRow(window, 1);
+    test::Press(window, Qt::Key_C, Qt::ControlModifier);
     const QMimeData* data = QApplication::clipboard()->mimeData();
     QVERIFY(data->hasFormat(QStringLiteral("application/x-quillfern-poi-rows")));
     QVERIFY(data->text().startsWith(ToQString(window.table().document().text(1, kName))));
     window.tick();
     QVERIFY(window.action(CommandId::Paste)->isEnabled());
-    window.action(CommandId::Paste)->trigger();
+    test::Press(window, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(window.table().document().rowCount(), 10);
     QCOMPARE(window.table().document().text(1, kName), window.table().document().text(2, kName));
   }
@@ -747,14 +755,11 @@ class MainWindowTest : public QObject {
   // While a cell is edited the editing keys belong to the edit box.
   void ctrlCInTheEditorCopiesTheCellText() {
     MainWindow window(settingsPath());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(window.openPath(CorpusFile("ov2/ov2-geo-out.ov2")));
-    window.view().editRequested(2, kName);
-    QLineEdit* edit = OpenEditBox(window);
-    QVERIFY(edit);
-    edit->setFocus();
-    QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
+    test::DoubleClickCell(window, 2, kName);
+    QVERIFY(OpenEditBox(window));
+    test::Press(window, Qt::Key_C, Qt::ControlModifier);
     const QMimeData* data = QApplication::clipboard()->mimeData();
     QCOMPARE(data->text(), ToQString(window.table().document().text(2, kName)));
     QVERIFY(!data->hasFormat(QStringLiteral("application/x-quillfern-poi-rows")));
@@ -765,7 +770,7 @@ class MainWindowTest : public QObject {
     window.settings().fileCount = 3;
     for (const char* file : {"ov2/tomtom.ov2", "ov2/pinpoi_test.ov2", "ov2/tomtom.ov2", "ov2/ov2-geo-out.ov2",
                              "ov2/Speed_Cameras.ov2"}) {
-      QVERIFY(window.openPath(CorpusFile(file)));
+      test::OpenThroughMenu(window, CorpusFile(file));
     }
     const auto& recent = window.settings().recentFiles;
     QCOMPARE(recent.size(), std::size_t{3});
@@ -775,6 +780,12 @@ class MainWindowTest : public QObject {
     QStringList texts;
     for (QAction* item : window.recentFilesMenu()->actions()) texts.append(item->text());
     QVERIFY(texts.contains(QStringLiteral("&1 ") + ToQString(recent[0].u16string())));
+    // The third entry opens its file and comes first.
+    for (QAction* item : window.recentFilesMenu()->actions()) {
+      if (item->text().startsWith(QStringLiteral("&3 "))) item->trigger();
+    }
+    QCOMPARE(window.table().document().title, std::u16string(u"tomtom"));
+    QCOMPARE(recent[0].filename(), fs::path("tomtom.ov2"));
   }
 
   void droppedFiles() {
@@ -800,43 +811,50 @@ class MainWindowTest : public QObject {
     QCOMPARE(answerer.lastText(), QStringLiteral("The file extension is unsupported\n\nSpeed_Cameras.bmp"));
   }
 
-  void automaticSaveWritesOnlyDocumentsWithAPath() {
+  // The timer saves only a document with a path, and never while a dialog is open.
+  void automaticSaveWaitsForAPathAndForDialogs() {
     MainWindow untitled(settingsPath());
-    untitled.action(CommandId::Add)->trigger();
-    untitled.cellEditor().commit();
+    QVERIFY(test::ShowActive(untitled));
+    untitled.settings().set(Switch::BackupFile, true);
+    untitled.settings().backupInterval = 1;
+    untitled.setAutoSaveMinute(50);
+    test::Press(untitled, Qt::Key_Return);  // Add
+    test::Press(untitled, Qt::Key_Return);  // the proposed name
     QVERIFY(untitled.table().document().modified);
-    untitled.autoSave();  // no path: nothing is written and no dialog opens
+    QTest::qWait(300);  // no path: nothing is written and no dialog opens
     QVERIFY(untitled.table().document().modified);
+    QVERIFY(!QApplication::activeModalWidget());
+    untitled.table().document().modified = false;  // nothing to ask on the way out
 
     const fs::path path = copyOf("ov2/tomtom.ov2");
     MainWindow window(settingsPath());
-    QVERIFY(window.openPath(path));
-    window.table().setCell(0, kName, u"Saved by the timer");
-    window.table().document().modified = true;
-    // Never while a modal dialog is open.
+    QVERIFY(test::ShowActive(window));
+    window.settings().set(Switch::BackupFile, true);
+    window.settings().backupInterval = 1;
+    window.setAutoSaveMinute(50);
+    test::OpenThroughMenu(window, path);
+    test::DoubleClickCell(window, 1, kName);
+    test::Type(window, QStringLiteral("Renamed"));
+    test::Press(window, Qt::Key_Return);
     test::DialogAnswerer answerer;
     answerer.handleNext([&](QWidget* dialog) {
-      window.autoSave();
+      QTest::qWait(300);  // the timer fires several times meanwhile
       QVERIFY(window.table().document().modified);
       dialog->close();
     });
     QMessageBox::information(&window, QStringLiteral("t"), QStringLiteral("modal"));
     QCOMPARE(answerer.answered(), 1);
-    window.autoSave();
-    QVERIFY(!window.table().document().modified);
-    PoiDocument reread;
-    SilentUserPort port;
-    QCOMPARE(RunFileOperation(reread, FileOperation::Open, FileFormat::Ov2, path, window.settings(), port), 0);
-    QVERIFY(std::ranges::count(Names(reread), u"Saved by the timer") == 1);
+    QTRY_VERIFY(!window.table().document().modified);
   }
 
   void closingAsksAndSettingsSurviveARestart() {
     {
       MainWindow window(settingsPath());
       window.show();
+      QVERIFY(test::ShowActive(window));
       window.action(CommandId::ShowStatusBar)->trigger();
-      window.action(CommandId::Add)->trigger();
-      window.cellEditor().commit();
+      test::Press(window, Qt::Key_Return);  // Add
+      test::Press(window, Qt::Key_Return);  // the proposed name
       test::DialogAnswerer answerer;
       answerer.answerNext(QMessageBox::Cancel);
       QVERIFY(!window.close());

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 
@@ -118,6 +119,25 @@ void ClickHeader(MainWindow& window, int column) {
   QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                     QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
                            header->height() / 2));
+}
+
+void ChooseFromHeaderMenu(MainWindow& window, int column, const QString& item) {
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&poll, item] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    poll.stop();
+    for (QAction* action : menu->actions()) {
+      if (action->text().remove(u'&') == item) menu->setActiveAction(action);
+    }
+    QTest::keyClick(menu, Qt::Key_Return);
+  });
+  poll.start();
+  QHeaderView* header = window.view().horizontalHeader();
+  const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+  QContextMenuEvent event(QContextMenuEvent::Mouse, at, header->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(header->viewport(), &event);
 }
 
 bool RowIsVisible(MainWindow& window, int row) {

@@ -50,6 +50,8 @@ void DoubleClickCell(MainWindow& window, int row, int column);
 // Scrolls a row into view and clicks it.
 void ClickRow(MainWindow& window, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 void ClickHeader(MainWindow& window, int column);
+// A right click on a column header, then the item of its popup menu with this text (without '&').
+void ChooseFromHeaderMenu(MainWindow& window, int column, const QString& item);
 // Whether a row is on screen.
 bool RowIsVisible(MainWindow& window, int row);
 
