@@ -22,12 +22,19 @@ constexpr char kInternalDragType[] = "application/x-quillfern-table-drag";
 
 QByteArray DragMark(const QWidget* view) { return QByteArray::number(reinterpret_cast<quintptr>(view)); }
 
-// The rows holding the `count` longest texts of a column, in one pass over the text lengths.
+// A text's width in narrow characters: CJK and other wide characters count twice.
+std::size_t WidthInCharacters(std::u16string_view text) {
+  std::size_t width = text.size();
+  for (const char16_t unit : text) width += unit >= 0x2E80 && (unit < 0xD800 || unit >= 0xE000);
+  return width;
+}
+
+// The rows holding the `count` widest texts of a column, in one pass over the texts.
 std::vector<int> LongestTexts(const PoiDocument& document, int column, std::size_t count) {
-  using Entry = std::pair<std::size_t, int>;  // length, row
+  using Entry = std::pair<std::size_t, int>;  // width, row
   std::priority_queue<Entry, std::vector<Entry>, std::greater<>> longest;
   for (int row = 0; row < document.rowCount(); ++row) {
-    const std::size_t length = document.text(row, column).size();
+    const std::size_t length = WidthInCharacters(document.text(row, column));
     if (longest.size() < count) {
       longest.emplace(length, row);
     } else if (length > longest.top().first) {
