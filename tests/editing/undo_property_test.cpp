@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/app_settings.h"
+#include "core/byte_sink.h"
 #include "core/distances.h"
 #include "core/field_rules.h"
 #include "core/unicode.h"
@@ -24,8 +25,11 @@
 #include "editing/cell_editing.h"
 #include "editing/clipboard_edits.h"
 #include "editing/column_edits.h"
+#include "editing/file_import.h"
 #include "editing/find_replace.h"
 #include "editing/poi_table.h"
+#include "formats/file_pipeline.h"
+#include "formats/file_session.h"
 #include "support/test_support.h"
 
 namespace qf {
@@ -98,7 +102,7 @@ class RandomEditor {
   // One user command; nothing when it could not be made (disabled, or nothing to act on).
   std::optional<Command> act() {
     selectRandomRows();
-    switch (pick(24)) {
+    switch (pick(25)) {
       case 0:
         return edit();
       case 1:
@@ -170,6 +174,8 @@ class RandomEditor {
         return setMyBasePoint();
       case 22:
         return exportBasePoints();
+      case 23:
+        return importFile();
       default:
         return edit();
     }
@@ -322,11 +328,37 @@ class RandomEditor {
     return Command{"My Base Point: Export All"};
   }
 
+  // A few rows of the document's own kind, from a file, after the others. The file is written
+  // plainly, once for the sequence: a save waits for the disk.
+  std::optional<Command> importFile() {
+    const FileFormat format = phonebook() ? FileFormat::Phonebook : FileFormat::Ov2;
+    if (importFile_.empty()) {
+      PoiDocument source;
+      source.kind = document_.kind;
+      for (int i = 0; i < 3; ++i) {
+        const int row = AppendPoi(source, camera() ? u"Safety Camera" : name(), false);
+        SetCell(source, row, kLng, coordinate());
+        SetCell(source, row, kLat, coordinate());
+        SetCell(source, row, kTel, telephone());
+        SetCell(source, row, kMemo, memo());
+      }
+      FileSession session(source, FileOperation::Save, format, settings_, port_);
+      MemorySink bytes;
+      if (WriterFor(format)(session, bytes) != 0) return std::nullopt;
+      importFile_ = test::TempDir() / "import";
+      test::WriteBytes(importFile_, bytes.bytes);
+    }
+    ImportFile(table_, format, importFile_, settings_, port_);
+    return Command{"import"};
+  }
+
   PoiTable& table_;
   PoiDocument& document_;
   BasePointSettings& saved_;
   std::mt19937 random_;
   test::ScriptedUserPort port_;
+  AppSettings settings_;
+  std::filesystem::path importFile_;
 };
 
 // Twelve rows, some without a position, some memos with an address; the kind of document, the
