@@ -249,8 +249,8 @@ class RandomSessionTest : public QObject {
     const int rows = window.table().document().rowCount();
     switch (pick(16)) {
       case 0: {
-        const auto& [key, modifiers] = kNavigation[pick(std::size(kNavigation))];
-        act("navigation key", [&] { test::Press(window, key, modifiers); });
+        const auto& navigation = kNavigation[pick(std::size(kNavigation))];
+        act("navigation key", [&] { test::Press(window, navigation.first, navigation.second); });
         return "navigation key";
       }
       case 1:
