@@ -776,10 +776,13 @@ class MainWindowTest : public QObject {
     QStringList texts;
     for (QAction* item : window.recentFilesMenu()->actions()) texts.append(item->text());
     QVERIFY(texts.contains(QStringLiteral("&1 ") + ToQString(recent[0].u16string())));
-    // The third entry opens its file and comes first.
+    // The third entry opens its file and comes first; the click rebuilds the list it is in.
+    QAction* third = nullptr;
     for (QAction* item : window.recentFilesMenu()->actions()) {
-      if (item->text().startsWith(QStringLiteral("&3 "))) item->trigger();
+      if (item->text().startsWith(QStringLiteral("&3 "))) third = item;
     }
+    QVERIFY(third);
+    third->trigger();
     QCOMPARE(window.table().document().title, std::u16string(u"tomtom"));
     QCOMPARE(recent[0].filename(), fs::path("tomtom.ov2"));
   }

@@ -367,9 +367,10 @@ void MainWindow::customizeToolbar() {
 }
 
 void MainWindow::rebuildRecentFiles() {
+  // Later, not now: the list is rebuilt while one of its items is still telling of its click.
   for (QAction* action : recentActions_) {
     fileMenu_->removeAction(action);
-    delete action;
+    action->deleteLater();
   }
   recentActions_.clear();
   if (!settings_.on(Switch::RecentFile) || settings_.recentFiles.empty()) return;
