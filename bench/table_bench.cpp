@@ -1,9 +1,11 @@
-// Editing a table of a million POIs: sorting, deleting, and undoing and redoing both.
+// Editing a table of a million POIs: sorting, deleting, pasting, and undoing and redoing them.
 #include <benchmark/benchmark.h>
 
 #include <functional>
 #include <memory>
 
+#include "core/user_port.h"
+#include "editing/clipboard_edits.h"
 #include "editing/find_replace.h"
 #include "editing/poi_table.h"
 #include "poi_generator.h"
@@ -78,6 +80,24 @@ void BM_UndoDeleteTenth(benchmark::State& state) {
       [](PoiTable& table) { table.undo(); });
 }
 BENCHMARK(BM_UndoDeleteTenth)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A tenth of the rows copied and pasted into the middle, as Ctrl+C and Ctrl+V do.
+void PasteTenthInTheMiddle(PoiTable& table) {
+  SelectTenth(table);
+  const ExchangeRows copied = SelectedExchangeRows(table.document());
+  table.clearSelection();
+  table.selectAndFocus(table.document().rowCount() / 2);
+  SilentUserPort port;
+  PasteRows(table, copied, false, port);
+}
+
+void BM_PasteTenthInTheMiddle(benchmark::State& state) { Run(state, [](PoiTable&) {}, PasteTenthInTheMiddle); }
+BENCHMARK(BM_PasteTenthInTheMiddle)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_UndoPasteTenthInTheMiddle(benchmark::State& state) {
+  Run(state, PasteTenthInTheMiddle, [](PoiTable& table) { table.undo(); });
+}
+BENCHMARK(BM_UndoPasteTenthInTheMiddle)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Generated names hold "a" in about half of the rows.
 FindState FindA() {

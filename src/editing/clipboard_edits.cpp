@@ -43,17 +43,19 @@ int InsertRowsAt(PoiTable& table, const ExchangeRows& rows, int at, bool checkNa
   table.clearSelection();
   table.undoLog().beginAction();
   DuplicateNames duplicates(document, checkName, port);
-  for (const ExchangeRow& record : rows) {
-    std::u16string name = record.texts[kName];
-    if (NormaliseName(name) == 0 || duplicates.eliminate(name)) continue;
-    const int row = table.insertRow(at++, name, true);
-    if (document.kind != DocumentKind::Phonebook) {
-      StoreCoordinate(table, row, kLng, record.texts[kLng]);
-      StoreCoordinate(table, row, kLat, record.texts[kLat]);
+  table.insertBlock(at, [&] {
+    for (const ExchangeRow& record : rows) {
+      std::u16string name = record.texts[kName];
+      if (NormaliseName(name) == 0 || duplicates.eliminate(name)) continue;
+      const int row = table.insertRow(document.rowCount(), name, true);
+      if (document.kind != DocumentKind::Phonebook) {
+        StoreCoordinate(table, row, kLng, record.texts[kLng]);
+        StoreCoordinate(table, row, kLat, record.texts[kLat]);
+      }
+      table.setCell(row, kTel, TelephoneCellText(document, record.texts[kTel]));
+      if (!document.richPoiFile) table.setCell(row, kMemo, MemoCellText(document, record.texts[kMemo]));
     }
-    table.setCell(row, kTel, TelephoneCellText(document, record.texts[kTel]));
-    if (!document.richPoiFile) table.setCell(row, kMemo, MemoCellText(document, record.texts[kMemo]));
-  }
+  });
   SetBasePoint(document, -1);
   table.refitColumns();
   if (document.rowCount() != countBefore) {

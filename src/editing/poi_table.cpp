@@ -1,6 +1,7 @@
 #include "editing/poi_table.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "core/coordinates.h"
@@ -20,15 +21,24 @@ bool ContinuesDeletionRun(const UndoRecord& earlier, const UndoRecord& later) {
   return earlier.kind == UndoKind::RowDelete && later.kind == UndoKind::RowDelete && later.row >= earlier.row;
 }
 
-std::size_t DeletionRunEnd(const std::vector<UndoRecord>& group, std::size_t first) {
+// Likewise insertions of a block of rows, each after the one before, as a paste makes them.
+bool ContinuesInsertionRun(const UndoRecord& earlier, const UndoRecord& later) {
+  return earlier.kind == UndoKind::RowInsert && later.kind == UndoKind::RowInsert && later.row == earlier.row + 1;
+}
+
+bool ContinuesRun(const UndoRecord& earlier, const UndoRecord& later) {
+  return ContinuesDeletionRun(earlier, later) || ContinuesInsertionRun(earlier, later);
+}
+
+std::size_t RunEnd(const std::vector<UndoRecord>& group, std::size_t first) {
   std::size_t end = first + 1;
-  while (end < group.size() && ContinuesDeletionRun(group[end - 1], group[end])) ++end;
+  while (end < group.size() && ContinuesRun(group[end - 1], group[end])) ++end;
   return end;
 }
 
-std::size_t DeletionRunStart(const std::vector<UndoRecord>& group, std::size_t end) {
+std::size_t RunStart(const std::vector<UndoRecord>& group, std::size_t end) {
   std::size_t start = end - 1;
-  while (start > 0 && ContinuesDeletionRun(group[start - 1], group[start])) --start;
+  while (start > 0 && ContinuesRun(group[start - 1], group[start])) --start;
   return start;
 }
 
@@ -205,6 +215,26 @@ void PoiTable::deleteSelected() {
   }
   document_.modified = true;
   if (myBasePointAmong) document_.basePointPinned = false;
+}
+
+void PoiTable::insertBlock(int at, const std::function<void()>& append) {
+  notify([](TableObserver& o) { o.redrawSuspended(true); });
+  const int end = document_.rowCount();
+  const bool grouping = undo_.mode == UndoLog::Mode::GroupOpen;
+  const std::size_t recordsBefore = grouping ? undo_.groups_[static_cast<std::size_t>(undo_.cursor_)].size() : 0;
+  append();
+  const int count = document_.rowCount() - end;
+  std::rotate(document_.rows.begin() + at, document_.rows.begin() + end, document_.rows.end());
+  if (document_.baseRow >= at) document_.baseRow += count;
+  // The insertions were recorded at the end; they stand before `at` now, as if inserted there.
+  if (undo_.mode == UndoLog::Mode::GroupOpen) {
+    std::vector<UndoRecord>& group = undo_.groups_[static_cast<std::size_t>(undo_.cursor_)];
+    for (std::size_t i = recordsBefore; i < group.size(); ++i) {
+      if (group[i].kind == UndoKind::RowInsert) group[i].row += at - end;
+    }
+  }
+  notify([](TableObserver& o) { o.tableReset(); });
+  notify([](TableObserver& o) { o.redrawSuspended(false); });
 }
 
 void PoiTable::recordAppended(int first, bool modifiedBefore) {
@@ -426,14 +456,18 @@ void PoiTable::establishBase(int row) { SetBasePoint(document_, row); }
 
 // ------------------------------------------------------------------------------ undo and redo
 
-int PoiTable::insertWithTexts(int row, const std::array<std::u16string, 5>& texts) {
+PoiRecord PoiTable::rowWithTexts(const std::array<std::u16string, 5>& texts) {
   PoiRecord record(document_.nextRowId++);
   for (int column = kName; column <= kMemo; ++column) {
     std::u16string text = texts[column];
     if (column == kLng || column == kLat) Reformat(text, static_cast<Axis>(column), document_.display);
     record.setText(column, text);
   }
-  document_.rows.insert(document_.rows.begin() + row, std::move(record));
+  return record;
+}
+
+int PoiTable::insertWithTexts(int row, const std::array<std::u16string, 5>& texts) {
+  document_.rows.insert(document_.rows.begin() + row, rowWithTexts(texts));
   selectAndFocus(row);
   notify([&](TableObserver& o) { o.rowsInserted(row, 1); });
   return row;
@@ -615,6 +649,50 @@ void PoiTable::redoDeletions(std::vector<UndoRecord>& group, std::size_t start, 
   notify([](TableObserver& o) { o.tableReset(); });
 }
 
+// Record j of the run inserted the row that stands at row + j.
+void PoiTable::undoInsertions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end) {
+  const int first = group[start].row;
+  const int count = static_cast<int>(end - start);
+  for (std::size_t j = start; j < end; ++j) {
+    UndoRecord& record = group[j];
+    notify([&](TableObserver& o) { o.rowAboutToChange(record.row); });
+    if (!record.texts) record.texts = textsOf(record.row);
+    if (record.baseMark == BaseMark::MyBasePoint) document_.basePointPinned = false;
+  }
+  document_.rows.erase(document_.rows.begin() + first, document_.rows.begin() + first + count);
+  int& base = document_.baseRow;
+  if (base >= first + count) {
+    base -= count;
+  } else if (base >= first) {
+    base = -1;
+  }
+  notify([&](TableObserver& o) { o.rowsRemoved(first, count); });
+}
+
+void PoiTable::redoInsertions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end) {
+  const int first = group[start].row;
+  std::vector<PoiRecord> rows;
+  rows.reserve(end - start);
+  for (std::size_t j = start; j < end; ++j) {
+    UndoRecord& record = group[j];
+    rows.push_back(rowWithTexts(*record.texts));
+    rows.back().selected = true;
+    // As if inserted one after the other: a base row is the base again, another moves the base on.
+    if (record.baseMark != BaseMark::None) {
+      document_.baseRow = record.row;
+      if (record.baseMark == BaseMark::MyBasePoint) document_.basePointPinned = true;
+    } else if (document_.baseRow >= record.row) {
+      ++document_.baseRow;
+    }
+    if (!isMyBasePointRow(record.row)) document_.modified = true;
+  }
+  const int count = static_cast<int>(rows.size());
+  document_.rows.insert(document_.rows.begin() + first, std::make_move_iterator(rows.begin()),
+                        std::make_move_iterator(rows.end()));
+  focus(first + count - 1);
+  notify([&](TableObserver& o) { o.rowsInserted(first, count); });
+}
+
 void PoiTable::finishUndo(const UndoRecord& oldest) {
   switch (oldest.kind) {
     case UndoKind::RowInsert:
@@ -680,13 +758,17 @@ void PoiTable::undo() {
   const bool rows = IsRowKind(group.back().kind);
   if (rows) notify([](TableObserver& o) { o.redrawSuspended(true); });
   for (std::size_t end = group.size(); end > 0;) {
-    const std::size_t start = DeletionRunStart(group, end);
-    if (end - start > 1) {
-      undoDeletions(group, start, end);
-      end = start;
-    } else {
+    const std::size_t start = RunStart(group, end);
+    if (end - start == 1) {
       undoRecord(group[--end]);
+      continue;
     }
+    if (group[start].kind == UndoKind::RowDelete) {
+      undoDeletions(group, start, end);
+    } else {
+      undoInsertions(group, start, end);
+    }
+    end = start;
   }
   --undo_.cursor_;
   finishUndo(group.front());
@@ -702,11 +784,13 @@ void PoiTable::redo() {
   const bool rows = IsRowKind(group.front().kind);
   if (rows) notify([](TableObserver& o) { o.redrawSuspended(true); });
   for (std::size_t start = 0; start < group.size();) {
-    const std::size_t end = DeletionRunEnd(group, start);
-    if (end - start > 1) {
+    const std::size_t end = RunEnd(group, start);
+    if (end - start == 1) {
+      redoRecord(group[start]);
+    } else if (group[start].kind == UndoKind::RowDelete) {
       redoDeletions(group, start, end);
     } else {
-      redoRecord(group[start]);
+      redoInsertions(group, start, end);
     }
     start = end;
   }

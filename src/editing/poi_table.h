@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -89,6 +90,10 @@ class PoiTable {
   void cancelNewRow(int row);
 
   void deleteSelected();
+  // Rows inserted before `at`, one after the other, in one pass however many: `append` inserts and
+  // fills them at the end, as it would at their place, and they are then moved there, their undo
+  // records with them.
+  void insertBlock(int at, const std::function<void()>& append);
   // Rows appended from `first` on behind the table's back (an import) become one undo step, made
   // while the document's modified flag was `modifiedBefore`.
   void recordAppended(int first, bool modifiedBefore);
@@ -135,6 +140,7 @@ class PoiTable {
   bool isMyBasePointRow(int row) const { return row == 0 && document_.basePointPinned; }
   BaseMark baseMarkOf(int row) const;
   std::array<std::u16string, 5> textsOf(int row) const;
+  PoiRecord rowWithTexts(const std::array<std::u16string, 5>& texts);
   int insertWithTexts(int row, const std::array<std::u16string, 5>& texts);
   void removeRow(int row);
   void swapCellText(UndoRecord& record);
@@ -150,6 +156,8 @@ class PoiTable {
   void undoRecord(UndoRecord& record);
   void undoDeletions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end);
   void redoDeletions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end);
+  void undoInsertions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end);
+  void redoInsertions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end);
   void redoRecord(UndoRecord& record);
   void finishUndo(const UndoRecord& oldest);
   void finishRedo(const std::vector<UndoRecord>& group);
