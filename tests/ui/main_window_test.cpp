@@ -82,7 +82,8 @@ bool ColumnFitsItsTexts(MainWindow& window, int column) {
   option.font = view.font();
   option.fontMetrics = view.fontMetrics();
   option.widget = &view;
-  QAbstractItemDelegate* delegate = view.itemDelegateForColumn(column) ? view.itemDelegateForColumn(column) : view.itemDelegate();
+  QAbstractItemDelegate* delegate =
+      view.itemDelegateForColumn(column) ? view.itemDelegateForColumn(column) : view.itemDelegate();
   int widest = 0;
   for (int row = 0; row < view.model()->rowCount(); ++row) {
     widest = std::max(widest, delegate->sizeHint(option, view.model()->index(row, column)).width());
@@ -582,7 +583,8 @@ class MainWindowTest : public QObject {
       QCOMPARE(window.table().firstSelected(), c.row);
       QCOMPARE(std::ranges::count_if(window.table().document().rows, &PoiRecord::selected), 1);
       window.tick();
-      QVERIFY2(CounterText(window).contains(QStringLiteral(" %1 - 1 / ").arg(c.row + 1)), qPrintable(CounterText(window)));
+      QVERIFY2(CounterText(window).contains(QStringLiteral(" %1 - 1 / ").arg(c.row + 1)),
+               qPrintable(CounterText(window)));
     }
   }
 
@@ -621,7 +623,8 @@ class MainWindowTest : public QObject {
       test::DialogAnswerer answerer;
       answerer.answerNext(QMessageBox::Ok);
       window.openStartFile(path);
-      QVERIFY2(answerer.lastText().startsWith(QStringLiteral("Can not open the file")), qPrintable(answerer.lastText()));
+      QVERIFY2(answerer.lastText().startsWith(QStringLiteral("Can not open the file")),
+               qPrintable(answerer.lastText()));
       QCOMPARE(window.table().document().title, std::u16string(u"Untitled"));
     }
   }

@@ -8,7 +8,6 @@
 // (default 40); QUILLFERN_RANDOM_SESSIONS the sessions per file (default 2).
 #include <QAbstractButton>
 #include <QApplication>
-#include <QHeaderView>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -80,7 +79,8 @@ class Watchdog {
         continue;
       }
       const long generation = generation_;
-      if (!changed_.wait_for(lock, std::chrono::seconds(5), [&] { return stopping_ || generation_ != generation || !running_; })) {
+      const auto moved = [&] { return stopping_ || generation_ != generation || !running_; };
+      if (!changed_.wait_for(lock, std::chrono::seconds(5), moved)) {
         std::fprintf(stderr, "The window did not answer within 5 s after: %s\n", action_.c_str());
         std::abort();
       }
@@ -342,7 +342,8 @@ class RandomSessionTest : public QObject {
 
  private slots:
   void initTestCase() {
-    seed_ = static_cast<unsigned>(EnvironmentNumber("QUILLFERN_RANDOM_SEED", static_cast<int>(std::random_device{}() & 0x7fffffff)));
+    const int fresh = static_cast<int>(std::random_device{}() & 0x7fffffff);
+    seed_ = static_cast<unsigned>(EnvironmentNumber("QUILLFERN_RANDOM_SEED", fresh));
     random_.seed(seed_);
     qInfo("seed %u (QUILLFERN_RANDOM_SEED repeats this run)", seed_);
   }
