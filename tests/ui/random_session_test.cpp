@@ -44,8 +44,21 @@ int EnvironmentNumber(const char* name, int fallback) {
   return value ? std::atoi(value) : fallback;
 }
 
-// Aborts the run, naming the action, when one action keeps the window busy for five seconds: a
-// hang, not a slow action.
+// Five seconds, four times that where the sanitizers slow every step down.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::chrono::seconds kPatience(20);
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr std::chrono::seconds kPatience(20);
+#else
+constexpr std::chrono::seconds kPatience(5);
+#endif
+#else
+constexpr std::chrono::seconds kPatience(5);
+#endif
+
+// Aborts the run, naming the action, when one action keeps the window busy that long: a hang, not
+// a slow action.
 class Watchdog {
  public:
   Watchdog() : thread_([this] { watch(); }) {}
@@ -80,8 +93,9 @@ class Watchdog {
       }
       const long generation = generation_;
       const auto moved = [&] { return stopping_ || generation_ != generation || !running_; };
-      if (!changed_.wait_for(lock, std::chrono::seconds(5), moved)) {
-        std::fprintf(stderr, "The window did not answer within 5 s after: %s\n", action_.c_str());
+      if (!changed_.wait_for(lock, kPatience, moved)) {
+        std::fprintf(stderr, "The window did not answer within %lld s after: %s\n",
+                     static_cast<long long>(kPatience.count()), action_.c_str());
         std::abort();
       }
     }
