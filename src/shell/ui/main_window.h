@@ -51,8 +51,6 @@ class MainWindow : public QMainWindow {
   void openStartFile(const std::filesystem::path& commandLineFile);
   // The 500 ms tick: title, status bar, command states.
   void tick();
-  // The automatic save's tick.
-  void autoSave();
 
   // The file a file dialog chose, with the format of the filter chosen in it.
   struct ChosenFile {
@@ -98,6 +96,8 @@ class MainWindow : public QMainWindow {
   void afterEdit();
   void afterDocumentReplaced();
 
+  // The automatic save's tick.
+  void autoSave();
   bool confirmDiscard();
   void newDocument();
   // Open, Save As (Save), Import and Export through a file dialog.
