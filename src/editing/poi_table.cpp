@@ -220,8 +220,8 @@ void PoiTable::deleteSelected() {
 void PoiTable::insertBlock(int at, const std::function<void()>& append) {
   notify([](TableObserver& o) { o.redrawSuspended(true); });
   const int end = document_.rowCount();
-  const bool grouping = undo_.mode == UndoLog::Mode::GroupOpen;
-  const std::size_t recordsBefore = grouping ? undo_.groups_[static_cast<std::size_t>(undo_.cursor_)].size() : 0;
+  const std::size_t recordsBefore =
+      undo_.mode == UndoLog::Mode::GroupOpen ? undo_.groups_[static_cast<std::size_t>(undo_.cursor_)].size() : 0;
   append();
   const int count = document_.rowCount() - end;
   std::rotate(document_.rows.begin() + at, document_.rows.begin() + end, document_.rows.end());
@@ -542,14 +542,7 @@ void PoiTable::redoRecord(UndoRecord& record) {
       break;
     case UndoKind::RowInsert:
       insertWithTexts(record.row, *record.texts);
-      // Brought back as an undone deletion is: a row that was the base is the base again.
-      if (record.baseMark != BaseMark::None) {
-        document_.baseRow = record.row;
-        if (record.baseMark == BaseMark::MyBasePoint) document_.basePointPinned = true;
-      } else if (document_.baseRow >= record.row) {
-        ++document_.baseRow;
-      }
-      if (!isMyBasePointRow(record.row)) document_.modified = true;
+      insertedAgain(record);
       break;
     case UndoKind::RowDelete:
       if (myBasePointRow) {
@@ -649,6 +642,18 @@ void PoiTable::redoDeletions(std::vector<UndoRecord>& group, std::size_t start, 
   notify([](TableObserver& o) { o.tableReset(); });
 }
 
+// A redone insertion is brought back as an undone deletion is: a row that was the base is the base
+// again; another moves the base on.
+void PoiTable::insertedAgain(const UndoRecord& record) {
+  if (record.baseMark != BaseMark::None) {
+    document_.baseRow = record.row;
+    if (record.baseMark == BaseMark::MyBasePoint) document_.basePointPinned = true;
+  } else if (document_.baseRow >= record.row) {
+    ++document_.baseRow;
+  }
+  if (!isMyBasePointRow(record.row)) document_.modified = true;
+}
+
 // Record j of the run inserted the row that stands at row + j.
 void PoiTable::undoInsertions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end) {
   const int first = group[start].row;
@@ -677,14 +682,7 @@ void PoiTable::redoInsertions(std::vector<UndoRecord>& group, std::size_t start,
     UndoRecord& record = group[j];
     rows.push_back(rowWithTexts(*record.texts));
     rows.back().selected = true;
-    // As if inserted one after the other: a base row is the base again, another moves the base on.
-    if (record.baseMark != BaseMark::None) {
-      document_.baseRow = record.row;
-      if (record.baseMark == BaseMark::MyBasePoint) document_.basePointPinned = true;
-    } else if (document_.baseRow >= record.row) {
-      ++document_.baseRow;
-    }
-    if (!isMyBasePointRow(record.row)) document_.modified = true;
+    insertedAgain(record);  // as if inserted one after the other
   }
   const int count = static_cast<int>(rows.size());
   document_.rows.insert(document_.rows.begin() + first, std::make_move_iterator(rows.begin()),

@@ -156,6 +156,7 @@ class PoiTable {
   void undoRecord(UndoRecord& record);
   void undoDeletions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end);
   void redoDeletions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end);
+  void insertedAgain(const UndoRecord& record);
   void undoInsertions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end);
   void redoInsertions(std::vector<UndoRecord>& group, std::size_t start, std::size_t end);
   void redoRecord(UndoRecord& record);
