@@ -7,10 +7,10 @@
 
 #include "core/settings_location.h"
 #include "shell/huge_pages.h"
-#include "shell/string_table.h"
+#include "core/string_table.h"
 #include "shell/ui/look_dialogs.h"
 #include "shell/ui/main_window.h"
-#include "shell/ui/qt_text.h"
+#include "editing/ui/qt_text.h"
 
 int main(int argc, char* argv[]) {
   qf::UseHugePagesForHeap(argv);

@@ -18,7 +18,7 @@
 #include "formats/file_pipeline.h"
 #include "formats/name_translation.h"
 #include "formats/ov2_summary.h"
-#include "shell/string_table.h"
+#include "core/string_table.h"
 
 namespace qf {
 

@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "core/unicode.h"
-#include "shell/string_table.h"
+#include "core/string_table.h"
 
 namespace qf {
 namespace {

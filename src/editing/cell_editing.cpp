@@ -7,7 +7,7 @@
 #include "core/coordinates.h"
 #include "core/distances.h"
 #include "core/field_rules.h"
-#include "shell/string_table.h"
+#include "core/string_table.h"
 
 namespace qf {
 

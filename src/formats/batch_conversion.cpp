@@ -9,7 +9,7 @@
 #include "formats/file_pipeline.h"
 #include "formats/folder_listing.h"
 #include "formats/file_session.h"
-#include "shell/string_table.h"
+#include "core/string_table.h"
 
 namespace qf {
 

@@ -26,7 +26,7 @@
 #include "formats/ov2_reader.h"
 #include "formats/ov2_writer.h"
 #include "formats/phonebook.h"
-#include "shell/string_table.h"
+#include "core/string_table.h"
 
 namespace fs = std::filesystem;
 

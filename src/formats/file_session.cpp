@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "shell/string_table.h"
+#include "core/string_table.h"
 
 namespace qf {
 

@@ -15,7 +15,7 @@
 #include "formats/charcode.h"
 #include "formats/file_pipeline.h"
 #include "formats/folder_listing.h"
-#include "shell/string_table.h"
+#include "core/string_table.h"
 
 namespace qf {
 

@@ -4,7 +4,7 @@
 #include <cassert>
 
 #include "core/unicode.h"
-#include "shell/string_table.h"
+#include "core/string_table.h"
 
 namespace qf {
 

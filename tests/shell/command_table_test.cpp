@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/unicode.h"
-#include "shell/string_table.h"
+#include "core/string_table.h"
 
 namespace qf {
 

@@ -13,9 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "shell/string_table.h"
+#include "core/string_table.h"
 #include "shell/ui/look_dialogs.h"
-#include "shell/ui/qt_text.h"
+#include "editing/ui/qt_text.h"
 #include "ui/ui_test_support.h"
 
 namespace qf {

@@ -8,9 +8,9 @@
 #include <QSpinBox>
 #include <QTest>
 
-#include "shell/string_table.h"
+#include "core/string_table.h"
 #include "shell/ui/options_dialog.h"
-#include "shell/ui/qt_text.h"
+#include "editing/ui/qt_text.h"
 #include "ui/ui_test_support.h"
 
 namespace qf {

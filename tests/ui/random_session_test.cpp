@@ -30,7 +30,7 @@
 #include "formats/file_pipeline.h"
 #include "shell/command_table.h"
 #include "shell/ui/main_window.h"
-#include "shell/ui/qt_text.h"
+#include "editing/ui/qt_text.h"
 #include "ui/ui_test_support.h"
 
 namespace qf {

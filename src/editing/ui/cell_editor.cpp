@@ -11,8 +11,8 @@
 #include "editing/cell_editing.h"
 #include "editing/poi_table.h"
 #include "editing/ui/poi_table_view.h"
-#include "shell/string_table.h"
-#include "shell/ui/qt_text.h"
+#include "core/string_table.h"
+#include "editing/ui/qt_text.h"
 
 namespace qf {
 

@@ -6,8 +6,8 @@
 
 #include "editing/clipboard_edits.h"
 #include "editing/row_exchange.h"
-#include "shell/string_table.h"
-#include "shell/ui/qt_text.h"
+#include "core/string_table.h"
+#include "editing/ui/qt_text.h"
 
 namespace qf {
 

@@ -3,8 +3,8 @@
 #include <QBrush>
 #include <QColor>
 
-#include "shell/string_table.h"
-#include "shell/ui/qt_text.h"
+#include "core/string_table.h"
+#include "editing/ui/qt_text.h"
 
 namespace qf {
 

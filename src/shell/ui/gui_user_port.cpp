@@ -9,8 +9,8 @@
 
 #include "formats/batch_conversion.h"
 #include "shell/status_text.h"
-#include "shell/string_table.h"
-#include "shell/ui/qt_text.h"
+#include "core/string_table.h"
+#include "editing/ui/qt_text.h"
 
 namespace qf {
 

@@ -27,8 +27,8 @@
 #include <cmath>
 #include <utility>
 
-#include "shell/string_table.h"
-#include "shell/ui/qt_text.h"
+#include "core/string_table.h"
+#include "editing/ui/qt_text.h"
 
 namespace qf {
 

@@ -10,9 +10,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "shell/string_table.h"
+#include "core/string_table.h"
 #include "shell/ui/look_dialogs.h"
-#include "shell/ui/qt_text.h"
+#include "editing/ui/qt_text.h"
 
 namespace qf {
 

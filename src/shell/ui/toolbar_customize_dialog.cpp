@@ -10,8 +10,8 @@
 #include <algorithm>
 
 #include "shell/command_table.h"
-#include "shell/string_table.h"
-#include "shell/ui/qt_text.h"
+#include "core/string_table.h"
+#include "editing/ui/qt_text.h"
 #include "shell/ui/toolbar.h"
 
 namespace qf {

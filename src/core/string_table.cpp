@@ -1,4 +1,4 @@
-#include "shell/string_table.h"
+#include "core/string_table.h"
 
 #include <string>
 #include <unordered_map>

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/string_table.h"
+#include "core/string_table.h"
 
 namespace qf {
 
