@@ -25,9 +25,9 @@ namespace qf {
 namespace {
 
 AppSettings SettingsFor(const CliRequest& request) {
-  ProfileFile profile;
-  profile.load(SettingsPath(request.executable, request.settingsPath));
-  AppSettings settings = LoadSettings(profile);
+  const StartSettings start = ReadSettingsFile(SettingsPath(request.executable, request.settingsPath));
+  for (const std::u16string& warning : start.warnings) std::fprintf(stderr, "%s\n", CliMessage(warning).c_str());
+  AppSettings settings = start.settings;
   auto apply = [&](Switch s, const std::optional<bool>& value) {
     if (value) settings.set(s, *value);
   };

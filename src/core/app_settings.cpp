@@ -154,6 +154,29 @@ void SaveFont(const FontSettings& font, ProfileFile& profile) {
 // Without a stored "Code Page" the user's locale decides, as the system code page would.
 int DefaultCodePage() { return CodePageForLocale(uloc_getDefault()); }
 
+int StoredCodePage(const ProfileFile& profile) { return profile.getInt(kOptions, "Code Page", DefaultCodePage()); }
+
+// Message ids of the settings file's problems.
+constexpr int kSettingsNotAFile = 14590;
+constexpr int kSettingsUnreadable = 14591;
+constexpr int kSettingsTooLarge = 14592;
+constexpr int kCodePageNotAnsi = 14593;
+
+std::optional<int> FileProblem(ProfileLoad load) {
+  switch (load) {
+    case ProfileLoad::Read:
+    case ProfileLoad::Missing:
+      return std::nullopt;
+    case ProfileLoad::NotAFile:
+      return kSettingsNotAFile;
+    case ProfileLoad::TooLarge:
+      return kSettingsTooLarge;
+    case ProfileLoad::Unreadable:
+      break;
+  }
+  return kSettingsUnreadable;
+}
+
 }  // namespace
 
 int CodePageForLocale(std::string_view locale) {
@@ -177,6 +200,11 @@ int CodePageForLocale(std::string_view locale) {
     }
   }
   return 1252;
+}
+
+bool IsAnsiCodePage(int codePage) {
+  return codePage == 874 || codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950 ||
+         (codePage >= 1250 && codePage <= 1258);
 }
 
 DisplayOptions AppSettings::displayOptions() const {
@@ -210,8 +238,23 @@ AppSettings LoadSettings(const ProfileFile& profile) {
                      .show = ReadOptionalInt(profile, kWindow, "Show"),
                      .mapPaneWidth = ReadOptionalInt(profile, kWindow, "IE Pane")};
   settings.checkWindow = ReadRect(profile, kCheckPoi);
-  settings.codePage = profile.getInt(kOptions, "Code Page", DefaultCodePage());
+  const int codePage = StoredCodePage(profile);
+  settings.codePage = IsAnsiCodePage(codePage) ? codePage : DefaultCodePage();
   return settings;
+}
+
+StartSettings ReadSettingsFile(const std::filesystem::path& path) {
+  ProfileFile profile;
+  StartSettings start{.settings = {}, .file = profile.load(path), .warnings = {}};
+  if (const std::optional<int> problem = FileProblem(start.file)) {
+    start.warnings.push_back(FormatMessage(*problem, Utf8ToUtf16(path.string())));
+  }
+  start.settings = LoadSettings(profile);
+  if (!IsAnsiCodePage(StoredCodePage(profile))) {
+    start.warnings.push_back(FormatMessage(kCodePageNotAnsi, start.settings.codePage,
+                                           Utf8ToUtf16(profile.getString(kOptions, "Code Page", ""))));
+  }
+  return start;
 }
 
 void SaveSettings(const AppSettings& settings, ProfileFile& profile) {

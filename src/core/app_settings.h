@@ -126,9 +126,24 @@ struct AppSettings {
 
 // The Windows code page usual for a locale such as "ru_RU" or "zh_TW"; 1252 when none is known.
 int CodePageForLocale(std::string_view locale);
+// Whether a system's ANSI code page can be this one: the single-byte 874 and 1250 to 1258 and the double-byte
+// 932, 936, 949 and 950. Never UTF-8, UTF-16 or UTF-7: ANSI text has no byte-order mark that would tell them.
+bool IsAnsiCodePage(int codePage);
 
-// Everything the program reads from the file, with out-of-range values clamped or replaced.
+// Everything the program reads from the file, with out-of-range values clamped or replaced; a "Code Page"
+// that is not an ANSI code page is replaced by the locale's.
 AppSettings LoadSettings(const ProfileFile& profile);
+
+// The settings a run starts with, and what could not be used of the file.
+struct StartSettings {
+  AppSettings settings;
+  ProfileLoad file = ProfileLoad::Missing;
+  std::vector<std::u16string> warnings;  // messages for the user; the defaults stand in for what they name
+};
+// Reads the settings file for a run: a file that is not a regular file, cannot be read or is too large gives
+// the default settings, a "Code Page" that is not ANSI the locale's, each with a warning. A missing file gives
+// the defaults without one: a first run has no file yet.
+StartSettings ReadSettingsFile(const std::filesystem::path& path);
 // What the program writes back when the main window goes away, in the order the keys are first written.
 void SaveSettings(const AppSettings& settings, ProfileFile& profile);
 // Section "Profile", written at every start to describe the installation to a reader of the file.

@@ -1,9 +1,13 @@
 #include "core/profile_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
-#include <fstream>
 #include <system_error>
 #include <utility>
 
@@ -11,9 +15,6 @@
 
 namespace qf {
 namespace {
-
-// Larger files are not ours; reading them would only cost memory.
-constexpr std::uintmax_t kMaxFileSize = 16 * 1024 * 1024;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -46,6 +47,48 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, [](char x, char y) { return FoldCase(x) == FoldCase(y); });
 }
 
+// The key of a key line: the text before the first '=', trimmed.
+std::string_view KeyOf(std::string_view line) {
+  const std::string_view trimmed = Trim(line);
+  return Trim(trimmed.substr(0, trimmed.find('=')));
+}
+
+std::string ValueOf(std::string_view line) { return DecodeValue(line.substr(line.find('=') + 1)); }
+
+// The length of a run of lines up to the end of its last non-blank line; 0 when every line is blank.
+std::size_t NonBlankLength(std::string_view run) {
+  const std::size_t last = run.find_last_not_of(" \t\r\v\f\n");
+  if (last == std::string_view::npos) return 0;
+  return std::min(run.find('\n', last), run.size());
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Reads at most kMaxProfileSize bytes, however large the file claims or grows to be.
+ProfileLoad ReadBounded(int fd, std::string& text) {
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t count = ::read(fd, buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return ProfileLoad::Unreadable;
+    if (count == 0) return ProfileLoad::Read;
+    if (text.size() + static_cast<std::size_t>(count) > kMaxProfileSize) return ProfileLoad::TooLarge;
+    text.append(buffer, static_cast<std::size_t>(count));
+  }
+}
+
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 int ParseProfileInt(std::string_view text, int fallback) {
@@ -62,19 +105,19 @@ int ParseProfileInt(std::string_view text, int fallback) {
 
 }  // namespace
 
-bool ProfileFile::load(const std::filesystem::path& path) {
+ProfileLoad ProfileFile::load(const std::filesystem::path& path) {
   parse({});
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
-  if (status.type() == std::filesystem::file_type::not_found) return true;
-  if (!std::filesystem::is_regular_file(status)) return false;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error || size > kMaxFileSize) return false;
-  std::ifstream in(path, std::ios::binary);
-  std::string text(static_cast<std::size_t>(size), '\0');
-  if (!in.read(text.data(), static_cast<std::streamsize>(size))) return false;
-  parse(text);
-  return true;
+  // Opened without blocking and checked by what was opened, so that a pipe put in its place cannot hang us.
+  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (file.get() < 0) return errno == ENOENT ? ProfileLoad::Missing : ProfileLoad::Unreadable;
+  struct stat status {};
+  if (::fstat(file.get(), &status) != 0) return ProfileLoad::Unreadable;
+  if (!S_ISREG(status.st_mode)) return ProfileLoad::NotAFile;
+  if (static_cast<std::uintmax_t>(status.st_size) > kMaxProfileSize) return ProfileLoad::TooLarge;
+  std::string text;
+  const ProfileLoad result = ReadBounded(file.get(), text);
+  if (result == ProfileLoad::Read) parse(text);
+  return result;
 }
 
 void ProfileFile::parse(std::string_view text) {
@@ -96,14 +139,13 @@ void ProfileFile::addLine(std::string_view line) {
     sections_.push_back({.name = std::string(trimmed.substr(1, close - 1)), .header = std::string(line)});
     return;
   }
-  Line entry{.text = std::string(line)};
-  const std::size_t equals = trimmed.find('=');
-  if (!trimmed.starts_with(';') && equals != std::string_view::npos) {
-    entry.key = Trim(trimmed.substr(0, equals));
-    entry.value = DecodeValue(trimmed.substr(equals + 1));
-    entry.isKey = true;
+  std::vector<Line>& lines = sections_.back().lines;
+  const bool isKey = !trimmed.starts_with(';') && trimmed.find('=') != std::string_view::npos;
+  if (!isKey && !lines.empty() && !lines.back().isKey) {
+    lines.back().text.append(1, '\n').append(line);
+  } else {
+    lines.push_back({.text = std::string(line), .isKey = isKey});
   }
-  sections_.back().lines.push_back(std::move(entry));
 }
 
 std::string ProfileFile::text() const {
@@ -139,39 +181,49 @@ const ProfileFile::Line* ProfileFile::findKey(std::string_view section, std::str
   const Section* found = findSection(section);
   if (found == nullptr) return nullptr;
   for (const Line& line : found->lines) {
-    if (line.isKey && EqualsIgnoringCase(line.key, key)) return &line;
+    if (line.isKey && EqualsIgnoringCase(KeyOf(line.text), key)) return &line;
   }
   return nullptr;
 }
 
 std::string ProfileFile::getString(std::string_view section, std::string_view key, std::string_view fallback) const {
   const Line* line = findKey(section, key);
-  return line != nullptr ? line->value : std::string(fallback);
+  return line != nullptr ? ValueOf(line->text) : std::string(fallback);
 }
 
 int ProfileFile::getInt(std::string_view section, std::string_view key, int fallback) const {
   const Line* line = findKey(section, key);
-  return line != nullptr ? ParseProfileInt(line->value, fallback) : fallback;
+  return line != nullptr ? ParseProfileInt(ValueOf(line->text), fallback) : fallback;
 }
 
 void ProfileFile::setString(std::string_view section, std::string_view key, std::string_view value) {
   std::string cleaned(value);
   std::ranges::replace(cleaned, '\n', ' ');
   if (auto* line = const_cast<Line*>(findKey(section, key))) {
-    line->text = line->key + "=" + EncodeValue(cleaned);
-    line->value = std::move(cleaned);
+    line->text = std::string(KeyOf(line->text)) + "=" + EncodeValue(cleaned);
     return;
   }
   Section* target = findSection(section);
   if (target == nullptr) {
     target = &sections_.emplace_back(Section{.name = std::string(section), .header = "[" + std::string(section) + "]"});
   }
-  // After the section's last non-blank line, so blank lines that separate it from the next section stay last.
-  auto last = std::find_if(target->lines.rbegin(), target->lines.rend(),
-                           [](const Line& line) { return !Trim(line.text).empty(); });
-  Line entry{
-      .text = std::string(key) + "=" + EncodeValue(cleaned), .key = std::string(key), .value = cleaned, .isKey = true};
-  target->lines.insert(last.base(), std::move(entry));
+  const auto place = static_cast<std::ptrdiff_t>(placeForNewKey(target->lines));
+  target->lines.insert(target->lines.begin() + place,
+                       {.text = std::string(key) + "=" + EncodeValue(cleaned), .isKey = true});
+}
+
+// After the section's last non-blank line, so blank lines that separate it from the next section stay last.
+// Only the last entry can hold that line's end: a run of other lines is split there.
+std::size_t ProfileFile::placeForNewKey(std::vector<Line>& lines) {
+  if (lines.empty() || lines.back().isKey) return lines.size();
+  std::string& run = lines.back().text;
+  const std::size_t kept = NonBlankLength(run);
+  if (kept == 0) return lines.size() - 1;
+  if (kept == run.size()) return lines.size();
+  Line blankTail{.text = run.substr(kept + 1)};
+  run.resize(kept);
+  lines.push_back(std::move(blankTail));
+  return lines.size() - 1;
 }
 
 void ProfileFile::setInt(std::string_view section, std::string_view key, int value) {
@@ -181,9 +233,16 @@ void ProfileFile::setInt(std::string_view section, std::string_view key, int val
 void ProfileFile::removeKey(std::string_view section, std::string_view key) {
   Section* found = findSection(section);
   if (found == nullptr) return;
+  std::vector<Line>& lines = found->lines;
   auto line =
-      std::ranges::find_if(found->lines, [&](const Line& l) { return l.isKey && EqualsIgnoringCase(l.key, key); });
-  if (line != found->lines.end()) found->lines.erase(line);
+      std::ranges::find_if(lines, [&](const Line& l) { return l.isKey && EqualsIgnoringCase(KeyOf(l.text), key); });
+  if (line == lines.end()) return;
+  line = lines.erase(line);
+  // The runs of other lines around the key become one.
+  if (line != lines.begin() && line != lines.end() && !line->isKey && !std::prev(line)->isKey) {
+    std::prev(line)->text.append(1, '\n').append(line->text);
+    lines.erase(line);
+  }
 }
 
 void ProfileFile::clearSection(std::string_view section) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -12,12 +13,27 @@ namespace qf {
 // surrounding blanks and of one pair of enclosing quotes, integers read from their leading decimal digits.
 // Everything else in the file (comments, unknown sections and keys, their order and spelling) is kept, so a
 // load and save round trip changes only the keys that were set. Text is UTF-8; values are passed as bytes.
+// What loading a settings file found.
+enum class ProfileLoad {
+  Read,
+  Missing,     // nothing there yet: a first run
+  NotAFile,    // a folder, a pipe, a device
+  TooLarge,    // above kMaxProfileSize
+  Unreadable,  // denied, or the read failed
+};
+// True when the profile stands for the whole file, so that saving it loses nothing.
+inline bool MaySaveOver(ProfileLoad load) { return load == ProfileLoad::Read || load == ProfileLoad::Missing; }
+
+// Settings files are a few kilobytes; anything far larger is not ours and would only cost time and memory.
+inline constexpr std::size_t kMaxProfileSize = 1024 * 1024;
+
 class ProfileFile {
  public:
-  // Reads the file; a missing file gives an empty profile. False (and an empty profile) when the file exists
-  // but cannot be read: the caller should then not save over it.
-  bool load(const std::filesystem::path& path);
+  // Reads the file without ever blocking (a pipe is not opened for reading); anything but Read leaves an
+  // empty profile, and the caller should then not save over the file unless MaySaveOver says so.
+  ProfileLoad load(const std::filesystem::path& path);
   // Takes the file's text from memory; any bytes are accepted (lines end in LF or CRLF, a UTF-8 BOM is skipped).
+  // Time and memory are linear in the text.
   void parse(std::string_view text);
   std::string text() const;
   // Writes the file atomically, creating its folder when needed; false when it could not be written.
@@ -39,23 +55,24 @@ class ProfileFile {
   void clearSection(std::string_view section);
 
  private:
+  // One key line, or a run of other lines (comments, blank lines, stray text) joined by '\n', so that
+  // lookups pass over them in one step however many there are.
   struct Line {
     std::string text{};  // as in the file, rewritten when the value is set
-    std::string key{};   // empty for headers, comments and other lines
-    std::string value{};
     bool isKey = false;
   };
   struct Section {
     std::string name{};
     std::string header{};  // the header line as written; empty for the lines before the first header
     bool cleared = false;  // emptied by clearSection: left out of the file until keys are set again
-    std::vector<Line> lines{};
+    std::vector<Line> lines{};  // no two runs of other lines follow each other
   };
 
   Section* findSection(std::string_view name);
   const Section* findSection(std::string_view name) const;
   const Line* findKey(std::string_view section, std::string_view key) const;
   void addLine(std::string_view line);
+  static std::size_t placeForNewKey(std::vector<Line>& lines);
 
   std::vector<Section> sections_ = std::vector<Section>(1);  // [0]: the lines before the first header
 };

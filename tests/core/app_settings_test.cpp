@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "core/unicode.h"
+
 #include "support/test_support.h"
 
 namespace qf {
@@ -175,6 +179,56 @@ TEST(AppSettingsTest, CodePageComesFromTheFileOrElseFromTheLocale) {
   settings.codePage = 950;
   SaveSettings(settings, profile);
   EXPECT_EQ(profile.getInt("Options", "Code Page", 0), 950);
+}
+
+// ANSI text has no byte-order mark: written in UTF-8 or UTF-16 it would read back as other characters.
+TEST(AppSettingsTest, CodePageMustBeAnAnsiCodePage) {
+  const auto codePage = [](std::string_view value) {
+    return LoadSettings(Parsed("[Options]\nCode Page=" + std::string(value) + "\n")).codePage;
+  };
+  for (const int ansi : {874, 932, 936, 949, 950, 1250, 1255, 1258}) EXPECT_EQ(codePage(std::to_string(ansi)), ansi);
+  const int localeCodePage = LoadSettings(ProfileFile{}).codePage;
+  for (const char* other : {"65001", "65000", "1200", "1201", "1249", "1259", "437", "0", "abc", "-1252"}) {
+    EXPECT_EQ(codePage(other), localeCodePage) << other;
+  }
+}
+
+// A run goes on with the defaults for whatever of the settings file it cannot use, and says so.
+TEST(AppSettingsTest, ReadingTheSettingsFileWarnsOfWhatCannotBeUsed) {
+  const auto folder = test::TempDir();
+  const auto write = [&](const char* name, const std::string& text) {
+    std::ofstream(folder / name, std::ios::binary) << text;
+    return folder / name;
+  };
+  const auto good = write("good.ini", "[Options]\nShow Toolbar=0\nCode Page=1251\n");
+  const auto utf8 = write("utf8.ini", "[Options]\nShow Toolbar=0\nCode Page=65001\n");
+  const auto blankLines = write("blank.ini", std::string(16 * 1024 * 1024, '\n') + "[Options]\nShow Toolbar=0\n");
+  const int localeCodePage = LoadSettings(ProfileFile{}).codePage;
+  const struct {
+    std::filesystem::path path;
+    bool toolbar;
+    int codePage;
+    std::u16string warning;  // empty: none
+  } cases[] = {
+      {good, false, 1251, u""},
+      {folder / "missing.ini", true, localeCodePage, u""},
+      {utf8, false, localeCodePage,
+       u"The code page of ANSI text files must be 874, 932, 936, 949, 950 or 1250 to 1258\nCode page " +
+           Utf8ToUtf16(std::to_string(localeCodePage)) + u" is used instead of Code Page=65001"},
+      {folder, true, localeCodePage,
+       u"The settings file is not a file\nThe default settings are used\n\n" + Utf8ToUtf16(folder.string())},
+      {blankLines, true, localeCodePage,
+       u"The settings file is larger than 1 MB\nThe default settings are used\n\n" +
+           Utf8ToUtf16(blankLines.string())},
+      {good / "x.ini", true, localeCodePage,
+       u"Can not read the settings file\nThe default settings are used\n\n" + Utf8ToUtf16((good / "x.ini").string())},
+  };
+  for (const auto& c : cases) {
+    const StartSettings start = ReadSettingsFile(c.path);
+    EXPECT_EQ(start.settings.on(Switch::ShowToolbar), c.toolbar) << c.path;
+    EXPECT_EQ(start.settings.codePage, c.codePage) << c.path;
+    EXPECT_EQ(start.warnings, c.warning.empty() ? std::vector<std::u16string>{} : std::vector{c.warning}) << c.path;
+  }
 }
 
 TEST(AppSettingsTest, SaveWritesConditionalKeysOnlyWhenTheyApply) {

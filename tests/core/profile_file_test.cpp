@@ -1,6 +1,7 @@
 #include "core/profile_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <fstream>
@@ -126,20 +127,69 @@ TEST(ProfileFileTest, RemovesAKey) {
   EXPECT_EQ(profile.text(), "[Options]\nX=1\n");
 }
 
+TEST(ProfileFileTest, NewKeysGoAfterTheLastNonBlankLineOfTheirSection) {
+  const struct {
+    const char* before;
+    const char* after;
+  } cases[] = {
+      {"[A]\nx=1\n\n\n[B]\n", "[A]\nx=1\nk=v\n\n\n[B]\n"},
+      {"[A]\nx=1\n; note\n \n\t\n[B]\n", "[A]\nx=1\n; note\nk=v\n \n\t\n[B]\n"},
+      {"[A]\n; one\n\n; two\n[B]\n", "[A]\n; one\n\n; two\nk=v\n[B]\n"},
+      {"[A]\n\n\n[B]\n", "[A]\nk=v\n\n\n[B]\n"},
+      {"[A]\n; lone", "[A]\n; lone\nk=v\n"},
+  };
+  for (const auto& c : cases) {
+    ProfileFile profile = Parsed(c.before);
+    profile.setString("A", "k", "v");
+    EXPECT_EQ(profile.text(), c.after) << c.before;
+  }
+  // A removed key leaves the lines around it together, and a new key still goes before the trailing blanks.
+  ProfileFile profile = Parsed("[A]\n; one\nx=1\n\n[B]\n");
+  profile.removeKey("A", "x");
+  profile.setString("A", "k", "v");
+  EXPECT_EQ(profile.text(), "[A]\n; one\nk=v\n\n[B]\n");
+}
+
 TEST(ProfileFileTest, LoadsAndSavesFiles) {
   const auto folder = test::TempDir();
   ProfileFile profile;
-  EXPECT_TRUE(profile.load(folder / "missing.ini"));
-  EXPECT_EQ(profile.text(), "");
-  // A file that exists but cannot be read must not be mistaken for an empty one.
-  EXPECT_FALSE(profile.load(folder));
-
   profile.setString("Font", "Name", "Ünïcode Sans");
   const auto path = folder / "new" / "folder" / "quillfern.ini";
   ASSERT_TRUE(profile.save(path));
   ProfileFile reloaded;
-  ASSERT_TRUE(reloaded.load(path));
+  ASSERT_EQ(reloaded.load(path), ProfileLoad::Read);
   EXPECT_EQ(reloaded.getString("font", "name", ""), "Ünïcode Sans");
+}
+
+// Whatever stands at the path, loading returns at once with an empty profile unless it read a whole file.
+TEST(ProfileFileTest, TellsWhyAFileCannotBeLoaded) {
+  const auto folder = test::TempDir();
+  const auto pipe = folder / "pipe.ini";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const auto largest = folder / "largest.ini";
+  const auto tooLarge = folder / "too-large.ini";
+  std::ofstream(largest, std::ios::binary) << "[A]\nk=v\n" << std::string(kMaxProfileSize - 8, '\n');
+  std::ofstream(tooLarge, std::ios::binary) << "[A]\nk=v\n" << std::string(kMaxProfileSize - 7, '\n');
+  const struct {
+    std::filesystem::path path;
+    ProfileLoad expected;
+  } cases[] = {
+      {folder / "missing.ini", ProfileLoad::Missing},
+      {largest, ProfileLoad::Read},
+      {folder, ProfileLoad::NotAFile},
+      {pipe, ProfileLoad::NotAFile},
+      {"/dev/zero", ProfileLoad::NotAFile},
+      {tooLarge, ProfileLoad::TooLarge},
+      {largest / "below-a-file.ini", ProfileLoad::Unreadable},
+      // A regular file whose read fails, even for root.
+      {"/proc/self/mem", ProfileLoad::Unreadable},
+  };
+  for (const auto& c : cases) {
+    ProfileFile profile = Parsed("[A]\nstale=1\n");
+    EXPECT_EQ(profile.load(c.path), c.expected) << c.path;
+    EXPECT_EQ(profile.getString("A", "k", ""), c.expected == ProfileLoad::Read ? "v" : "") << c.path;
+    EXPECT_EQ(profile.getString("A", "stale", ""), "") << c.path;
+  }
 }
 
 }  // namespace

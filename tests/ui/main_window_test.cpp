@@ -867,7 +867,7 @@ class MainWindowTest : public QObject {
       QVERIFY(window.close());
     }
     ProfileFile profile;
-    QVERIFY(profile.load(settingsPath()));
+    QCOMPARE(profile.load(settingsPath()), ProfileLoad::Read);
     QCOMPARE(profile.getInt("Options", "Show Status Bar", 1), 0);
     profile.setString("Font", "Name", "DejaVu Sans");
     profile.setString("Font", "Height", "-20");
