@@ -150,6 +150,38 @@ TEST_F(CliTest, TextFilesConvertInTheChosenEncoding) {
   EXPECT_EQ(cli("convert --encoding latin9 a.ov2 b.csv").status, 2);
 }
 
+// Settings that cannot be used are told on stderr, and the command runs with the defaults in their place.
+TEST_F(CliTest, SettingsThatCannotBeUsedAreToldAndGiveWayToTheDefaults) {
+  const fs::path in = dir / "cafe.csv";
+  std::ofstream(in, std::ios::binary) << "\xEF\xBB\xBF" "2.35,48.85,Caf\xC3\xA9\r\n";
+  const fs::path large = dir / "large.ini";
+  const fs::path utf8 = dir / "utf8.ini";
+  std::ofstream(large, std::ios::binary) << std::string(2 << 20, '\n') << "[Options]\nCode Page=1251\n";
+  std::ofstream(utf8, std::ios::binary) << "[Options]\nCode Page=65001\n";
+  const struct {
+    fs::path settings;
+    std::string warning;  // empty: none
+  } cases[] = {
+      {dir / "missing.ini", ""},
+      {dir, "quillfern-cli: The settings file is not a file: The default settings are used: " + dir.string() + "\n"},
+      {large, "quillfern-cli: The settings file is larger than 1 MB: The default settings are used: " + large.string() +
+                  "\n"},
+      {utf8, "quillfern-cli: The code page of ANSI text files must be 874, 932, 936, 949, 950 or 1250 to 1258: "
+             "Code page "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.settings);
+    const fs::path out = dir / "out.csv";
+    const CliRun run =
+        cli("convert --encoding ansi '" + in.string() + "' '" + out.string() + "' --settings '" + c.settings.string() + "'");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.err.starts_with(c.warning)) << run.err;
+    EXPECT_EQ(run.err.empty(), c.warning.empty()) << run.err;
+    // Every ANSI code page has one byte for the é (a letter or '?'); UTF-8 would take two.
+    EXPECT_EQ(test::ReadBytes(out).size(), std::string("2.35000,48.85000,Caf?\r\n").size());
+  }
+}
+
 TEST_F(CliTest, ConvertRoundTripsAndCatShowsTheRows) {
   const std::string out = "'" + (dir / "out.ov2").string() + "'";
   ASSERT_EQ(cli("convert " + corpus("ov2/pinpoi_test.ov2") + " " + out + " --no-optimise").status, 0);
