@@ -307,15 +307,23 @@ bool UnitsInRange(std::int64_t units, Axis axis) {
 
 std::optional<std::int32_t> PlainDecimalUnits(std::u16string_view text) {
   constexpr std::size_t kWholeDigits = 3;
-  constexpr std::size_t kFractionDigits = 5;
-  static constexpr std::int32_t kScale[] = {100000, 10000, 1000, 100, 10, 1};
+  constexpr std::size_t kUnitDigits = 5;
+  // Up to twelve decimals a value is so far from any halfway point between two units that the
+  // double nearest to it, and its product with 100000, lie on the same side: rounding here then
+  // agrees with reading through a double. Exactly halfway, the double decides, so that is left to it.
+  constexpr std::size_t kFractionDigits = 12;
+  static constexpr auto kPowers = [] {
+    std::array<std::int64_t, kFractionDigits + 1> powers{1};
+    for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
+    return powers;
+  }();
   const bool minus = text.starts_with(u'-');
   std::size_t i = minus ? 1 : 0;
-  std::int32_t units = 0;
-  // One digit more than allowed is read, to tell a longer number; nine digits fit in 32 bits.
+  std::int64_t value = 0;
+  // One digit more than allowed is read, to tell a longer number; sixteen digits fit in 64 bits.
   const auto readDigits = [&](std::size_t most) {
     const std::size_t start = i;
-    for (; i < text.size() && i - start <= most && IsDigit(text[i]); ++i) units = units * 10 + (text[i] - u'0');
+    for (; i < text.size() && i - start <= most && IsDigit(text[i]); ++i) value = value * 10 + (text[i] - u'0');
     return i - start;
   };
   const std::size_t whole = readDigits(kWholeDigits);
@@ -326,8 +334,14 @@ std::optional<std::int32_t> PlainDecimalUnits(std::u16string_view text) {
     fraction = readDigits(kFractionDigits);
     if (fraction == 0 || fraction > kFractionDigits || i != text.size()) return std::nullopt;
   }
-  units *= kScale[fraction];
-  return minus ? -units : units;
+  std::int64_t units = value * kPowers[kUnitDigits - std::min(fraction, kUnitDigits)];
+  if (fraction > kUnitDigits) {
+    const std::int64_t divisor = kPowers[fraction - kUnitDigits];
+    const std::int64_t rest = value % divisor;
+    if (2 * rest == divisor) return std::nullopt;
+    units = value / divisor + (2 * rest > divisor ? 1 : 0);
+  }
+  return static_cast<std::int32_t>(minus ? -units : units);
 }
 
 double LeadingNumber(std::u16string_view text) { return ScanNumber(text).value; }

@@ -40,9 +40,9 @@ class CoordinateText {
 // NaN gives kMissingUnits.
 std::int32_t DegreesToUnits(double degrees);
 bool UnitsInRange(std::int64_t units, Axis axis);
-// The exact units of a plain decimal of at most three whole and five fraction digits, the form
-// files hold: equal to DegreesToUnits(LeadingNumber(text)), without the detour through a double.
-// Nothing for any other text.
+// The units of a plain decimal of at most three whole and twelve fraction digits, the form files
+// hold: equal to DegreesToUnits(LeadingNumber(text)), without the detour through a double.
+// Nothing for any other text, and for a value exactly halfway between two units.
 std::optional<std::int32_t> PlainDecimalUnits(std::u16string_view text);
 // The longest prefix that reads as a decimal number (blanks, sign, digits,
 // fraction, exponent); 0 when there is none.

@@ -149,33 +149,51 @@ TEST(CoordinateToUnits, RoundTripsEveryDisplayText) {
   }
 }
 
-TEST(PlainDecimalUnits, OnlyTheShortPlainForm) {
+TEST(PlainDecimalUnits, OnlyThePlainForm) {
   const struct {
     std::u16string_view text;
     std::optional<std::int32_t> units;
   } kCases[] = {
       {u"46.30580", 4630580}, {u"-1.2", -120000},     {u"180", 18000000}, {u"0.00001", 1},
       {u"-0.00000", 0},       {u"999.99999", 99999999}, {u"007", 700000},
+      // Longer fractions are rounded, except exactly halfway, where the double decides.
+      {u"1.123456", 112346}, {u"-52.370000000", -5237000}, {u"-0.000004999999", 0}, {u"0.123454999999", 12345},
+      {u"1.123455", std::nullopt}, {u"1.1234550", std::nullopt}, {u"1.1234567890123", std::nullopt},
       {u"", std::nullopt},    {u"-", std::nullopt},       {u".5", std::nullopt},    {u"5.", std::nullopt},
-      {u"1000", std::nullopt}, {u"1.123456", std::nullopt}, {u"+1.5", std::nullopt}, {u" 1.5", std::nullopt},
+      {u"1000", std::nullopt}, {u"+1.5", std::nullopt}, {u" 1.5", std::nullopt},
       {u"1.5 ", std::nullopt}, {u"1e5", std::nullopt},      {u"1.2.3", std::nullopt}, {u"--1", std::nullopt},
       {u"N 1.5", std::nullopt},
   };
   for (const auto& [text, units] : kCases) EXPECT_EQ(PlainDecimalUnits(text), units) << Utf16ToUtf8(text);
 }
 
-// Whatever it reads, it reads as the general number reader does.
+// Whatever it reads, it reads as the general number reader does, and the text made from its
+// units is the text made from the double. Digits after the fifth decimal are drawn mostly near
+// halfway, where a wrong rounding would show.
 TEST(PlainDecimalUnits, AgreesWithReadingThroughADouble) {
   std::mt19937 random(7);
-  for (int i = 0; i < 200000; ++i) {
+  for (int i = 0; i < 300000; ++i) {
     std::string text = random() % 2 ? "-" : "";
     const int whole = 1 + static_cast<int>(random() % 3);
     for (int d = 0; d < whole; ++d) text += static_cast<char>('0' + random() % 10);
-    const int fraction = static_cast<int>(random() % 6);
+    const int fraction = static_cast<int>(random() % 13);
     if (fraction > 0) text += '.';
-    for (int d = 0; d < fraction; ++d) text += static_cast<char>('0' + random() % 10);
+    for (int d = 0; d < fraction; ++d) {
+      const char near = d == 5 ? '5' : random() % 2 ? '0' : '9';
+      text += d < 5 || random() % 4 == 0 ? static_cast<char>('0' + random() % 10) : near;
+    }
     const std::u16string wide(text.begin(), text.end());
-    ASSERT_EQ(PlainDecimalUnits(wide), DegreesToUnits(LeadingNumber(wide))) << text;
+    const std::optional<std::int32_t> units = PlainDecimalUnits(wide);
+    if (fraction <= 5) {
+      ASSERT_TRUE(units.has_value()) << text;
+    }
+    if (!units) continue;
+    ASSERT_EQ(*units, DegreesToUnits(LeadingNumber(wide))) << text;
+    for (const DisplayOptions& options : {kDecimal, kDms}) {
+      ASSERT_EQ(FormatUnits(*units, Axis::Longitude, options).view(),
+                FormatCoordinate(LeadingNumber(wide), Axis::Longitude, options).view())
+          << text;
+    }
   }
 }
 
