@@ -1,15 +1,26 @@
 #include "poi_generator.h"
 
+#include <array>
 #include <random>
 #include <string>
+#include <utility>
 
+#include "core/coordinates.h"
 #include "core/field_rules.h"
 
 namespace qf::bench {
 
 namespace {
 
-std::u16string RandomName(std::mt19937& random) {
+using Random = std::mt19937;
+
+template <typename Engine>
+char16_t Pick(Engine& random, std::u16string_view from) {
+  return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
+}
+
+template <typename Engine>
+std::u16string RandomName(Engine& random, bool singleBytes) {
   static constexpr std::u16string_view kLetters = u"abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   static constexpr std::u16string_view kAccents = u"éèêëàâäçîïôöûüßÉÖÜñ";
   static constexpr std::u16string_view kCjk = u"中文台北市東京都大阪駅서울특별시";
@@ -17,15 +28,12 @@ std::u16string RandomName(std::mt19937& random) {
   const int kind = std::uniform_int_distribution<int>(0, 99)(random);
   std::u16string name;
   for (int i = 0; i < length; ++i) {
-    const auto pick = [&](std::u16string_view from) {
-      return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
-    };
     if (kind < 5 && i % 3 == 0) {
-      name += pick(kCjk);
+      name += singleBytes ? Pick(random, kAccents) : Pick(random, kCjk);
     } else if (kind >= 5 && kind < 15 && i % 4 == 0) {
-      name += pick(kAccents);
+      name += Pick(random, kAccents);
     } else {
-      name += pick(kLetters);
+      name += Pick(random, kLetters);
     }
   }
   name.front() = u'P';
@@ -33,7 +41,26 @@ std::u16string RandomName(std::mt19937& random) {
   return name;
 }
 
-std::u16string Digits(std::mt19937& random, int count) {
+// Names from a set of a thousandth of the rows: many the same, many others that differ only
+// in case or in one character.
+std::u16string NameFromSmallSet(Random& random, std::size_t count) {
+  const std::size_t set = count / 1000 + 1;
+  std::minstd_rand pick(static_cast<std::uint32_t>(std::uniform_int_distribution<std::size_t>(1, set)(random)));
+  std::u16string name = RandomName(pick, false);
+  switch (random() % 4) {
+    case 0:
+      name[1] = static_cast<char16_t>(name[1] ^ 0x20);
+      break;
+    case 1:
+      name += static_cast<char16_t>(u'0' + random() % 10);
+      break;
+    default:
+      break;
+  }
+  return name;
+}
+
+std::u16string Digits(Random& random, int count) {
   std::u16string text;
   for (int i = 0; i < count; ++i) text += static_cast<char16_t>(u'0' + random() % 10);
   return text;
@@ -44,22 +71,113 @@ std::u16string DecimalText(double value) {
   return {text.begin(), text.end()};
 }
 
+// Longitude and latitude ranges in degrees.
+struct Area {
+  double west;
+  double east;
+  double south;
+  double north;
+};
+
+Area AreaOf(Shape shape) {
+  switch (shape) {
+    case Shape::World:
+      return {-180, 180, -90, 90};
+    case Shape::City:
+      return {4.8, 5.0, 52.3, 52.5};
+    case Shape::SouthWest:
+      return {-120, -35, -55, -1};
+    default:
+      return {-10, 30, 35, 60};
+  }
+}
+
+void AddTexts(PoiDocument& document, int row, Shape shape, Random& random) {
+  if (shape == Shape::Camera) {
+    const std::string speed = std::to_string(random() % 15 * 10);
+    SetTelephone(document, row, std::u16string(speed.begin(), speed.end()));
+    SetMemo(document, row, kCameraTypeNames[random() % std::size(kCameraTypeNames)]);
+    return;
+  }
+  if (random() % 5 == 0) SetTelephone(document, row, u"+49 " + Digits(random, 3) + u" " + Digits(random, 6));
+  if (shape == Shape::Rich) {
+    if (random() % 10 != 0) SetMemo(document, row, Digits(random, 7));
+  } else if (shape != Shape::Compact && random() % 5 == 0) {
+    SetMemo(document, row, u"Opening hours " + Digits(random, 2) + u"-" + Digits(random, 2));
+  }
+}
+
+void PutUint(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
 }  // namespace
 
-PoiDocument GeneratePois(std::size_t count, std::uint32_t seed) {
-  std::mt19937 random(seed);
-  std::uniform_real_distribution<double> longitude(-10.0, 30.0);
-  std::uniform_real_distribution<double> latitude(35.0, 60.0);
+std::optional<Shape> ShapeNamed(std::string_view name) {
+  static constexpr std::pair<std::string_view, Shape> kShapes[] = {
+      {"europe", Shape::Europe},        {"world", Shape::World},
+      {"city", Shape::City},            {"south-west", Shape::SouthWest},
+      {"no-position", Shape::NoPosition}, {"duplicates", Shape::Duplicates},
+      {"rich", Shape::Rich},            {"camera", Shape::Camera},
+      {"compact", Shape::Compact}};
+  for (const auto& [shapeName, shape] : kShapes) {
+    if (shapeName == name) return shape;
+  }
+  return std::nullopt;
+}
+
+PoiDocument GeneratePois(std::size_t count, Shape shape, std::uint32_t seed) {
+  Random random(seed);
+  const Area area = AreaOf(shape);
+  std::uniform_real_distribution<double> longitude(area.west, area.east);
+  std::uniform_real_distribution<double> latitude(area.south, area.north);
   PoiDocument document;
+  document.kind = shape == Shape::Camera ? DocumentKind::SafetyCamera : DocumentKind::Poi;
+  document.richPoiFile = shape == Shape::Rich;
   document.rows.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
-    const int row = AppendPoi(document, RandomName(random), false);
-    SetCoordinateText(document, row, kLng, DecimalText(longitude(random)), false);
-    SetCoordinateText(document, row, kLat, DecimalText(latitude(random)), false);
-    if (random() % 5 == 0) SetTelephone(document, row, u"+49 " + Digits(random, 3) + u" " + Digits(random, 6));
-    if (random() % 5 == 0) SetMemo(document, row, u"Opening hours " + Digits(random, 2) + u"-" + Digits(random, 2));
+    const std::u16string name = shape == Shape::Camera       ? std::u16string(kSafetyCameraName)
+                                : shape == Shape::Duplicates ? NameFromSmallSet(random, count)
+                                                             : RandomName(random, shape == Shape::Compact);
+    const int row = AppendPoi(document, name, false);
+    if (shape != Shape::NoPosition || random() % 20 != 0) {
+      SetCoordinateText(document, row, kLng, DecimalText(longitude(random)), false);
+      SetCoordinateText(document, row, kLat, DecimalText(latitude(random)), false);
+    }
+    AddTexts(document, row, shape, random);
   }
   return document;
+}
+
+std::vector<std::uint8_t> WriteCompactOv2(const PoiDocument& document) {
+  constexpr std::int32_t kTurn = 8000000;  // compact longitudes are kept modulo this
+  constexpr std::size_t kSkipperBytes = 21;
+  std::vector<std::uint8_t> out(kSkipperBytes);
+  std::int32_t east = -kMaxLongitudeUnits;
+  std::int32_t north = -kMaxLatitudeUnits;
+  std::int32_t west = kMaxLongitudeUnits;
+  std::int32_t south = kMaxLatitudeUnits;
+  for (const PoiRecord& row : document.rows) {
+    const std::int32_t x = CoordinateToUnits(row.text(kLng), document.display);
+    const std::int32_t y = CoordinateToUnits(row.text(kLat), document.display);
+    east = std::max(east, x);
+    north = std::max(north, y);
+    west = std::min(west, x);
+    south = std::min(south, y);
+    std::u16string text(row.text(kName));
+    if (!row.text(kTel).empty()) text += u">" + std::u16string(row.text(kTel));
+    out.push_back(23);
+    out.push_back(static_cast<std::uint8_t>(text.size()));
+    PutUint(out, static_cast<std::uint32_t>(x < 0 ? x + kTurn : x), 3);
+    PutUint(out, static_cast<std::uint32_t>(y + kTurn), 3);
+    for (char16_t c : text) out.push_back(static_cast<std::uint8_t>(c));
+  }
+  // One skipper over every record: a reader takes each longitude's turn from its box.
+  std::vector<std::uint8_t> skipper{1};
+  PutUint(skipper, static_cast<std::uint32_t>(out.size()), 4);
+  for (std::int32_t bound : {east, north, west, south}) PutUint(skipper, static_cast<std::uint32_t>(bound), 4);
+  std::copy(skipper.begin(), skipper.end(), out.begin());
+  return out;
 }
 
 }  // namespace qf::bench
