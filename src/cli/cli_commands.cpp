@@ -8,6 +8,7 @@
 
 #include "cli/cli_user_port.h"
 #include "core/app_settings.h"
+#include "core/check_sets.h"
 #include "core/coordinates.h"
 #include "core/poi_checks.h"
 #include "core/profile_file.h"
@@ -322,17 +323,28 @@ std::optional<NearDistance> NearThreshold(std::string_view text) {
   return std::nullopt;
 }
 
-// A group as the results window lists it: the table row number, then the six cells.
-std::string GroupText(const CheckRun& run, const PoiDocument& document, bool metric) {
-  std::string text = std::string(CheckTitle(run.stage())) + "\n";
-  for (const CheckResult& result : run.results()) {
-    text += std::to_string(RowOfId(document, result.id) + 1);
-    for (const std::u16string& cell : result.texts) text += "\t" + Utf16ToUtf8(cell);
-    text += "\t" + Utf16ToUtf8(run.distanceText(result, metric)) + "\n";
-  }
-  return text + "\n";
+// A listed row: the table row number, its five texts, the Distance cell and the row it is
+// near or similar to.
+std::string RowLine(const PoiDocument& document, int row, const std::u16string& distance, int linkedRow) {
+  std::string line = std::to_string(row + 1);
+  for (int column = kName; column <= kMemo; ++column) line += "\t" + Utf16ToUtf8(document.text(row, column));
+  line += "\t" + Utf16ToUtf8(distance) + "\t";
+  if (linkedRow >= 0) line += std::to_string(linkedRow + 1);
+  return line + "\n";
 }
 
+void PrintSets(CheckStage stage, const std::vector<CheckSet>& sets, const PoiDocument& document, bool metric) {
+  for (const CheckSet& set : sets) {
+    Print(std::string(CheckTitle(stage)) + "\n");
+    for (const SetMember& member : set) {
+      const std::u16string distance = member.distance == kNoDistance ? u"" : FormatDistance(member.distance, metric);
+      Print(RowLine(document, member.row, distance, member.linkedRow));
+    }
+    Print("\n");
+  }
+}
+
+// The stages in the window's order; the near and the similar rows come as sets, each listed once.
 int Check(const CliRequest& request) {
   CheckSettings checks{request.checkSimilar, request.checkNear.has_value(), request.checkEmpty};
   if (!checks.similarNames && !checks.nearDistances && !checks.emptyCoordinates) {
@@ -351,17 +363,28 @@ int Check(const CliRequest& request) {
   const PoiDocument& document = session.document;
   // The checks the dialog would offer for this document.
   const CheckChoices offered = AvailableChecks(document);
-  checks.similarNames &= offered.similarNames;
-  checks.nearDistances &= offered.nearDistances;
-  checks.emptyCoordinates &= offered.emptyCoordinates;
   CliUserPort::stopOnInterrupt();
   CliUserPort& port = session.port;
   const CheckPoll poll = [&port](CheckStage) { return port.cancelRequested(); };
-  CheckRun run(document, checks);
-  for (CheckOutcome outcome = run.start(document, poll);; outcome = run.continueCheck(document, poll)) {
+  if (checks.emptyCoordinates && offered.emptyCoordinates) {
+    CheckRun run(document, CheckSettings{false, false, true});
+    const CheckOutcome outcome = run.start(document, poll);
     if (outcome == CheckOutcome::Cancelled) return 1;
-    if (outcome == CheckOutcome::Finished) break;
-    Print(GroupText(run, document, metric));
+    if (outcome == CheckOutcome::GroupFound) {
+      std::vector<SetMember> rows;
+      for (const CheckResult& result : run.results()) rows.push_back({RowOfId(document, result.id), -1, kNoDistance});
+      PrintSets(CheckStage::EmptyCoordinates, {rows}, document, metric);
+    }
+  }
+  if (checks.nearDistances && offered.nearDistances) {
+    const auto sets = NearSets(document, checks.thresholdMetres, poll);
+    if (!sets) return 1;
+    PrintSets(CheckStage::NearDistances, *sets, document, metric);
+  }
+  if (checks.similarNames && offered.similarNames) {
+    const auto sets = SimilarSets(document, poll);
+    if (!sets) return 1;
+    PrintSets(CheckStage::SimilarNames, *sets, document, metric);
   }
   Print(std::string(kCheckFinishedText) + "\n");
   return 0;

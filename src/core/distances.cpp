@@ -12,36 +12,47 @@ namespace {
 
 constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr double kEarthRadiusMetres = 6378137.527506568;
+constexpr double kDegreesPerRadian = 57.29577951308232;
 
-struct Position {
-  double longitude = 0;
-  double latitude = 0;
-};
+}  // namespace
 
-std::optional<Position> RowPosition(const PoiDocument& document, int row) {
+std::optional<GeoPoint> RowGeoPoint(const PoiDocument& document, int row) {
   const std::u16string_view longitude = document.text(row, kLng);
   const std::u16string_view latitude = document.text(row, kLat);
   if (longitude.empty() || latitude.empty()) return std::nullopt;
-  return Position{CoordinateToDegrees(longitude, document.display), CoordinateToDegrees(latitude, document.display)};
+  return GeoPoint{CoordinateToDegrees(longitude, document.display), CoordinateToDegrees(latitude, document.display)};
 }
 
-BasePointCache CacheOf(Position position) {
+BasePointCache CacheOf(GeoPoint position) {
   const double latitude = position.latitude * kRadiansPerDegree;
   return {position.longitude, position.latitude, position.longitude * kRadiansPerDegree, std::sin(latitude),
           std::cos(latitude)};
 }
 
-// Great-circle distance in whole metres, truncated toward zero.
-std::int32_t DistanceFrom(const BasePointCache& from, Position to) {
+std::int32_t DistanceFrom(const BasePointCache& from, const BasePointCache& to) {
   if (from.longitude == to.longitude && from.latitude == to.latitude) return 0;
-  const double latitude = to.latitude * kRadiansPerDegree;
-  const double cosine = from.sinLatitude * std::sin(latitude) +
-                        from.cosLatitude * std::cos(latitude) * std::cos(to.longitude * kRadiansPerDegree -
-                                                                          from.longitudeRadians);
+  const double cosine =
+      from.sinLatitude * to.sinLatitude +
+      from.cosLatitude * to.cosLatitude * std::cos(to.longitudeRadians - from.longitudeRadians);
   // Rounding can push the cosine of two very close points past 1, where acos has no value.
   const double metres = std::trunc(std::acos(std::clamp(cosine, -1.0, 1.0)) * kEarthRadiusMetres);
   return metres >= 0 && metres < kNoDistance ? static_cast<std::int32_t>(metres) : kNoDistance;
 }
+
+double NearReachDegrees(std::int32_t thresholdMetres) {
+  // Truncated distances up to the threshold are less than a metre more; a little more covers rounding.
+  return (thresholdMetres + 2.0) / kEarthRadiusMetres * kDegreesPerRadian + 1e-5;
+}
+
+// By the haversine formula sin(d/2) >= cos(latitude) sin(dLongitude/2) at the highest latitude in reach.
+double LongitudeReach(double latitude, double reachDegrees) {
+  const double highest = std::min(90.0, std::abs(latitude) + reachDegrees) / kDegreesPerRadian;
+  const double sine = std::sin(reachDegrees / kDegreesPerRadian / 2) / std::cos(highest);
+  if (!(sine < 1)) return 180;
+  return 2 * std::asin(sine) * kDegreesPerRadian + 1e-5;
+}
+
+namespace {
 
 void UpdateRow(PoiDocument& document, int row) {
   PoiRecord& record = document.rows[static_cast<std::size_t>(row)];
@@ -50,8 +61,9 @@ void UpdateRow(PoiDocument& document, int row) {
     record.setText(kDistance, {});
     return;
   }
-  const std::optional<Position> position = RowPosition(document, row);
-  record.distanceKey = document.baseRow >= 0 && position ? DistanceFrom(document.basePoint, *position) : kNoDistance;
+  const std::optional<GeoPoint> position = RowGeoPoint(document, row);
+  record.distanceKey =
+      document.baseRow >= 0 && position ? DistanceFrom(document.basePoint, CacheOf(*position)) : kNoDistance;
   std::int32_t shown = record.distanceKey;
   if (shown != kNoDistance && document.display.adjacentDistance) {
     shown = row > 0 ? DistanceBetween(document, row, row - 1) : kNoDistance;
@@ -62,10 +74,10 @@ void UpdateRow(PoiDocument& document, int row) {
 }  // namespace
 
 std::int32_t DistanceBetween(const PoiDocument& document, int rowA, int rowB) {
-  const std::optional<Position> a = RowPosition(document, rowA);
-  const std::optional<Position> b = RowPosition(document, rowB);
+  const std::optional<GeoPoint> a = RowGeoPoint(document, rowA);
+  const std::optional<GeoPoint> b = RowGeoPoint(document, rowB);
   if (!a || !b) return kNoDistance;
-  return DistanceFrom(CacheOf(*a), *b);
+  return DistanceFrom(CacheOf(*a), CacheOf(*b));
 }
 
 void SetBasePoint(PoiDocument& document, int row) {
@@ -77,7 +89,7 @@ void SetBasePoint(PoiDocument& document, int row) {
     if (marked != document.rows.end()) row = static_cast<int>(marked - document.rows.begin());
   }
   if (row >= 0) {
-    if (const std::optional<Position> position = RowPosition(document, row)) {
+    if (const std::optional<GeoPoint> position = RowGeoPoint(document, row)) {
       document.basePoint = CacheOf(*position);
       document.baseRow = row;
     }

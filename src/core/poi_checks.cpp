@@ -18,9 +18,6 @@ namespace qf {
 
 namespace {
 
-constexpr double kEarthRadiusMetres = 6378137.527506568;
-constexpr double kDegreesPerRadian = 57.29577951308232;
-
 // The user locale's comparison that ignores case, width, kana type, punctuation and symbols:
 // secondary strength drops the tertiary differences, shifted variables drop the symbols. The POSIX
 // locale orders punctuation as letters, so a user without a locale gets the root order.
@@ -39,40 +36,12 @@ const icu::Collator* NameCollator() {
   return collator.get();
 }
 
-std::string NameKey(std::u16string_view name) {
-  const icu::Collator* collator = NameCollator();
-  if (!collator) {
-    const std::u16string folded = FoldCase(name);
-    return std::string(reinterpret_cast<const char*>(folded.data()), folded.size() * 2);
-  }
-  const icu::UnicodeString text(false, name.data(), static_cast<int32_t>(name.size()));
-  std::string key(64, '\0');
-  for (;;) {
-    const int32_t size =
-        collator->getSortKey(text, reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
-    if (size <= static_cast<int32_t>(key.size())) {
-      key.resize(static_cast<std::size_t>(size));
-      return key;
-    }
-    key.resize(static_cast<std::size_t>(size));
-  }
-}
-
 bool FoldedSimilar(std::u16string_view a, std::u16string_view b) {
   return a.size() <= b.size() ? b.find(a) != std::u16string_view::npos : a.find(b) != std::u16string_view::npos;
 }
 
 std::int64_t BandOf(double latitude, double bandDegrees) {
   return static_cast<std::int64_t>(std::floor(latitude / bandDegrees));
-}
-
-// How far in longitude a point within `reach` degrees of a point at `latitude` can lie: by the
-// haversine formula sin(d/2) >= cos(latitude) sin(dLongitude/2) at the highest latitude in reach.
-double LongitudeReach(double latitude, double reach) {
-  const double highest = std::min(90.0, std::abs(latitude) + reach) / kDegreesPerRadian;
-  const double sine = std::sin(reach / kDegreesPerRadian / 2) / std::cos(highest);
-  if (!(sine < 1)) return 180;
-  return 2 * std::asin(sine) * kDegreesPerRadian + 1e-5;
 }
 
 // Digit runs by their value, other text without regard to case; exact comparison breaks ties.
@@ -157,8 +126,27 @@ std::optional<std::int32_t> ParseThreshold(std::u16string_view number, bool metr
   return ThresholdMetres(value, unit);
 }
 
+std::string SimilarNameKey(std::u16string_view name) {
+  const icu::Collator* collator = NameCollator();
+  if (!collator) {
+    const std::u16string folded = FoldCase(name);
+    return std::string(reinterpret_cast<const char*>(folded.data()), folded.size() * 2);
+  }
+  const icu::UnicodeString text(false, name.data(), static_cast<int32_t>(name.size()));
+  std::string key(64, '\0');
+  for (;;) {
+    const int32_t size =
+        collator->getSortKey(text, reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
+    if (size <= static_cast<int32_t>(key.size())) {
+      key.resize(static_cast<std::size_t>(size));
+      return key;
+    }
+    key.resize(static_cast<std::size_t>(size));
+  }
+}
+
 bool SimilarNames(std::u16string_view a, std::u16string_view b) {
-  return FoldedSimilar(FoldCase(a), FoldCase(b)) || NameKey(a) == NameKey(b);
+  return FoldedSimilar(FoldCase(a), FoldCase(b)) || SimilarNameKey(a) == SimilarNameKey(b);
 }
 
 int RowOfId(const PoiDocument& document, RowId id) {
@@ -246,8 +234,7 @@ bool CheckRun::findEmptyCoordinates(const PoiDocument& document) {
 
 void CheckRun::prepareNearIndex(const PoiDocument& document) {
   if (!nearIndexStale_) return;
-  // Truncated distances up to the threshold are less than a metre more; a little more covers rounding.
-  bandDegrees_ = (settings_.thresholdMetres + 2.0) / kEarthRadiusMetres * kDegreesPerRadian + 1e-5;
+  bandDegrees_ = NearReachDegrees(settings_.thresholdMetres);
   positions_.assign(list_.size(), {0, std::nan("")});
   grid_.clear();
   for (std::size_t index = 0; index < list_.size(); ++index) {
@@ -318,7 +305,7 @@ void CheckRun::prepareNameKeys(const PoiDocument& document) {
     if (row < 0) continue;
     present.push_back(index);
     foldedNames_[index] = FoldCase(document.text(row, kName));
-    nameKeys_[index] = NameKey(document.text(row, kName));
+    nameKeys_[index] = SimilarNameKey(document.text(row, kName));
   }
   // The views below point into the strings above, which stay in place until the next rebuild.
   for (const std::size_t index : present) {

@@ -47,8 +47,11 @@ std::int32_t ThresholdMetres(double number, DistanceUnit unit);
 // nothing when the text is not such a number.
 std::optional<std::int32_t> ParseThreshold(std::u16string_view number, bool metric, bool largeUnit);
 
-// Names that the similar-names stage lists together.
+// Names that the similar-names stage lists together: the shorter occurs in the longer ignoring case,
+// or their keys are equal.
 bool SimilarNames(std::u16string_view a, std::u16string_view b);
+// Equal for names that compare equal under the user locale ignoring case, symbols, kana type and width.
+std::string SimilarNameKey(std::u16string_view name);
 
 struct CheckResult {
   RowId id = 0;

@@ -429,11 +429,11 @@ TEST_F(CliTest, CheckPrintsEachStageGroupInOrder) {
   const CliRun run = cli("check --similar --near 0.02km --empty '" + file.string() + "'");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
-            "Empty Coordinates of POIs\n2\tBeta\t\t25.00000\t\t\t\n\n"
-            "Near Distances of POIs\n1\tAlpha\t121.50000\t25.03300\t\t\t\n"
-            "4\talpha centre\t121.50000\t25.03310\t\t\t11    m\n\n"
-            "Similar Names of POIs\n1\tAlpha\t121.50000\t25.03300\t\t\t\n"
-            "4\talpha centre\t121.50000\t25.03310\t\t\t\n\n"
+            "Empty Coordinates of POIs\n2\tBeta\t\t25.00000\t\t\t\t\n\n"
+            "Near Distances of POIs\n1\tAlpha\t121.50000\t25.03300\t\t\t\t\n"
+            "4\talpha centre\t121.50000\t25.03310\t\t\t11    m\t1\n\n"
+            "Similar Names of POIs\n1\tAlpha\t121.50000\t25.03300\t\t\t\t\n"
+            "4\talpha centre\t121.50000\t25.03310\t\t\t\t1\n\n"
             "Finished checking the POI data\n");
   // 11 metres apart: within 40 feet, not within 10 metres.
   EXPECT_NE(cli("check --near 40ft '" + file.string() + "'").out.find("Near Distances"), std::string::npos);
@@ -459,8 +459,31 @@ TEST_F(CliTest, CheckListsDistancesInTheUnitOfNear) {
     std::ofstream(dir / "settings.ini") << "[Options]\nMetric Unit=" << c.metricSetting << "\n";
     const CliRun run = cli(std::string("check --near ") + c.near + " '" + file.string() + "'");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find(std::string("\t") + c.distance + "\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(std::string("\t") + c.distance + "\t1\n"), std::string::npos) << run.out;
   }
+}
+
+// n rows at one place, or of one name, are one set of n rows, not n groups of n(n-1)/2 rows in all;
+// a chain of rows each near the next is one set too.
+TEST_F(CliTest, CheckListsEachSetOnce) {
+  const fs::path file = dir / "pois.asc";
+  {
+    std::ofstream out(file, std::ios::binary);
+    for (int i = 0; i < 300; ++i) out << "4.90000,52.37000,\"Same\"\r\n";
+    for (int i = 0; i < 5; ++i) out << "10.0000" << i << ",0.00000,\"Chain " << i << "\"\r\n";
+  }
+  const CliRun run = cli("check --near 1m --similar '" + file.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> lines;
+  std::istringstream in(run.out);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), (1 + 300 + 1) + (1 + 5 + 1) + (1 + 300 + 1) + 1) << run.out.substr(0, 1000);
+  EXPECT_EQ(lines[1], "1\tSame\t4.90000\t52.37000\t\t\t\t");
+  EXPECT_EQ(lines[300], "300\tSame\t4.90000\t52.37000\t\t\t0    m\t1");
+  EXPECT_EQ(lines[302], "Near Distances of POIs");
+  EXPECT_EQ(lines[304], "302\tChain 1\t10.00001\t0.00000\t\t\t1    m\t301");
+  EXPECT_EQ(lines[309], "Similar Names of POIs");
+  EXPECT_EQ(lines[311], "2\tSame\t4.90000\t52.37000\t\t\t\t1");
 }
 
 TEST_F(CliTest, CheckRejectsMissingChecksAndMalformedDistances) {
