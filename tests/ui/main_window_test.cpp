@@ -851,6 +851,26 @@ class MainWindowTest : public QObject {
     QVERIFY(std::ranges::count(Names(reread), u"Renamed") == 1);  // an optimised file keeps its own order
   }
 
+  // What cannot be used of the settings is told once the window is up, and a file too large to be read
+  // is not written over at exit.
+  void unusableSettingsAreToldAndKept() {
+    const fs::path large = fs::path(ToU16(folder_.path())) / "large.ini";
+    const std::string content = std::string(2 << 20, '\n') + "[Options]\nShow Toolbar=0\n";
+    std::ofstream(large, std::ios::binary) << content;
+    {
+      MainWindow window(large);
+      window.show();
+      test::DialogAnswerer answerer;
+      answerer.answerNext(QMessageBox::Ok);
+      window.openStartFile({});
+      QCOMPARE(answerer.answered(), 1);
+      QVERIFY(answerer.lastText().startsWith(QStringLiteral("The settings file is larger than 1 MB")));
+      QVERIFY(window.settings().on(Switch::ShowToolbar));
+      QVERIFY(window.close());
+    }
+    QVERIFY(FileBytes(large) == content);
+  }
+
   void closingAsksAndSettingsSurviveARestart() {
     {
       MainWindow window(settingsPath());

@@ -15,6 +15,8 @@
 #include <QScreen>
 #include <QStatusBar>
 
+#include <utility>
+
 #include "core/distances.h"
 #include "core/profile_file.h"
 #include "editing/base_points.h"
@@ -107,9 +109,9 @@ QIcon CommandIcon(int image) {
 
 MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
     : QMainWindow(parent), settingsPath_(std::move(settingsPath)) {
-  ProfileFile profile;
-  profile.load(settingsPath_);
-  settings_ = LoadSettings(profile);
+  StartSettings start = ReadSettingsFile(settingsPath_);
+  settings_ = start.settings;
+  settingsWarnings_ = std::move(start.warnings);
   checkName_ = settings_.on(Switch::CheckName);
   applySettingsToDocument();
 
@@ -320,11 +322,10 @@ void MainWindow::chooseToolbarColour() {
       ChooseToolbarColour(this, settings_, [this](QColor) { toolbar_->update(); });
   if (!choice.confirmed) return;
   // The colours are written at once, not at exit.
-  ProfileFile profile;
-  profile.load(settingsPath_);
-  SaveCustomColours(settings_, profile);
-  if (choice.colourChanged) SaveToolbarColour(settings_, profile);
-  profile.save(settingsPath_);
+  updateSettingsFile([this, &choice](ProfileFile& profile) {
+    SaveCustomColours(settings_, profile);
+    if (choice.colourChanged) SaveToolbarColour(settings_, profile);
+  });
   toolbar_->update();
 }
 
@@ -358,12 +359,16 @@ void MainWindow::customizeToolbar() {
   dialog.setWindowIcon(action(CommandId::CustomizeToolbar)->icon());
   // The arrangement is stored at every change, not only at exit.
   connect(&dialog, &ToolbarCustomizeDialog::buttonsChanged, this, [this] {
-    ProfileFile profile;
-    profile.load(settingsPath_);
-    SaveToolbarButtons(settings_, profile);
-    profile.save(settingsPath_);
+    updateSettingsFile([this](ProfileFile& profile) { SaveToolbarButtons(settings_, profile); });
   });
   dialog.exec();
+}
+
+void MainWindow::updateSettingsFile(const std::function<void(ProfileFile&)>& change) {
+  ProfileFile profile;
+  if (!MaySaveOver(profile.load(settingsPath_))) return;
+  change(profile);
+  profile.save(settingsPath_);
 }
 
 void MainWindow::rebuildRecentFiles() {
@@ -760,6 +765,7 @@ bool MainWindow::openPath(const fs::path& path) {
 }
 
 void MainWindow::openStartFile(const fs::path& commandLineFile) {
+  for (const std::u16string& warning : std::exchange(settingsWarnings_, {})) port_->showMessage(0, warning);
   if (!commandLineFile.empty()) {
     openPath(commandLineFile);
     return;
@@ -850,13 +856,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     settings_.window.rect = {geometry().left(), geometry().top(), geometry().width(), geometry().height()};
   }
   settings_.window.show = isMaximized() ? 3 : 1;
-  ProfileFile profile;
-  profile.load(settingsPath_);
-  WriteProfileSection(profile, QUILLFERN_VERSION);
-  SaveSettings(settings_, profile);
-  std::error_code error;
-  fs::create_directories(settingsPath_.parent_path(), error);
-  profile.save(settingsPath_);
+  updateSettingsFile([this](ProfileFile& profile) {
+    WriteProfileSection(profile, QUILLFERN_VERSION);
+    SaveSettings(settings_, profile);
+  });
   event->accept();
 }
 

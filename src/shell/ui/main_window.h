@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 #include <map>
 #include <memory>
 
@@ -47,7 +49,8 @@ class MainWindow : public QMainWindow {
   void run(CommandId id);
   // Opens a file as the command line, a recent entry or a drop does, after the save prompt.
   bool openPath(const std::filesystem::path& path);
-  // At start: the command line's file, else with "Open Last" the most recent file.
+  // At start: what could not be used of the settings file, then the command line's file, else with
+  // "Open Last" the most recent file.
   void openStartFile(const std::filesystem::path& commandLineFile);
   // The 500 ms tick: title, status bar, command states.
   void tick();
@@ -112,9 +115,13 @@ class MainWindow : public QMainWindow {
   // Sorts by a column as one undo step, unless the rows cannot be sorted by it.
   void sortBy(int column, bool ascending);
   void restartAutoSave();
+  // Changes the settings file through `change`, unless the file is one that could not be read: its
+  // settings would be lost.
+  void updateSettingsFile(const std::function<void(ProfileFile&)>& change);
 
   std::filesystem::path settingsPath_;
   AppSettings settings_;
+  std::vector<std::u16string> settingsWarnings_;
   bool checkName_ = false;
   PoiDocument document_;
   PoiTable table_{document_};
