@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <limits>
 
 #include "cli/cli_user_port.h"
@@ -159,13 +158,10 @@ std::string SignalMarkText(const PoiDocument& document) {
 
 // Walked before the document is read, so that the file's bytes and the rows are never held together.
 std::string RecordTypes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::error_code error;
-  const auto size = std::filesystem::file_size(path, error);
-  if (error) return "";
-  std::vector<std::uint8_t> bytes(size);
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) return "";
-  const Ov2Summary summary = SummariseOv2(bytes);
+  FileBuffer bytes;
+  std::error_code ignored;  // the open that follows tells the user
+  if (ReadWholeFile(path, FileFormat::Ov2, bytes, ignored) != 0) return "";
+  const Ov2Summary summary = SummariseOv2(bytes.bytes());
   std::string text;
   for (std::size_t type = 0; type < summary.recordCounts.size(); ++type) {
     if (summary.recordCounts[type] == 0) continue;
@@ -278,7 +274,7 @@ int Batch(const CliRequest& request) {
   port.finishProgress();
   TellNotWritten(result.leftOut, "coordinates");
   if (result.messageId != 0) {
-    port.showMessage(result.messageId, FormatMessage(result.messageId, result.name));
+    port.showMessage(result.messageId, FileMessageText(result.messageId, result.name, result.reason));
     return 1;
   }
   Print(Utf16ToUtf8(FormatMessage(14557, result.count)) + "\n");

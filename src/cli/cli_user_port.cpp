@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "core/atomic_file.h"
 #include "core/unicode.h"
 #include "formats/batch_conversion.h"
 #include "formats/file_pipeline.h"
@@ -19,7 +20,25 @@ namespace {
 std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
-void OnInterrupt(int) { interrupted = true; }
+// Ends the process as the signal would, but without the named temporary files of saves under way.
+void EndOnSignal(int signal) {
+  RemoveUnfinishedTemporaryFiles();
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);  // delivered when the handler returns
+}
+
+// The first Ctrl+C asks for a stop, a second one ends the process.
+void OnInterrupt(int signal) {
+  if (interrupted) EndOnSignal(signal);
+  interrupted = true;
+}
+
+void Handle(int signal, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+}
 
 // The answer a typed line gives; none for a line that is no answer.
 std::optional<OverwriteAnswer> ParseOverwriteAnswer(std::string line) {
@@ -148,12 +167,10 @@ void CliUserPort::finishProgress() {
 }
 
 // Without SA_RESTART, so that Ctrl+C also ends the wait for an answer.
-void CliUserPort::stopOnInterrupt() {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
+void CliUserPort::stopOnInterrupt() { Handle(SIGINT, OnInterrupt); }
+
+void CliUserPort::endCleanlyOnSignals() {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) Handle(signal, EndOnSignal);
 }
 
 }  // namespace qf

@@ -29,6 +29,8 @@ class CliUserPort : public UserPort {
   void finishProgress();
   // Lets the first Ctrl+C request a stop instead of ending the process; a second one ends it.
   static void stopOnInterrupt();
+  // Lets Ctrl+C, SIGTERM and SIGHUP end the process without leaving temporary files behind.
+  static void endCleanlyOnSignals();
 
  private:
   bool progressShown_ = false;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "cli/cli_user_port.h"
 #include "shell/huge_pages.h"
 
 namespace {
@@ -171,5 +172,6 @@ int main(int argc, char** argv) {
   std::error_code error;
   request.executable = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) request.executable = argv[0];
+  qf::CliUserPort::endCleanlyOnSignals();
   return qf::RunCliCommand(request);
 }

@@ -1,5 +1,7 @@
 #include "formats/batch_conversion.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <optional>
 #include <stdexcept>
@@ -9,6 +11,7 @@
 #include "formats/file_pipeline.h"
 #include "formats/folder_listing.h"
 #include "formats/file_session.h"
+#include "core/regular_file.h"
 #include "core/string_table.h"
 
 namespace qf {
@@ -56,12 +59,13 @@ std::optional<FileFormat> SourceFormat(const FolderEntry& entry, FileFormat targ
   return std::nullopt;
 }
 
-// Reads a source into the emptied scratch document as an Open would; 0 or a message id.
+// Reads a source into the emptied scratch document as an Open would; 0 or a message id, with what
+// the system said about a failure in `reason`.
 int ReadSource(PoiDocument& scratch, const fs::path& source, FileFormat format, const AppSettings& settings,
-               UserPort& port) {
+               UserPort& port, std::error_code& reason) {
   ResetToNew(scratch);
   FileBuffer buffer;
-  if (const int result = ReadWholeFile(source, format, buffer); result != 0) return result;
+  if (const int result = ReadWholeFile(source, format, buffer, reason); result != 0) return result;
   const Reader reader = ReaderFor(format);
   if (reader == nullptr) return kUnknownContent;
   FileSession session(scratch, FileOperation::Open, format, settings, port);
@@ -70,20 +74,23 @@ int ReadSource(PoiDocument& scratch, const fs::path& source, FileFormat format, 
 }
 
 // Writes the scratch document to the output all at once, so that a failure leaves an existing
-// output as it was; 0 or a message id. `counts` tells what was written.
+// output as it was; 0 or a message id, with what the system said about a failure in `reason`.
+// `counts` tells what was written.
 int WriteOutput(PoiDocument& scratch, const fs::path& output, FileFormat target, const AppSettings& settings,
-                UserPort& port, WriteCounts& counts) {
-  std::error_code error;
-  const fs::file_status existing = fs::symlink_status(output, error);
+                UserPort& port, WriteCounts& counts, std::error_code& reason) {
+  struct stat existing {};
+  const bool exists = ::lstat(output.c_str(), &existing) == 0;
   // Only a plain file is replaced: writing through a link could end outside the folder. A link
   // made after this look is replaced itself, never followed.
-  if (fs::exists(existing) && !fs::is_regular_file(existing)) return kCannotSave;
+  if (exists && (reason = IrregularFileError(existing.st_mode))) return kCannotSave;
   FileSession session(scratch, FileOperation::Save, target, settings, port);
   session.quiet = true;
-  if (const int result = WriteWholeFile(session, output, AtomicFile::Links::Replace); result != 0) return result;
+  const int result = WriteWholeFile(session, output, AtomicFile::Links::Replace);
+  reason = session.reason;
+  if (result != 0) return result;
   counts = session.counts;
   // The new file takes over the old one's permissions, all but read-only.
-  if (fs::exists(existing)) ClearReadOnly(output);
+  if (exists) ClearReadOnly(output);
   return 0;
 }
 
@@ -134,14 +141,15 @@ ConvertFolderResult ConvertFolder(const fs::path& folder, FileFormat target, con
     }
     const std::u16string name = DisplayName(entry.name);
     show(FormatMessage(kConvertingFile, result.count, name));
-    if (const int read = ReadSource(scratch, source, *format, readSettings, port); read != 0) {
+    if (const int read = ReadSource(scratch, source, *format, readSettings, port, result.reason); read != 0) {
       result.messageId = read;
       result.name = name;
       return result;
     }
     if (scratch.rows.empty()) continue;
     WriteCounts counts;
-    if (const int written = WriteOutput(scratch, output, target, readSettings, port, counts); written != 0) {
+    if (const int written = WriteOutput(scratch, output, target, readSettings, port, counts, result.reason);
+        written != 0) {
       result.messageId = written;
       result.name = DisplayName(output);
       return result;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "core/app_settings.h"
 #include "core/poi_document.h"
@@ -30,6 +31,7 @@ struct ConvertFolderResult {
   int leftOut = 0;      // POIs of those files without a position, which the target could not carry
   int messageId = 0;    // 0 (done, Esc or Cancel), 14442 or the file message that ended the run
   std::u16string name;  // the %s of the message: the source's name, or the output's path
+  std::error_code reason;  // what the system said about the failure, if anything
 };
 
 // Converts the files of a folder, each into a file of the same name beside it. With target Ov2

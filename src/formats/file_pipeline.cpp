@@ -16,6 +16,7 @@
 #include "core/atomic_file.h"
 #include "core/distances.h"
 #include "core/every_core.h"
+#include "core/regular_file.h"
 #include "core/unicode.h"
 #include "formats/charcode.h"
 #include "formats/delimited_text.h"
@@ -51,8 +52,8 @@ std::pair<std::uint8_t, std::uint8_t> SpareBytes(FileFormat format) {
   return {0, 0};
 }
 
-void ShowFileError(UserPort& port, int messageId, const fs::path& path) {
-  port.showMessage(messageId, FormatMessage(messageId, DisplayName(path)));
+void ShowFileError(UserPort& port, int messageId, const fs::path& path, std::error_code reason) {
+  port.showMessage(messageId, FileMessageText(messageId, DisplayName(path), reason));
 }
 
 bool IsReadOnly(const fs::path& path) {
@@ -81,11 +82,13 @@ int Save(FileSession& session, const fs::path& requested) {
   }
   // No question about a read-only file for a format that cannot be written anyway.
   if (!CanWrite(session.format)) return kCannotSave;
-  if (IsReadOnly(target)) {
-    if (!session.port.confirm(kReadOnlyRetry, FormatMessage(kReadOnlyRetry, DisplayName(target)))) return kCancelled;
-    if (!ClearReadOnly(target)) return kCannotSave;
+  const bool readOnly = IsReadOnly(target);
+  if (readOnly && !session.port.confirm(kReadOnlyRetry, FormatMessage(kReadOnlyRetry, DisplayName(target)))) {
+    return kCancelled;
   }
   if (const int result = WriteWholeFile(session, target); result != 0) return result;
+  // Only with the new file: a failed save leaves the old one exactly as it was.
+  if (readOnly) ClearReadOnly(target);
   session.progress(1, 1);
   if (!replaced.empty()) {
     std::error_code ignored;
@@ -105,7 +108,7 @@ int Save(FileSession& session, const fs::path& requested) {
 int Read(FileSession& session, const fs::path& path) {
   PoiDocument& document = session.document;
   FileBuffer buffer;
-  if (const int result = ReadWholeFile(path, session.format, buffer); result != 0) return result;
+  if (const int result = ReadWholeFile(path, session.format, buffer, session.reason); result != 0) return result;
   if (session.operation == FileOperation::Open) {
     ResetToNew(document);
   } else {
@@ -244,13 +247,20 @@ bool FileBuffer::allocate(std::size_t size) {
   return data_ != nullptr;
 }
 
-int ReadWholeFile(const fs::path& path, FileFormat format, FileBuffer& buffer) {
-  std::error_code error;
-  if (!fs::is_regular_file(path, error)) return kCannotOpen;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return kCannotOpen;
+int ReadWholeFile(const fs::path& path, FileFormat format, FileBuffer& buffer, std::error_code& reason) {
+  reason.clear();
+  // Without waiting: opening a pipe would wait for a writer. The kind is judged on what was
+  // opened, so that nothing can be put in the file's place between a look and the open.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    reason.assign(errno, std::system_category());
+    return kCannotOpen;
+  }
   struct stat status {};
   int result = ::fstat(fd, &status) == 0 ? 0 : kCannotRead;
+  if (result == 0) reason = IrregularFileError(status.st_mode);
+  if (reason) result = kCannotOpen;
+  if (result == 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   const auto size = static_cast<std::size_t>(status.st_size);
   if (result == 0 && !buffer.allocate(size)) result = kNoMemory;
   if (result == 0 && !ReadAt(fd, buffer.data(), size)) result = kCannotRead;
@@ -272,13 +282,20 @@ int WriteWholeFile(FileSession& session, const fs::path& path, AtomicFile::Links
   const Writer writer = WriterFor(session.format);
   if (writer == nullptr) return kCannotSave;
   AtomicFile file;
-  if (!file.open(path, links)) return kCannotSave;
-  if (const int result = writer(session, file); result != 0) return result;
-  return file.commit() ? 0 : kCannotWrite;
+  int result = file.open(path, links) ? writer(session, file) : kCannotSave;
+  if (result == 0 && !file.commit()) result = kCannotWrite;
+  session.reason = file.error();
+  return result;
 }
 
 bool CanRead(FileFormat format) { return ReaderFor(format) != nullptr; }
 bool CanWrite(FileFormat format) { return WriterFor(format) != nullptr; }
+
+std::u16string FileMessageText(int messageId, std::u16string_view name, std::error_code reason) {
+  std::u16string text = FormatMessage(messageId, name);
+  if (reason) text += u"\n\n" + Utf8ToUtf16(reason.message());
+  return text;
+}
 
 std::u16string DisplayName(const fs::path& path) { return FromTomTomCharCode(Utf8ToUtf16(path.string())); }
 
@@ -288,7 +305,7 @@ int RunFileOperation(PoiDocument& document, FileOperation operation, FileFormat 
   const int rowsBefore = document.rowCount();
   const bool writing = operation == FileOperation::Save || operation == FileOperation::Export;
   const int result = writing ? Save(session, path) : Read(session, path);
-  if (result > 0) ShowFileError(port, result, path);
+  if (result > 0) ShowFileError(port, result, path, session.reason);
   if (writing && result == 0 && counts != nullptr) *counts = session.counts;
   switch (operation) {
     case FileOperation::Save:

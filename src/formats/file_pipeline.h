@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
+#include <string_view>
+#include <system_error>
 
 #include "core/app_settings.h"
 #include "core/atomic_file.h"
@@ -71,12 +74,15 @@ class FileBuffer {
   std::size_t size_ = 0;
   std::size_t mapped_ = 0;  // bytes of an anonymous mapping, 0 for the heap
 };
-// Returns 0, kCannotOpen, kCannotRead or kNoMemory.
-int ReadWholeFile(const std::filesystem::path& path, FileFormat format, FileBuffer& buffer);
+// Returns 0, kCannotOpen, kCannotRead or kNoMemory. Anything but a regular file is refused with
+// kCannotOpen. `reason` tells what the system said about a failure, where it said something.
+int ReadWholeFile(const std::filesystem::path& path, FileFormat format, FileBuffer& buffer,
+                  std::error_code& reason);
 
 // Writes the session's document in its format to `path` through a temporary file, so that a
 // failure leaves an existing file as it was; the writer's counts are then in the session.
-// Returns 0 or the writer's, kCannotSave or kCannotWrite.
+// Returns 0 or the writer's, kCannotSave or kCannotWrite; the session's reason tells what the system
+// said about a failure.
 int WriteWholeFile(FileSession& session, const std::filesystem::path& path,
                    AtomicFile::Links links = AtomicFile::Links::Follow);
 
@@ -86,6 +92,10 @@ bool ClearReadOnly(const std::filesystem::path& path);
 // Whether a reader or writer for the format is built in.
 bool CanRead(FileFormat format);
 bool CanWrite(FileFormat format);
+
+// The text of a file message about `name`, with what the system said about the failure, if
+// anything, on a line of its own, e.g. "No space left on device".
+std::u16string FileMessageText(int messageId, std::u16string_view name, std::error_code reason);
 
 // The name of a file as the user should see it: device char codes shown as characters.
 std::u16string DisplayName(const std::filesystem::path& path);

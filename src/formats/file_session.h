@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "core/app_settings.h"
@@ -28,6 +29,7 @@ class FileSession {
   UserPort& port;
   bool quiet = false;  // no progress line (automatic saving, batch conversion)
   WriteCounts counts;  // what a writer wrote, for the caller to report
+  std::error_code reason;  // what the system said when reading or writing the file failed
 
   // The duplicate-name check for a normalised name about to be appended; true means
   // skip the POI. Always false while "Check Name" is off.

@@ -2,6 +2,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/test_support.h"
 
@@ -279,6 +283,40 @@ TEST_F(CliTest, ReadOnlyTargetIsKeptAndTheOptionThatReplacesItIsNamed) {
   EXPECT_EQ(replaced.status, 0);
   EXPECT_EQ(replaced.err, "quillfern-cli: The file is read-only: " + out.string() + ": Retry to save the file? (yes)\n");
   EXPECT_GT(fs::file_size(out), 5u);
+}
+
+// A pipe is never read, which would wait for a writer for ever; a pipe or a device is never
+// replaced, also not behind a link; and each refusal says why.
+TEST_F(CliTest, OnlyRegularFilesAreReadOrReplaced) {
+  const fs::path pipe = dir / "pipe.ov2";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  for (const char* options : {"", " --input-format 1"}) {
+    const CliRun info = cli("info '" + pipe.string() + "'" + options);
+    EXPECT_EQ(info.status, 1);
+    EXPECT_EQ(info.err, "quillfern-cli: Can not open the file: " + pipe.string() + ": Not a regular file\n");
+  }
+  fs::create_symlink(pipe, dir / "link.ov2");
+  std::vector<std::pair<fs::path, std::string>> targets = {
+      {pipe, "Not a regular file"},
+      {dir / "link.ov2", "Not a regular file"},
+      {dir / "missing" / "out.ov2", "No such file or directory"},
+  };
+  // A device of its own: a test that failed must not destroy a device the system uses.
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::mknod((dir / "device.ov2").c_str(), S_IFCHR | 0666, ::makedev(1, 3)), 0);
+    targets.emplace_back(dir / "device.ov2", "Not a regular file");
+  }
+  for (const auto& [target, reason] : targets) {
+    const CliRun convert = cli("convert " + corpus("ov2/tomtom.ov2") + " '" + target.string() + "'");
+    EXPECT_EQ(convert.status, 1);
+    EXPECT_EQ(convert.err, "quillfern-cli: Can not save the file: " + target.string() + ": " + reason + "\n");
+  }
+  EXPECT_TRUE(fs::is_fifo(pipe));
+  EXPECT_TRUE(fs::is_symlink(dir / "link.ov2"));
+  if (root) {
+    EXPECT_TRUE(fs::is_character_file(dir / "device.ov2"));
+  }
 }
 
 TEST_F(CliTest, DuplicatesCanBeEliminatedWhileReading) {

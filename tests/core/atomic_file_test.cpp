@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
+#include <string_view>
 
 #include "support/test_support.h"
 
@@ -105,39 +108,132 @@ TEST(AtomicFileTest, FailedWriteLeavesTheOldFileByteIdentical) {
   EXPECT_FALSE(written);
   EXPECT_FALSE(writeAfterFailure);
   EXPECT_FALSE(committed);
+  EXPECT_EQ(file.error(), std::errc::file_too_large);
   EXPECT_EQ(ReadBytes(target), old);
   EXPECT_EQ(FileCount(folder), 1);
 }
 
-TEST(AtomicFileTest, ReportsTargetsThatCannotBeWritten) {
+TEST(AtomicFileTest, ReportsWhyATargetCannotBeWritten) {
   const auto folder = TempDir();
-  {
+  std::filesystem::create_directory(folder / "a folder");
+  std::filesystem::create_directory(folder / "read only");
+  WriteBytes(folder / "read only" / "a.ov2", {1});
+  ::chmod((folder / "read only").c_str(), 0555);
+  const struct {
+    const char* target;
+    std::errc reason;
+  } cases[] = {
+      {"no such folder/a.ov2", std::errc::no_such_file_or_directory},
+      {"a folder", std::errc::is_a_directory},
+      {"read only/a.ov2", std::errc::permission_denied},  // root may write anywhere
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    if (c.reason == std::errc::permission_denied && ::geteuid() == 0) continue;
     AtomicFile file;
-    EXPECT_FALSE(file.open(folder / "no such folder" / "a.ov2"));
+    EXPECT_FALSE(file.open(folder / c.target));
     EXPECT_FALSE(file.write("x", 1));
     EXPECT_FALSE(file.commit());
+    EXPECT_EQ(file.error(), std::make_error_condition(c.reason));
   }
-  {
-    const auto directory = folder / "a folder";
-    std::filesystem::create_directory(directory);
+  ::chmod((folder / "read only").c_str(), 0755);
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "a folder"));
+  EXPECT_EQ(ReadBytes(folder / "read only" / "a.ov2"), (std::vector<std::uint8_t>{1}));
+  EXPECT_EQ(FileCount(folder), 2);
+  EXPECT_EQ(FileCount(folder / "read only"), 1);
+}
+
+// A device, a pipe or a link to one is never renamed over: that would destroy it.
+TEST(AtomicFileTest, RefusesTargetsThatAreNotRegularFiles) {
+  const auto folder = TempDir();
+  ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0644), 0);
+  std::filesystem::create_symlink(folder / "pipe", folder / "pipe link");
+  // A device of its own: a test that failed must not destroy a device the system uses.
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::mknod((folder / "device").c_str(), S_IFCHR | 0666, ::makedev(1, 3)), 0);
+    std::filesystem::create_symlink(folder / "device", folder / "device link");
+  }
+  const struct {
+    const char* target;
+    AtomicFile::Links links;
+  } cases[] = {
+      {"pipe", AtomicFile::Links::Follow},
+      {"pipe", AtomicFile::Links::Replace},
+      {"pipe link", AtomicFile::Links::Follow},
+      {"device", AtomicFile::Links::Follow},
+      {"device link", AtomicFile::Links::Follow},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    if (!root && std::string_view(c.target).starts_with("device")) continue;
     AtomicFile file;
-    ASSERT_TRUE(file.open(directory));
-    ASSERT_TRUE(file.write("x", 1));
+    EXPECT_FALSE(file.open(folder / c.target, c.links));
     EXPECT_FALSE(file.commit());
-    EXPECT_TRUE(std::filesystem::is_directory(directory));
-    EXPECT_EQ(FileCount(folder), 1);
+    EXPECT_EQ(file.error().message(), "Not a regular file");
   }
-  if (::geteuid() != 0) {
-    const auto locked = folder / "read only";
-    std::filesystem::create_directory(locked);
-    WriteBytes(locked / "a.ov2", {1});
-    ::chmod(locked.c_str(), 0555);
+  // One that takes the name while the new file is being written.
+  AtomicFile file;
+  ASSERT_TRUE(file.open(folder / "late pipe"));
+  ASSERT_TRUE(file.write("x", 1));
+  ASSERT_EQ(::mkfifo((folder / "late pipe").c_str(), 0644), 0);
+  EXPECT_FALSE(file.commit());
+  EXPECT_EQ(file.error().message(), "Not a regular file");
+
+  EXPECT_TRUE(std::filesystem::is_fifo(folder / "pipe"));
+  EXPECT_TRUE(std::filesystem::is_fifo(folder / "late pipe"));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "pipe link"));
+  if (root) {
+    EXPECT_TRUE(std::filesystem::is_character_file(folder / "device"));
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "device link"));
+  }
+  EXPECT_EQ(FileCount(folder), root ? 5 : 3);
+}
+
+// Someone else's program, replaced by root: the new file stays theirs and loses set-user-ID.
+TEST(AtomicFileTest, KeepsOwnerAndGroupButOnlyThePermissionBits) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a file to another user";
+  const auto target = TempDir() / "tool";
+  WriteBytes(target, {1});
+  ASSERT_EQ(::chown(target.c_str(), 1234, 5678), 0);
+  ASSERT_EQ(::chmod(target.c_str(), 06755), 0);
+  AtomicFile file;
+  ASSERT_TRUE(file.open(target));
+  ASSERT_TRUE(file.write("x", 1));
+  ASSERT_TRUE(file.commit());
+  struct stat status {};
+  ASSERT_EQ(::stat(target.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0755u);
+  EXPECT_EQ(status.st_uid, 1234u);
+  EXPECT_EQ(status.st_gid, 5678u);
+}
+
+// A save that never ends, as when the process is killed, leaves no temporary file behind.
+TEST(AtomicFileTest, KilledSaveLeavesNothingBeside) {
+  const auto folder = TempDir();
+  const auto target = folder / "data.ov2";
+  WriteBytes(target, {9, 8, 7});
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const auto content = Pattern(3'000'000);
     AtomicFile file;
-    EXPECT_FALSE(file.open(locked / "a.ov2"));
-    EXPECT_FALSE(file.commit());
-    ::chmod(locked.c_str(), 0755);
-    EXPECT_EQ(ReadBytes(locked / "a.ov2"), (std::vector<std::uint8_t>{1}));
+    const char written = file.open(target) && file.write(content.data(), content.size()) ? 'y' : 'n';
+    if (::write(ready[1], &written, 1) != 1) ::_exit(1);
+    for (;;) ::pause();
   }
+  ::close(ready[1]);
+  char written = 0;
+  EXPECT_EQ(::read(ready[0], &written, 1), 1);
+  ::close(ready[0]);
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(written, 'y');
+  EXPECT_EQ(ReadBytes(target), (std::vector<std::uint8_t>{9, 8, 7}));
+  EXPECT_EQ(FileCount(folder), 1);
 }
 
 // Saves "new" to `link.ini`, a link to `real/settings.ini` holding {1}; returns the folder.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 
@@ -130,11 +131,14 @@ TEST_F(FilePipelineTest, PhonebookDocumentKeepsItsPathWhenSavedElsewhere) {
   EXPECT_EQ(document.format, FileFormat::Phonebook);
 }
 
+// Also a read-only file that the user agreed to replace: it stays read-only.
 TEST_F(FilePipelineTest, FailedSaveLeavesTheOldFileIntact) {
   for (int i = 0; i < 20000; ++i) addRow(u"A rather long name to fill the file " + Utf8ToUtf16(std::to_string(i)));
   const fs::path path = dir / "keep.ov2";
   const std::vector<std::uint8_t> old = {0, 5, 0, 0, 0};
   test::WriteBytes(path, old);
+  fs::permissions(path, fs::perms::owner_read | fs::perms::group_read);
+  port.confirmAnswers = {true};
   document.modified = true;
   // A file-size limit makes the write fail part way, like a full disk.
   std::signal(SIGXFSZ, SIG_IGN);
@@ -147,8 +151,47 @@ TEST_F(FilePipelineTest, FailedSaveLeavesTheOldFileIntact) {
   setrlimit(RLIMIT_FSIZE, &original);
   EXPECT_EQ(result, kCannotWrite);
   EXPECT_EQ(test::ReadBytes(path), old);
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::group_read);
   EXPECT_TRUE(document.modified);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no temporary file is left";
+  ASSERT_EQ(port.messages.size(), 1u);
+  EXPECT_EQ(port.messages[0].second, u"Disk access denied\nCan not create or write the file\n\n" +
+                                         Utf8ToUtf16(path.string()) + u"\n\nFile too large");
+}
+
+// The system's reason follows the message on a line of its own; only a regular file is read or replaced.
+TEST_F(FilePipelineTest, FileMessagesTellTheSystemsReason) {
+  addRow(u"New");
+  fs::create_directory(dir / "folder.ov2");
+  ASSERT_EQ(::mkfifo((dir / "pipe.ov2").c_str(), 0644), 0);
+  fs::create_symlink(dir / "pipe.ov2", dir / "link.ov2");
+  const struct {
+    FileOperation operation;
+    const char* file;
+    int messageId;
+    std::u16string_view text;
+    std::u16string_view reason;
+  } cases[] = {
+      {FileOperation::Save, "missing/new.ov2", kCannotSave, u"Can not save the file", u"No such file or directory"},
+      {FileOperation::Save, "folder.ov2", kCannotSave, u"Can not save the file", u"Is a directory"},
+      {FileOperation::Save, "pipe.ov2", kCannotSave, u"Can not save the file", u"Not a regular file"},
+      {FileOperation::Export, "link.ov2", kCannotSave, u"Can not save the file", u"Not a regular file"},
+      {FileOperation::Import, "missing.ov2", kCannotOpen, u"Can not open the file", u"No such file or directory"},
+      {FileOperation::Import, "folder.ov2", kCannotOpen, u"Can not open the file", u"Is a directory"},
+      {FileOperation::Import, "pipe.ov2", kCannotOpen, u"Can not open the file", u"Not a regular file"},
+      {FileOperation::Import, "link.ov2", kCannotOpen, u"Can not open the file", u"Not a regular file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    port.messages.clear();
+    const fs::path path = dir / c.file;
+    EXPECT_EQ(run(c.operation, path), c.messageId);
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0].second,
+              std::u16string(c.text) + u"\n\n" + Utf8ToUtf16(path.string()) + u"\n\n" + std::u16string(c.reason));
+  }
+  EXPECT_TRUE(fs::is_fifo(dir / "pipe.ov2"));
+  EXPECT_TRUE(fs::is_symlink(dir / "link.ov2"));
 }
 
 TEST_F(FilePipelineTest, ReadOnlyTargetAsksBeforeItIsReplaced) {
@@ -165,6 +208,7 @@ TEST_F(FilePipelineTest, ReadOnlyTargetAsksBeforeItIsReplaced) {
   port.confirmAnswers = {true};
   EXPECT_EQ(run(FileOperation::Save, path), 0);
   EXPECT_GT(fs::file_size(path), 5u);
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::owner_write, fs::perms::owner_write);
 }
 
 // KML and GPX cannot carry a POI without a position, and a phonebook only carries telephone
