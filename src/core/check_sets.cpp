@@ -301,7 +301,8 @@ class TextPool {
   std::vector<std::size_t> ends_;
 };
 
-// Joins the rows whose texts are equal, each to the first row of its text; returns those first rows.
+// Joins the rows whose texts are equal, each to the first row of its text; returns those first
+// rows in the order of their texts.
 template <typename Char>
 std::vector<int> LinkEqualTexts(const TextPool<Char>& pool, int rows, RowLinks& links) {
   std::vector<int> order(static_cast<std::size_t>(rows));

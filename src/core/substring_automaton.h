@@ -30,10 +30,9 @@ class SubstringAutomaton {
   int childOf(int node, char16_t c) const;
   int next(int node, char16_t c) const;
 
-  // Nodes are numbered in depth-first order; node 0 is the root.
-  std::vector<int> edgeStart_;           // a node's edges are edgeStart_[node] .. edgeStart_[node + 1]
-  std::vector<char16_t> edgeCharacter_;  // ascending within a node
-  std::vector<int> edgeTarget_;
+  // Nodes are numbered breadth first; node 0 is the root.
+  std::vector<int> firstChild_;      // a node's children are firstChild_[node] .. firstChild_[node + 1]
+  std::vector<char16_t> character_;  // of the edge into a node
   std::vector<int> rootChild_;  // by character, 0 when the root has no such edge
   std::vector<int> fail_;       // the node of the longest proper suffix in the trie
   std::vector<int> output_;     // the nearest node on the fail chain that ends a pattern, -1 if none
