@@ -155,6 +155,31 @@ class NearGrid {
   std::int64_t bands_;
 };
 
+// The bounds of some rows' positions, in degrees.
+struct Box {
+  double west, east, south, north;
+
+  static Box Of(const BasePointCache& p) { return {p.longitude, p.longitude, p.latitude, p.latitude}; }
+  void widen(const BasePointCache& p) {
+    west = std::min(west, p.longitude), east = std::max(east, p.longitude);
+    south = std::min(south, p.latitude), north = std::max(north, p.latitude);
+  }
+  // Whether every position in one is farther than reach degrees of arc from every position in the
+  // other: by latitude alone, or by the haversine formula, hav(d) >= cos(a)cos(b) hav(dLongitude),
+  // with both cosines at their smallest.
+  bool farFrom(const Box& other, double reach) const {
+    if (std::max({other.south - north, south - other.north}) > reach) return true;
+    const double apart = std::max({0.0, other.west - east, west - other.east});
+    const double around = 360 - (std::max(east, other.east) - std::min(west, other.west));
+    const double gap = std::min(apart, around);
+    if (gap <= 0) return false;
+    const double poleward = std::max({std::abs(south), std::abs(north), std::abs(other.south), std::abs(other.north)});
+    return std::cos(poleward * kRadians) * std::sin(gap * kRadians / 2) > std::sin(reach * kRadians / 2);
+  }
+
+  static constexpr double kRadians = 0.017453292519943295;
+};
+
 struct Located {
   std::int64_t cell;
   int row;
@@ -234,11 +259,16 @@ class NearLinker {
     });
   }
 
-  // The runs of rows of one set in a cell, as joinWithin left them.
+  // The runs of rows of one set in a cell, as joinWithin left them, with their bounds.
   void findRuns(Cell& cell) {
     cell.firstRun = static_cast<int>(runStarts_.size());
     for (int i = cell.begin; i < cell.end; ++i) {
-      if (i == cell.begin || !links_.joined(points_[i - 1].row, points_[i].row)) runStarts_.push_back(i);
+      if (i == cell.begin || !links_.joined(points_[i - 1].row, points_[i].row)) {
+        runStarts_.push_back(i);
+        runBoxes_.push_back(Box::Of(points_[i].position));
+      } else {
+        runBoxes_.back().widen(points_[i].position);
+      }
     }
     cell.lastRun = static_cast<int>(runStarts_.size()) - 1;
   }
@@ -266,9 +296,13 @@ class NearLinker {
     }
   }
 
+  // Two crowds just farther apart than the threshold would compare every pair without the bounds.
   void joinRuns(int x, int y) {
     if (links_.joined(points_[runStarts_[x]].row, points_[runStarts_[y]].row)) return;
+    const Box& far = runBoxes_[y];
+    if (runBoxes_[x].farFrom(far, grid_.reach())) return;
     for (int i = runStarts_[x]; i < runEnd(x); ++i) {
+      if (Box::Of(points_[i].position).farFrom(far, grid_.reach())) continue;
       for (int j = runStarts_[y]; j < runEnd(y); ++j) {
         if (tryLink(points_[i], points_[j])) return;
       }
@@ -281,6 +315,7 @@ class NearLinker {
   std::vector<Located> points_;
   std::vector<Cell> cells_;
   std::vector<int> runStarts_;
+  std::vector<Box> runBoxes_;
 };
 
 // Texts of many rows in one buffer, each reachable as a view.
