@@ -81,27 +81,40 @@ class TagScanner {
 };
 
 // The five character references a file may hold; other `&` sequences stay as they are.
+constexpr std::pair<std::u16string_view, char16_t> kReferences[] = {
+    {u"&amp;", u'&'}, {u"&lt;", u'<'}, {u"&gt;", u'>'}, {u"&quot;", u'"'}, {u"&nbsp;", u' '}};
+constexpr std::size_t kLongestReference = 6;
+
+// The length of the reference a text starts with and the character it stands for; length 0 for none.
+std::pair<std::size_t, char16_t> ReferenceAt(std::u16string_view text) {
+  if (text.starts_with(u'&')) {
+    for (const auto& [reference, character] : kReferences) {
+      if (text.starts_with(reference)) return {reference.size(), character};
+    }
+  }
+  return {0, u'\0'};
+}
+
 void DecodeReferences(std::u16string& text) {
-  static constexpr std::pair<std::u16string_view, char16_t> kReferences[] = {
-      {u"&amp;", u'&'}, {u"&lt;", u'<'}, {u"&gt;", u'>'}, {u"&quot;", u'"'}, {u"&nbsp;", u' '}};
   std::size_t out = 0;
   for (std::size_t in = 0; in < text.size();) {
-    std::size_t length = 1;
-    char16_t c = text[in];
-    if (c == u'&') {
-      const std::u16string_view rest = std::u16string_view(text).substr(in);
-      for (const auto& [reference, character] : kReferences) {
-        if (rest.starts_with(reference)) {
-          length = reference.size();
-          c = character;
-          break;
-        }
-      }
-    }
-    text[out++] = c;
-    in += length;
+    const auto [length, character] = ReferenceAt(std::u16string_view(text).substr(in));
+    text[out++] = length == 0 ? text[in] : character;
+    in += std::max<std::size_t>(length, 1);
   }
   text.resize(out);
+}
+
+// Cuts a text to a number of characters, a reference counting as the one it stands for, so that a
+// full-length text keeps its length through the references the writers put in; neither a reference
+// nor a surrogate pair is cut in two.
+void CutCountingReferences(std::u16string& text, std::size_t limit) {
+  std::size_t end = 0;
+  for (std::size_t count = 0; end < text.size() && count < limit; ++count) {
+    end += std::max<std::size_t>(ReferenceAt(std::u16string_view(text).substr(end)).first, 1);
+  }
+  if (end < text.size() && end > 0 && (text[end - 1] & 0xFC00) == 0xD800) --end;
+  text.resize(end);
 }
 
 // Element text that is one CDATA section stands for its inside.
@@ -307,13 +320,10 @@ class PoiAppender {
     return row;
   }
 
-  // UTF-8 text cut to a number of UTF-16 units, without leaving half a surrogate pair.
+  // UTF-8 text cut to a number of UTF-16 units, a reference counting as one.
   std::u16string& utf16(std::string_view bytes, std::size_t maxLength) {
-    Utf8ToUtf16(bytes.substr(0, maxLength * 3), text_);
-    if (text_.size() > maxLength) {
-      text_.resize(maxLength);
-      if ((text_.back() & 0xFC00) == 0xD800) text_.pop_back();
-    }
+    Utf8ToUtf16(bytes.substr(0, maxLength * kLongestReference), text_);
+    CutCountingReferences(text_, maxLength);
     return text_;
   }
 

@@ -225,6 +225,9 @@ TEST_F(KmlGpxTest, WrittenFilesReadBackUnchangedInBothFormats) {
       {u"Café <Ünïcode & \"quotes\"", u"4.5", u"-52.25", u"+31 20 555", u"Memo & <b>"},
       {u"台北 101 \U0001F600", u"121.565", u"25.03394", u"", u"Москва &amp;"},
       {u"Telephone only", u"-0.00028", u"0", u"112", u""},
+      // Full-length texts whose references take several times their length in the file.
+      {std::u16string(85, u'&') + std::u16string(85, u'<') + std::u16string(85, u'"'), u"1", u"2", u"112",
+       std::u16string(254, u'>') + u"&"},
   };
   // Coordinates are stored in the display form, degrees-minutes-seconds here.
   for (const Poi& poi : original) {
