@@ -55,7 +55,8 @@ void AppendReadOn(PoiDocument& document, PoiDocument&& second, bool importing) {
   if (importing && !second.rows.empty() && !document.rows.empty()) document.rows.back().focused = false;
   document.rows.reserve(document.rows.size() + second.rows.size());
   std::move(second.rows.begin(), second.rows.end(), std::back_inserter(document.rows));
-  second.rows = {};  // its room goes back at once, so that joining does not hold both
+  // Its room goes back at once, so that joining does not hold both (assigning {} would keep it).
+  std::vector<PoiRecord>().swap(second.rows);
   document.kind = second.kind;
   document.richPoiFile = second.richPoiFile;
   if (second.hasSignalMark()) document.signalMark = second.signalMark;
