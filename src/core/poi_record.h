@@ -33,6 +33,8 @@ class PoiRecord {
   void reserve(std::size_t characters);
 
   RowId id() const { return id_; }
+  // Where the texts are held, for callers that fetch many rows into the cache ahead of use.
+  const void* storage() const { return block_.get(); }
 
   std::int32_t distanceKey = 0;
   bool selected = false;

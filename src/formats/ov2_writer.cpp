@@ -234,6 +234,20 @@ bool Meet(const Bounds& a, const Bounds& b) {
          std::int64_t{std::max(a.south, b.south)} - std::min(a.north, b.north) < kGap;
 }
 
+// Gives a vector's memory back, which assigning {} would keep.
+template <typename T>
+void Release(std::vector<T>& vector) {
+  std::vector<T>().swap(vector);
+}
+
+// The number of runs of equal keys among keyOf(0) to keyOf(count - 1).
+template <typename KeyOf>
+std::size_t RunCount(std::size_t count, KeyOf keyOf) {
+  std::size_t runs = 0;
+  for (std::size_t i = 0; i < count; ++i) runs += i == 0 || keyOf(i) != keyOf(i - 1) ? 1 : 0;
+  return runs;
+}
+
 std::int64_t FloorDiv(std::int64_t value, std::int64_t divisor) {
   return value / divisor - (value % divisor < 0 ? 1 : 0);
 }
@@ -381,19 +395,17 @@ class ChunkWriter {
 // each group, and each cell of three or more rows, behind its own skipper.
 class OptimisedLayout {
  public:
-  explicit OptimisedLayout(std::span<const UnitPosition> positions) : positions_(positions) {}
-
   // The cells in square order, each with its rows (indexes into `positions`) in order, and the
   // order in which they were created.
-  void buildCells() {
-    if (positions_.empty()) return;
-    grid_ = SquareGrid(positions_);
-    const std::vector<std::uint64_t> squares = sortRowsBySquare();
+  void buildCells(std::span<const UnitPosition> positions) {
+    if (positions.empty()) return;
+    grid_ = SquareGrid(positions);
+    const std::vector<std::uint64_t> squares = sortRowsBySquare(positions);
     // The positions in that order, fetched all at once, which is much faster than one by one below.
-    std::vector<UnitPosition> sorted(positions_.size());
-    for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = positions_[rowsByCell_[i]];
-    // Each run of one square is a cell; there are at most as many cells as rows.
-    cells_.reserve(positions_.size());
+    std::vector<UnitPosition> sorted(positions.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = positions[rowsByCell_[i]];
+    // Each run of one square is a cell.
+    cells_.reserve(RunCount(squares.size(), [&squares](std::size_t i) { return squares[i]; }));
     for (std::uint32_t begin = 0, end = 0; begin < squares.size(); begin = end) {
       Cell cell{.bounds = Bounds::Of(sorted[begin]), .firstRow = begin};
       for (end = begin + 1; end < squares.size() && squares[end] == squares[begin]; ++end) {
@@ -413,32 +425,34 @@ class OptimisedLayout {
     taken_.assign(cells_.size(), false);
     std::vector<std::uint32_t> partners;  // by creation rank
     for (std::uint32_t rank = 0; rank + 1 < creationOrder_.size(); ++rank) {
+      fetchScanAhead(rank);
       const std::uint32_t a = creationOrder_[rank];
       if (taken_[a]) continue;
       partners.clear();
       Bounds groupBounds = cells_[a].bounds;
-      for (const int columnStep : {-1, 0, 1}) {
-        for (Block& block : blocksBeside(blockOfCell_[a], columnStep)) takePartners(block, rank, partners, groupBounds);
+      const Block& home = blocks_[blockOfCell_[a]];
+      for (std::size_t side = 0; side < 3; ++side) {
+        for (std::uint32_t b = home.around[side]; b < home.around[side] + home.beside[side]; ++b) {
+          takePartners(blocks_[b], rank, partners, groupBounds);
+        }
       }
       if (!partners.empty()) addGroup(a, partners, groupBounds);
     }
+    // Only the scan needs these.
+    Release(ranks_);
+    Release(blocks_);
+    Release(blockOfCell_);
+    Release(candidates_);
   }
 
   // Which groups stay (three or more cells, or three or more rows) and how many bytes every
-  // block takes, so that each skipper can be written before the records it covers.
-  // `records` holds the records made in row order, record i ending at recordEnds[i].
-  void measure(std::span<const std::uint8_t> records, std::span<const std::size_t> recordEnds) {
-    // Each row's record, found in one go for all rows: far faster than one at a time while writing.
-    recordsByCell_.resize(rowsByCell_.size());
-    for (std::size_t i = 0; i < rowsByCell_.size(); ++i) {
-      const std::uint32_t row = rowsByCell_[i];
-      const std::size_t start = row == 0 ? 0 : recordEnds[row - 1];
-      recordsByCell_[i] = records.subspan(start, recordEnds[row] - start);
-    }
+  // block takes, so that each skipper can be written before the records it covers; then the
+  // cells and rows in the order the file holds them. Row i's record takes recordSizes[i] bytes.
+  void measure(std::span<const std::uint16_t> recordSizes) {
     cellBytes_.resize(cells_.size());
     for (std::size_t c = 0; c < cells_.size(); ++c) {
       cellBytes_[c] = cells_[c].rowCount >= 3 ? kSkipperBytes : 0;
-      for (std::span<const std::uint8_t> record : recordsOf(cells_[c])) cellBytes_[c] += record.size();
+      for (std::uint32_t row : rowsOf(cells_[c])) cellBytes_[c] += recordSizes[row];
     }
     for (Group& group : groups_) {
       std::uint32_t rows = 0;
@@ -450,39 +464,54 @@ class OptimisedLayout {
         group.bytes += cellBytes_[c];
       }
     }
+    orderCells();
+    orderRows();
   }
+
+  // The rows in the order the file holds them, once measured.
+  std::span<const std::uint32_t> fileOrder() const { return fileOrder_; }
 
   // Writes the file body after the signal mark: the kept groups, then the cells no group
   // holds, inside a top skipper unless that would hold exactly one block. Nothing at all
-  // when there are no rows.
-  void write(ChunkWriter& out) const {
-    if (positions_.empty()) return;
+  // when there are no rows. writeRow(i) writes the record of fileOrder()[i].
+  template <typename WriteRow>
+  void write(ChunkWriter& out, WriteRow writeRow) const {
+    if (cells_.empty()) return;
     Box top = kInvertedBox;
     std::size_t topBytes = kSkipperBytes;
     std::size_t blocks = 0;
+    std::size_t groupedCells = 0;
     bool bareRecords = false;
     for (const Group& group : groups_) {
       if (!group.kept) continue;
-      top.widen(group.box);
+      top.widen(group.bounds.box());
       topBytes += group.bytes;
       ++blocks;
+      groupedCells += group.endCell - group.firstCell;
     }
-    for (std::uint32_t c : creationOrder_) {
-      if (taken_[c]) continue;
-      top.widen(cells_[c].bounds.box());
-      topBytes += cellBytes_[c];
+    for (std::size_t j = groupedCells; j < fileCells_.size(); ++j) {
+      fetchCellAhead(j);
+      const Cell& cell = cells_[fileCells_[j]];
+      top.widen(cell.bounds.box());
+      topBytes += cellBytes_[fileCells_[j]];
       ++blocks;
-      bareRecords = bareRecords || cells_[c].rowCount < 3;
+      bareRecords = bareRecords || cell.rowCount < 3;
     }
     if (blocks > 1 || bareRecords) out.skipper(topBytes, top);
+    std::size_t nextCell = 0;
+    std::size_t nextRow = 0;
+    const auto writeCell = [&] {
+      fetchCellAhead(nextCell);
+      const std::uint32_t c = fileCells_[nextCell++];
+      if (cells_[c].rowCount >= 3) out.skipper(cellBytes_[c], cells_[c].bounds.box());
+      for (std::uint32_t k = 0; k < cells_[c].rowCount; ++k) writeRow(nextRow++);
+    };
     for (const Group& group : groups_) {
       if (!group.kept) continue;
-      out.skipper(group.bytes, group.box);
-      for (std::uint32_t c : cellsOf(group)) writeCell(c, out);
+      out.skipper(group.bytes, group.bounds.box());
+      for (std::uint32_t k = group.firstCell; k < group.endCell; ++k) writeCell();
     }
-    for (std::uint32_t c : creationOrder_) {
-      if (!taken_[c]) writeCell(c, out);
-    }
+    while (nextCell < fileCells_.size()) writeCell();
   }
 
  private:
@@ -493,33 +522,30 @@ class OptimisedLayout {
     std::uint32_t firstRow = 0;  // in rowsByCell_
     std::uint32_t rowCount = 0;
   };
-  // A cell as the group scan sees it, kept with the others of its block.
-  struct Candidate {
-    std::uint32_t rank;  // in creation order
-    Bounds bounds;
-  };
   // The cells of a block that may still join a group are candidates_[begin] to candidates_[end - 1].
   struct Block {
-    std::uint64_t number;  // in grid_
     std::uint32_t begin;
     std::uint32_t end;
-    std::array<std::uint32_t, 3> around;  // in blocks_, the first of the column to the left, its own, to the right
+    // The blocks beside it column by column (to the left, its own, to the right), from the line
+    // below it to the line above: `beside` of them in blocks_ from `around` on.
+    std::array<std::uint32_t, 3> around;
+    std::array<std::uint8_t, 3> beside;
   };
   struct Group {
-    std::size_t firstCell;  // in groupCells_; the cell that started the group comes first
-    std::size_t endCell = 0;
-    Box box;
+    std::uint32_t firstCell;  // in groupCells_; the cell that started the group comes first
+    std::uint32_t endCell = 0;
+    Bounds bounds;
     bool kept = false;
     std::size_t bytes = 0;
   };
 
   // Sorts rowsByCell_ by square, stably, which puts the rows of each cell together, in row
   // order. Returns the squares in that order.
-  std::vector<std::uint64_t> sortRowsBySquare() {
-    std::vector<std::uint64_t> squares(positions_.size());
-    std::transform(positions_.begin(), positions_.end(), squares.begin(),
+  std::vector<std::uint64_t> sortRowsBySquare(std::span<const UnitPosition> positions) {
+    std::vector<std::uint64_t> squares(positions.size());
+    std::transform(positions.begin(), positions.end(), squares.begin(),
                    [this](UnitPosition p) { return grid_.squareOf(p); });
-    rowsByCell_.resize(positions_.size());
+    rowsByCell_.resize(positions.size());
     std::iota(rowsByCell_.begin(), rowsByCell_.end(), 0u);
     SortByKey(squares, rowsByCell_, grid_.squareBits());
     return squares;
@@ -527,7 +553,7 @@ class OptimisedLayout {
 
   // Cells were created in the order of their first rows.
   void findCreationOrder() {
-    std::vector<std::uint32_t> cellOfFirstRow(positions_.size(), kNoCell);
+    std::vector<std::uint32_t> cellOfFirstRow(rowsByCell_.size(), kNoCell);
     for (std::uint32_t c = 0; c < cells_.size(); ++c) cellOfFirstRow[rowsByCell_[cells_[c].firstRow]] = c;
     creationOrder_.reserve(cells_.size());
     for (std::uint32_t c : cellOfFirstRow) {
@@ -539,43 +565,78 @@ class OptimisedLayout {
   // blocks of a column around a cell are one stretch of the list. In square order, the cells of
   // a block are already together.
   void listByBlock() {
-    std::vector<std::uint32_t> ranks(cells_.size());
-    for (std::uint32_t rank = 0; rank < creationOrder_.size(); ++rank) ranks[creationOrder_[rank]] = rank;
-    candidates_.reserve(cells_.size());
+    ranks_.resize(cells_.size());
+    for (std::uint32_t rank = 0; rank < creationOrder_.size(); ++rank) ranks_[creationOrder_[rank]] = rank;
+    const auto blockOf = [this](std::size_t c) { return grid_.blockOf(cells_[c].bounds.corner()); };
+    std::vector<std::uint64_t> numbers;  // of the blocks
+    numbers.reserve(RunCount(cells_.size(), blockOf));
+    blocks_.reserve(numbers.capacity());
+    candidates_.resize(cells_.size());
+    std::iota(candidates_.begin(), candidates_.end(), 0u);
     blockOfCell_.reserve(cells_.size());
     for (std::uint32_t c = 0; c < cells_.size(); ++c) {
-      const std::uint64_t block = grid_.blockOf(cells_[c].bounds.corner());
-      if (blocks_.empty() || blocks_.back().number != block) blocks_.push_back({block, c, c, {}});
-      candidates_.push_back({ranks[c], cells_[c].bounds});
+      if (numbers.empty() || numbers.back() != blockOf(c)) {
+        numbers.push_back(blockOf(c));
+        blocks_.push_back({c, c, {}, {}});
+      }
       ++blocks_.back().end;
       blockOfCell_.push_back(static_cast<std::uint32_t>(blocks_.size() - 1));
     }
-    findBlocksAround();
+    findBlocksAround(numbers);
   }
 
-  // For each block, where the blocks around it begin in blocks_, column by column. They rise with
-  // the block numbers, so one sweep per column finds them all.
-  void findBlocksAround() {
+  // For each block, the blocks around it, column by column. They rise with the block numbers,
+  // so one sweep per column finds them all.
+  void findBlocksAround(std::span<const std::uint64_t> numbers) {
     for (const int columnStep : {-1, 0, 1}) {
-      auto next = blocks_.begin();
-      for (Block& block : blocks_) {
-        const auto numbers = grid_.blocksBeside(block.number, columnStep);
-        if (numbers) {
-          while (next != blocks_.end() && next->number < numbers->first) ++next;
-        }
-        block.around[columnStep + 1] = static_cast<std::uint32_t>(next - blocks_.begin());
+      const std::size_t side = static_cast<std::size_t>(columnStep + 1);
+      std::size_t next = 0;
+      for (std::size_t b = 0; b < blocks_.size(); ++b) {
+        blocks_[b].around[side] = static_cast<std::uint32_t>(next);
+        blocks_[b].beside[side] = 0;
+        const auto beside = grid_.blocksBeside(numbers[b], columnStep);
+        if (!beside) continue;
+        while (next < numbers.size() && numbers[next] < beside->first) ++next;
+        std::size_t end = next;
+        while (end < numbers.size() && numbers[end] <= beside->second) ++end;
+        blocks_[b].around[side] = static_cast<std::uint32_t>(next);
+        blocks_[b].beside[side] = static_cast<std::uint8_t>(end - next);
       }
     }
   }
 
-  // The blocks `columnStep` columns beside blocks_[at], on its line and the two next to it.
-  std::span<Block> blocksBeside(std::size_t at, int columnStep) {
-    const auto numbers = grid_.blocksBeside(blocks_[at].number, columnStep);
-    if (!numbers) return {};
-    const auto begin = blocks_.begin() + blocks_[at].around[columnStep + 1];
-    auto end = begin;
-    while (end != blocks_.end() && end->number <= numbers->second) ++end;
-    return {begin, end};
+  // The scan takes the cells in creation order, which jumps through memory. So each cell's data
+  // is asked for some cells before its turn, in steps, since each step needs what the one before
+  // brought: its block, then the blocks around, then their cells. (These fetching functions must be inlined: a
+  // compiler takes a call that only fetches for one without effect, and drops it.)
+  [[gnu::always_inline]] void fetchScanAhead(std::uint32_t rank) const {
+    constexpr std::size_t kStep = 4;
+    const auto ahead = [&](std::size_t steps) -> std::optional<std::uint32_t> {
+      const std::size_t at = rank + steps * kStep;
+      if (at >= creationOrder_.size()) return std::nullopt;
+      return creationOrder_[at];
+    };
+    if (const auto c = ahead(4)) {
+      __builtin_prefetch(&blockOfCell_[*c]);
+      __builtin_prefetch(&cells_[*c]);
+    }
+    if (const auto c = ahead(3)) __builtin_prefetch(&blocks_[blockOfCell_[*c]]);
+    if (const auto c = ahead(2)) {
+      const Block& home = blocks_[blockOfCell_[*c]];
+      for (std::size_t side = 0; side < 3; ++side) {
+        if (home.beside[side] > 0) __builtin_prefetch(&blocks_[home.around[side]]);
+      }
+    }
+    if (const auto c = ahead(1)) {
+      const Block& home = blocks_[blockOfCell_[*c]];
+      for (std::size_t side = 0; side < 3; ++side) {
+        if (home.beside[side] == 0) continue;
+        const std::uint32_t first = blocks_[home.around[side]].begin;
+        __builtin_prefetch(&candidates_[first]);
+        __builtin_prefetch(&cells_[first]);
+        __builtin_prefetch(&ranks_[first]);
+      }
+    }
   }
 
   // Moves the cells of `block` that join the group of the cell created `rank`th to `partners`,
@@ -585,10 +646,10 @@ class OptimisedLayout {
     const Bounds& reach = cells_[creationOrder_[rank]].bounds;
     auto kept = candidates_.begin() + block.begin;
     for (auto c = kept; c != candidates_.begin() + block.end; ++c) {
-      if (c->rank <= rank) continue;
-      if (Meet(reach, c->bounds)) {
-        partners.push_back(c->rank);
-        groupBounds.widen(c->bounds);
+      if (ranks_[*c] <= rank) continue;
+      if (Meet(reach, cells_[*c].bounds)) {
+        partners.push_back(ranks_[*c]);
+        groupBounds.widen(cells_[*c].bounds);
       } else {
         *kept++ = *c;
       }
@@ -599,40 +660,68 @@ class OptimisedLayout {
   // The group of cell `a` and its partners, given by creation rank, listed in creation order.
   void addGroup(std::uint32_t a, std::vector<std::uint32_t>& partners, const Bounds& groupBounds) {
     std::sort(partners.begin(), partners.end());
-    Group group{.firstCell = groupCells_.size(), .box = groupBounds.box()};
+    Group group{.firstCell = static_cast<std::uint32_t>(groupCells_.size()), .bounds = groupBounds};
     groupCells_.push_back(a);
     taken_[a] = true;
     for (std::uint32_t rank : partners) {
       groupCells_.push_back(creationOrder_[rank]);
       taken_[creationOrder_[rank]] = true;
     }
-    group.endCell = groupCells_.size();
+    group.endCell = static_cast<std::uint32_t>(groupCells_.size());
     groups_.push_back(group);
   }
 
   std::span<const std::uint32_t> cellsOf(const Group& group) const {
     return {groupCells_.data() + group.firstCell, group.endCell - group.firstCell};
   }
-  std::span<const std::span<const std::uint8_t>> recordsOf(const Cell& cell) const {
-    return {recordsByCell_.data() + cell.firstRow, cell.rowCount};
+  std::span<const std::uint32_t> rowsOf(const Cell& cell) const {
+    return {rowsByCell_.data() + cell.firstRow, cell.rowCount};
   }
 
-  void writeCell(std::uint32_t c, ChunkWriter& out) const {
-    if (cells_[c].rowCount >= 3) out.skipper(cellBytes_[c], cells_[c].bounds.box());
-    for (std::span<const std::uint8_t> record : recordsOf(cells_[c])) out.append(record);
+  // The cells in the order the file holds them: those of the kept groups, group by group, then
+  // the cells no group holds, in creation order.
+  void orderCells() {
+    fileCells_.reserve(cells_.size());
+    for (const Group& group : groups_) {
+      if (!group.kept) continue;
+      const std::span<const std::uint32_t> cells = cellsOf(group);
+      fileCells_.insert(fileCells_.end(), cells.begin(), cells.end());
+    }
+    for (std::uint32_t c : creationOrder_) {
+      if (!taken_[c]) fileCells_.push_back(c);
+    }
   }
 
-  std::span<const UnitPosition> positions_;
+  // Their rows, as write() takes them.
+  void orderRows() {
+    fileOrder_.reserve(rowsByCell_.size());
+    for (std::size_t j = 0; j < fileCells_.size(); ++j) {
+      fetchCellAhead(j);
+      const std::span<const std::uint32_t> rows = rowsOf(cells_[fileCells_[j]]);
+      fileOrder_.insert(fileOrder_.end(), rows.begin(), rows.end());
+    }
+    Release(rowsByCell_);
+  }
+
+  // File order jumps through the cells, so each is asked for some cells before its turn.
+  [[gnu::always_inline]] void fetchCellAhead(std::size_t j) const {
+    constexpr std::size_t kAhead = 8;
+    if (j + kAhead >= fileCells_.size()) return;
+    __builtin_prefetch(&cells_[fileCells_[j + kAhead]]);
+    __builtin_prefetch(&cellBytes_[fileCells_[j + kAhead]]);
+  }
+
   SquareGrid grid_;
   std::vector<Cell> cells_;  // in square order
   std::vector<std::uint32_t> creationOrder_;
   std::vector<std::size_t> cellBytes_;  // with the cell's skipper, if any
   std::vector<std::uint32_t> rowsByCell_;
-  // The rows' records, in the order of rowsByCell_.
-  std::vector<std::span<const std::uint8_t>> recordsByCell_;
+  std::vector<std::uint32_t> fileCells_;
+  std::vector<std::uint32_t> fileOrder_;
+  std::vector<std::uint32_t> ranks_;        // by cell, in creation order
   std::vector<Block> blocks_;               // those holding cells, in number order
   std::vector<std::uint32_t> blockOfCell_;  // by cell, in blocks_
-  std::vector<Candidate> candidates_;
+  std::vector<std::uint32_t> candidates_;   // cells
   std::vector<bool> taken_;
   std::vector<Group> groups_;
   std::vector<std::uint32_t> groupCells_;
@@ -650,7 +739,7 @@ class Ov2Writer {
     rows_ = session_.rowsToWrite();
     const RowSurvey survey = readPositions();
     if (session_.settings.on(Switch::OptimisePoi) && survey.everyPosition) {
-      writeOptimised(survey.recordBytes);
+      writeOptimised();
     } else {
       writePlain();
     }
@@ -661,8 +750,7 @@ class Ov2Writer {
 
  private:
   struct RowSurvey {
-    bool everyPosition = true;    // every row has both coordinates
-    std::size_t recordBytes = 0;  // about the size of the rows' records
+    bool everyPosition = true;  // every row has both coordinates
   };
 
   // Fills positions_, half of them on a second core: reading coordinate texts takes long.
@@ -675,7 +763,7 @@ class Ov2Writer {
       std::jthread other([&] { second = readPositions(half, rows_.size()); });
       first = readPositions(0, half);
     }
-    return {first.everyPosition && second.everyPosition, first.recordBytes + second.recordBytes};
+    return {first.everyPosition && second.everyPosition};
   }
   RowSurvey readPositions(std::size_t begin, std::size_t end) {
     RowSurvey survey;
@@ -684,44 +772,96 @@ class Ov2Writer {
       positions_[i] = RowPosition(document_, row);
       survey.everyPosition =
           survey.everyPosition && !document_.text(row, kLng).empty() && !document_.text(row, kLat).empty();
-      survey.recordBytes += 16 + 2 * (document_.text(row, kName).size() + document_.text(row, kTel).size() +
-                                      document_.text(row, kMemo).size());
     }
     return survey;
   }
 
-  void makeRecord(std::size_t i, std::vector<std::uint8_t>& out) {
-    make_(document_.rows[static_cast<std::size_t>(rows_[i])], positions_[i], out);
-    session_.progress(rows_.size(), ++made_);
-  }
-
   void writePlain() {
     for (std::size_t i = 0; i < rows_.size() && out_.good(); ++i) {
-      makeRecord(i, out_.buffer());
+      make_(rowAt(i), positions_[i], out_.buffer());
+      session_.progress(rows_.size(), i + 1);
       out_.passOn();
     }
   }
 
-  void writeOptimised(std::size_t recordBytes) {
-    OptimisedLayout layout(positions_);
-    // Records are made in row order, which reads the rows far faster than cell order would,
-    // and on a second core while this one lays out the cells: both only read the rows.
-    std::vector<std::uint8_t> records;
-    std::vector<std::size_t> recordEnds(rows_.size());
+  void writeOptimised() {
+    OptimisedLayout layout;
+    // The skippers need the records' sizes before the records. They are found by making each
+    // record once in row order, which reads the rows fast, on a second core while this one
+    // lays out the cells: both only read the rows. Holding the records instead would take as
+    // much memory again as the file; so would keeping the positions, which are read again.
+    std::vector<std::uint16_t> recordSizes(rows_.size());
     {
-      std::jthread maker([&] {
-        records.reserve(recordBytes);
+      std::jthread sizer([&] {
+        std::vector<std::uint8_t> record;
         for (std::size_t i = 0; i < rows_.size(); ++i) {
-          make_(document_.rows[static_cast<std::size_t>(rows_[i])], positions_[i], records);
-          recordEnds[i] = records.size();
+          record.clear();
+          recordSizes[i] = static_cast<std::uint16_t>(make_(rowAt(i), UnitPosition{}, record));
         }
       });
-      layout.buildCells();
+      layout.buildCells(positions_);
+      Release(positions_);
       layout.buildGroups();
     }
-    session_.progress(rows_.size(), rows_.size());
-    layout.measure(records, recordEnds);
-    layout.write(out_);
+    layout.measure(recordSizes);
+    writeInFileOrder(layout, recordSizes);
+  }
+
+  // File order jumps through the rows, which makes each record slow to make: a second core makes
+  // every other stretch of records meanwhile, into memory, and this one copies them out in turn.
+  void writeInFileOrder(const OptimisedLayout& layout, std::span<const std::uint16_t> recordSizes) {
+    constexpr std::size_t kStretch = std::size_t{1} << 16;
+    const std::span<const std::uint32_t> order = layout.fileOrder();
+    std::vector<std::uint8_t> made;  // the records of the other core's stretch
+    std::size_t copied = 0;          // bytes of them written
+    std::jthread maker;
+    layout.write(out_, [&](std::size_t k) {
+      const bool ours = k / kStretch % 2 == 0;
+      if (ours && k % kStretch == 0) {
+        made.clear();
+        copied = 0;
+        const std::size_t end = std::min(k + 2 * kStretch, order.size());
+        maker = std::jthread([&, end, begin = std::min(k + kStretch, end)] {
+          for (std::size_t i = begin; i < end; ++i) {
+            fetchAhead(order, i);
+            makeAgain(order[i], made);
+          }
+        });
+      }
+      if (ours) {
+        fetchAhead(order, k);
+        makeAgain(order[k], out_.buffer());
+      } else {
+        if (maker.joinable()) maker.join();
+        const auto from = made.begin() + static_cast<std::ptrdiff_t>(copied);
+        copied += recordSizes[order[k]];
+        out_.buffer().insert(out_.buffer().end(), from, made.begin() + static_cast<std::ptrdiff_t>(copied));
+      }
+      session_.progress(order.size(), k + 1);
+      out_.passOn();
+    });
+  }
+
+  const PoiRecord& rowAt(std::size_t i) const { return document_.rows[static_cast<std::size_t>(rows_[i])]; }
+  // The record of rows_[i], its position read again from the row.
+  void makeAgain(std::size_t i, std::vector<std::uint8_t>& out) const {
+    make_(rowAt(i), RowPosition(document_, rows_[i]), out);
+  }
+
+  // Rows are written in file order, which jumps through memory: each row is asked for some
+  // rows before it is written, in steps, since finding its texts needs the row itself.
+  [[gnu::always_inline]] void fetchAhead(std::span<const std::uint32_t> order, std::size_t k) const {
+    constexpr std::size_t kAhead = 8;
+    if (k + 3 * kAhead < order.size()) __builtin_prefetch(&rows_[order[k + 3 * kAhead]]);
+    if (k + 2 * kAhead < order.size()) {
+      __builtin_prefetch(&document_.rows[static_cast<std::size_t>(rows_[order[k + 2 * kAhead]])]);
+    }
+    if (k + kAhead < order.size()) {
+      if (const auto* texts = static_cast<const char*>(rowAt(order[k + kAhead]).storage())) {
+        __builtin_prefetch(texts);
+        __builtin_prefetch(texts + 64);
+      }
+    }
   }
 
   FileSession& session_;
@@ -730,7 +870,6 @@ class Ov2Writer {
   const RecordMaker make_;
   std::vector<int> rows_;
   std::vector<UnitPosition> positions_;
-  std::size_t made_ = 0;
 };
 
 }  // namespace
