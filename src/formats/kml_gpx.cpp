@@ -14,6 +14,7 @@
 #include "core/field_rules.h"
 #include "core/unicode.h"
 #include "formats/file_pipeline.h"
+#include "formats/passed_bytes.h"
 
 namespace qf {
 
@@ -67,6 +68,11 @@ class TagScanner {
       if (text_[pos] == tag[0] && isAt(pos, tag, limit)) return pos;
     }
     return kNotFound;
+  }
+
+  // Gives back the memory of bytes no scan reads again.
+  void release(std::size_t from, std::size_t to) const {
+    ReleasePassedBytes({reinterpret_cast<const std::uint8_t*>(text_.data()) + from, to - from});
   }
 
   // Just after the `>` of a start tag whose name ends at `pos`.
@@ -283,15 +289,21 @@ class PoiAppender {
 
   void addWaypoint(const Waypoint& waypoint) {
     const Position position{coordinate(kLng, waypoint.longitude), coordinate(kLat, waypoint.latitude)};
-    const std::size_t comment = waypoint.comment ? std::min(waypoint.comment->size(), kMaxCommentBytes) : 0;
-    const std::size_t memo = waypoint.description ? std::min(waypoint.description->size(), kMaxMemoLength) : 0;
-    const int row = appendNamed(waypoint.name, position, comment + memo);
-    if (row < 0) return;
+    // Telephone and memo are made first, so that the row gets the room they take and no more:
+    // a comment of 18 characters often leaves a telephone of a few.
     // The comment holds a telephone number, which needs no more than single bytes.
-    if (waypoint.comment) {
-      SetTelephone(document_, row, widened(WithoutCdata(*waypoint.comment).substr(0, kMaxCommentBytes)));
-    }
-    if (waypoint.description) session_.setMemo(row, decoded(*waypoint.description, kMaxMemoLength));
+    const std::u16string telephone =
+        waypoint.comment
+            ? TelephoneCellText(document_, widened(WithoutCdata(*waypoint.comment).substr(0, kMaxCommentBytes)))
+            : std::u16string();
+    // A rich POI document keeps its memos in the rich records.
+    const std::u16string memo = waypoint.description && !document_.richPoiFile
+                                    ? MemoCellText(document_, decoded(*waypoint.description, kMaxMemoLength))
+                                    : std::u16string();
+    const int row = appendNamed(waypoint.name, position, telephone.size() + memo.size());
+    if (row < 0) return;
+    SetCell(document_, row, kTel, telephone);
+    SetCell(document_, row, kMemo, memo);
   }
 
  private:
@@ -516,12 +528,18 @@ class PieceReader {
     std::jthread helper([this] {
       while (const std::optional<std::size_t> k = claim(false)) readFromBack(*k);
     });
+    std::size_t released = 0;
     while (result == 0) {
       const std::optional<std::size_t> k = claim(true);
       if (!k) break;
       result = ReadItemsFrom<Items>(frontSession, scan_, pos, pieces_[*k].end);
       front = *k + 1;
       finished(pieces_[*k], true);
+      // Reading from the front never looks back: every later scan starts at `pos` or beyond.
+      if (pos != kNotFound && pos - released >= kReleaseStepBytes) {
+        scan_.release(released, pos);
+        released = pos;
+      }
     }
     if (result != 0) claimAll();
     return result;

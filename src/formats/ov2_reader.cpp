@@ -15,6 +15,7 @@
 #include "formats/file_pipeline.h"
 #include "formats/ov2_huffman.h"
 #include "formats/ov2_record.h"
+#include "formats/passed_bytes.h"
 
 namespace qf {
 
@@ -183,6 +184,7 @@ class Ov2Reader {
 
   int run() {
     std::size_t position = begin_;
+    std::size_t released = begin_;
     while (position < end_) {
       const std::span<std::uint8_t> rest = bytes_.subspan(position);
       const std::uint8_t type = rest[0];
@@ -196,6 +198,11 @@ class Ov2Reader {
       // A skipper's block is entered, not jumped over.
       position += ov2::Advance(type, length);
       session_.progress(bytes_.size(), position);
+      // Records are read once, front to back.
+      if (position - released >= kReleaseStepBytes) {
+        ReleasePassedBytes(bytes_.subspan(released, position - released));
+        released = position;
+      }
     }
     return 0;
   }

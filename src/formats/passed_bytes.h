@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace qf {
+
+// Gives the memory of the whole pages inside `bytes` back to the system. A reader that walks a
+// large file front to back and never looks back calls it for what it has passed, so that the
+// file is not held whole while its rows are made. The bytes read as zero afterwards.
+void ReleasePassedBytes(std::span<const std::uint8_t> bytes);
+
+// Readers release in steps of this size: fewer calls, and files below it are never touched.
+inline constexpr std::size_t kReleaseStepBytes = std::size_t{8} << 20;
+
+}  // namespace qf
