@@ -165,7 +165,7 @@ class GpiReader {
     const std::size_t nameEnd = kNameOffset + nameLength;
     if (nameLength == 0 || nameEnd > record.size() || record[kNameOffset] == 0) return;
     converter_.convert(record.subspan(kNameOffset, nameLength), name_);
-    if (name_.size() > kMaxNameLength) name_.resize(kMaxNameLength);
+    CutText(name_, kMaxNameLength);
     const int row = session_.appendNamed(name_);
     if (row < 0) return;
     setCoordinate(row, Axis::Longitude, Int32At(&record[kLongitudeOffset]));
@@ -204,7 +204,7 @@ class GpiReader {
         if (!memo_.empty()) memo_ += u'&';
         memo_ += line_;
         if (memo_.size() >= kMaxMemoLength) {
-          memo_.resize(kMaxMemoLength);
+          CutText(memo_, kMaxMemoLength);
           memoFull = true;
         }
       }

@@ -288,9 +288,18 @@ TEST(GpiReaderTest, TextsAreConvertedFromTheFilesCodePage) {
   }
 }
 
-TEST(GpiReaderTest, NamesAreCutTo255Characters) {
+TEST(GpiReaderTest, NamesAndMemosAreCutTo255CharactersNeverInsideAPair) {
   const Read read = ReadBytes(Gpi({Waypoint(std::string(300, 'n'), 1, 1)}));
   EXPECT_EQ(read.document.text(0, kName).size(), 255u);
+
+  // An emoji is two UTF-16 units; one that would straddle the limit goes whole.
+  const std::string emoji = "\xF0\x9F\x98\x80";
+  const std::string memo = std::string(200, 'm') + "\n" + std::string(53, 'n') + emoji;
+  const Read utf8 =
+      ReadBytes(Gpi({Waypoint(std::string(254, 'n') + emoji, 1, 1, Description(memo))}, WithCodePage(65001)));
+  ASSERT_EQ(utf8.document.rowCount(), 1);
+  EXPECT_EQ(utf8.document.text(0, kName), std::u16string(254, u'n'));
+  EXPECT_EQ(utf8.document.text(0, kMemo), std::u16string(200, u'm') + u'&' + std::u16string(53, u'n'));
 }
 
 TEST(GpiReaderTest, ImportSelectsNewRowsAndChecksDuplicateNames) {
