@@ -3,10 +3,6 @@
 // outside the folder may change, a conversion may only add or replace the outputs named after its
 // sources, and a translation may only rename the device files, each to its translated name, with
 // every entry kept.
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -23,6 +19,7 @@
 #include "formats/batch_conversion.h"
 #include "formats/charcode.h"
 #include "formats/name_translation.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -46,11 +43,9 @@ struct Scratch {
 };
 
 const Scratch& TheScratch() {
+  static const fuzz::ScratchFolder folder;
   static const Scratch scratch = [] {
-    const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    std::string pattern = (base / "quillfern-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) __builtin_trap();
-    const fs::path root = pattern;
+    const fs::path& root = folder.path();
     std::ofstream(root / "outside") << "outside";
     return Scratch{root, root / "folder", root / "outside"};
   }();

@@ -1,8 +1,6 @@
 // Arbitrary bytes as the settings file a command-line run reads: whatever the file holds, every
 // value the run uses lies in its range, a file that could not be used is told, and the settings
 // then serve a read and a write of a text file and the display of a coordinate.
-#include <stdlib.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -14,18 +12,15 @@
 #include "document_checks.h"
 #include "formats/delimited_text.h"
 #include "formats/file_session.h"
+#include "scratch_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const fs::path& SettingsPath() {
-  static const fs::path path = [] {
-    const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    std::string pattern = (base / "quillfern-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) __builtin_trap();
-    return fs::path(pattern) / "quillfern.ini";
-  }();
+  static const fuzz::ScratchFolder folder;
+  static const fs::path path = folder.path() / "quillfern.ini";
   return path;
 }
 
