@@ -10,7 +10,7 @@ namespace qf {
 // file is not held whole while its rows are made. The bytes read as zero afterwards.
 void ReleasePassedBytes(std::span<const std::uint8_t> bytes);
 
-// Readers release in steps of this size: fewer calls, and files below it are never touched.
-inline constexpr std::size_t kReleaseStepBytes = std::size_t{8} << 20;
+// Readers release in steps of this size rather than record by record.
+inline constexpr std::size_t kReleaseStepBytes = std::size_t{256} << 10;
 
 }  // namespace qf
