@@ -470,6 +470,23 @@ TEST_F(Ov2WriterTest, FastOptimiserEqualsThePlainAlgorithm) {
   }
 }
 
+// Enough rows that the records are made on two cores, stretch by stretch, of different sizes.
+TEST_F(Ov2WriterTest, FastOptimiserEqualsThePlainAlgorithmOnManyRows) {
+  settings.set(Switch::OptimisePoi, true);
+  std::mt19937 random(1210);
+  const auto uniform = [&](std::int64_t low, std::int64_t high) {
+    return std::uniform_int_distribution<std::int64_t>(low, high)(random);
+  };
+  for (int i = 0; i < 150000; ++i) {
+    const std::int64_t cluster = uniform(0, 11);
+    const std::int64_t x = cluster * 40000 - 200000 + uniform(-3000, 3000);
+    const std::int64_t y = cluster % 3 * 30000 + uniform(-3000, 3000);
+    add(u"P" + std::u16string(static_cast<std::size_t>(uniform(0, 20)), u'n'), static_cast<std::int32_t>(x),
+        static_cast<std::int32_t>(y), i % 3 ? u"" : u"12", i % 4 ? u"" : u"memo");
+  }
+  ASSERT_EQ(write(), LiteralOptimised(document));
+}
+
 TEST_F(Ov2WriterTest, FastOptimiserFindsPartnersAtTheFarthestReach) {
   // Two cells five squares apart still meet when their points sit on the facing edges; six apart they do not.
   settings.set(Switch::OptimisePoi, true);
