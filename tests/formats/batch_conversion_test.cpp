@@ -195,6 +195,7 @@ TEST_F(BatchConversionTest, FirstFailureEndsTheRunAndNamesTheFile) {
   result = convert(FileFormat::CsvAnsi);
   EXPECT_EQ(result.messageId, kCannotSave);
   EXPECT_EQ(result.name, Utf8ToUtf16((dir / "c.csv").string()));
+  EXPECT_EQ(result.reason, std::errc::is_a_directory);
   EXPECT_EQ(result.count, 1);
 
   EXPECT_EQ(ConvertFolder(dir / "missing", FileFormat::Ov2, settings, port).messageId, 14442);
@@ -225,6 +226,7 @@ TEST_F(BatchConversionTest, SymbolicLinksAreNeverFollowed) {
   const ConvertFolderResult result = convert(FileFormat::Ov2);
   EXPECT_EQ(result.messageId, kCannotSave);
   EXPECT_EQ(result.name, Utf8ToUtf16((dir / "out.ov2").string()));
+  EXPECT_EQ(result.reason.message(), "Not a regular file");
   EXPECT_EQ(result.count, 0);
   EXPECT_EQ(Content(outside / "target.ov2"), "precious");
   EXPECT_TRUE(fs::is_symlink(dir / "out.ov2"));
