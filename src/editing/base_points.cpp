@@ -78,12 +78,10 @@ void InsertMyBasePoint(PoiTable& table, AppSettings& settings) {
   const BasePoint point = Parse(saved.entries[static_cast<std::size_t>(index)], document.display);
   std::u16string name = point[kName];
   if (NormaliseName(name) == 0) return;
-  const UndoLog::Mode mode = table.undoLog().mode;
-  table.undoLog().mode = UndoLog::Mode::Suspended;
+  table.undoLog().stopRecording();
   table.insertRow(0, name, false);
   const int last = document.kind == DocumentKind::SafetyCamera ? kLat : kMemo;
   for (int column = kLng; column <= last; ++column) table.setCell(0, column, point[column]);
-  table.undoLog().mode = mode;
   saved.insertIndex = index;
   document.basePointPinned = true;
   SetBasePoint(document, 0);

@@ -145,10 +145,10 @@ int PoiTable::insertRowAtSelection() {
 }
 
 int PoiTable::insertHeld(int row) {
-  undo_.mode = UndoLog::Mode::HoldInsert;
+  undo_.holdNextInsert();
   state.currentColumn = kName;
   insertRow(row, {}, false);
-  undo_.mode = UndoLog::Mode::Suspended;
+  undo_.stopRecording();
   if (document_.baseRow >= 0) RowChanged(document_, row);
   return row;
 }
@@ -220,17 +220,16 @@ void PoiTable::deleteSelected() {
 void PoiTable::insertBlock(int at, const std::function<void()>& append) {
   notify([](TableObserver& o) { o.redrawSuspended(true); });
   const int end = document_.rowCount();
-  const std::size_t recordsBefore =
-      undo_.mode == UndoLog::Mode::GroupOpen ? undo_.groups_[static_cast<std::size_t>(undo_.cursor_)].size() : 0;
+  const std::vector<UndoRecord>* open = undo_.openRecords();
+  const std::size_t recordsBefore = open != nullptr ? open->size() : 0;
   append();
   const int count = document_.rowCount() - end;
   std::rotate(document_.rows.begin() + at, document_.rows.begin() + end, document_.rows.end());
   if (document_.baseRow >= at) document_.baseRow += count;
   // The insertions were recorded at the end; they stand before `at` now, as if inserted there.
-  if (undo_.mode == UndoLog::Mode::GroupOpen) {
-    std::vector<UndoRecord>& group = undo_.groups_[static_cast<std::size_t>(undo_.cursor_)];
-    for (std::size_t i = recordsBefore; i < group.size(); ++i) {
-      if (group[i].kind == UndoKind::RowInsert) group[i].row += at - end;
+  if (std::vector<UndoRecord>* group = undo_.openRecords()) {
+    for (std::size_t i = recordsBefore; i < group->size(); ++i) {
+      if ((*group)[i].kind == UndoKind::RowInsert) (*group)[i].row += at - end;
     }
   }
   notify([](TableObserver& o) { o.tableReset(); });
@@ -339,7 +338,7 @@ void PoiTable::moveSelected(bool up) {
 
 void PoiTable::changeBase(int row) {
   if (UndoRecord* made = undo_.record(UndoKind::BasePointChange, document_.baseRow, document_.modified)) {
-    made->savedModified = row;  // this kind keeps the new base there
+    made->newBase = row;
   }
   establishBase(row);
   if (document_.baseRow >= 0) notify([&](TableObserver& o) { o.makeRowVisible(document_.baseRow); });
@@ -435,7 +434,7 @@ void PoiTable::toggleDistanceColumn() {
     flipDistanceColumn(document_.rows.empty() ? -1 : 0);
   }
   if (UndoRecord* made = undo_.record(UndoKind::DistanceColumnToggle, before, document_.modified)) {
-    made->savedModified = document_.baseRow;  // this kind keeps the base after the toggle there
+    made->newBase = document_.baseRow;
   }
 }
 
@@ -553,7 +552,7 @@ void PoiTable::redoRecord(UndoRecord& record) {
       removeRow(record.row);
       break;
     case UndoKind::BasePointChange:
-      if (record.savedModified >= 0) selectAndFocus(record.savedModified);
+      if (record.newBase >= 0) selectAndFocus(record.newBase);
       break;
     case UndoKind::RowMoveUp:
     case UndoKind::RowMoveDown: {
@@ -575,7 +574,7 @@ void PoiTable::redoRecord(UndoRecord& record) {
       break;
     }
     case UndoKind::DistanceColumnToggle:
-      flipDistanceColumn(record.savedModified);
+      flipDistanceColumn(record.newBase);
       break;
   }
 }
@@ -698,7 +697,7 @@ void PoiTable::finishUndo(const UndoRecord& oldest) {
       [[fallthrough]];
     case UndoKind::CellChange:
     case UndoKind::RowDelete:
-      document_.modified = oldest.savedModified != 0;
+      document_.modified = oldest.modifiedBefore;
       [[fallthrough]];
     case UndoKind::BasePointChange: {
       const int visible = oldest.row;  // for a base change, the previous base row
@@ -712,7 +711,7 @@ void PoiTable::finishUndo(const UndoRecord& oldest) {
     case UndoKind::RowMoveUp:
     case UndoKind::RowMoveDown:
     case UndoKind::Reorder:
-      document_.modified = oldest.savedModified != 0;
+      document_.modified = oldest.modifiedBefore;
       break;
     case UndoKind::DistanceColumnToggle:
       break;
@@ -733,10 +732,10 @@ void PoiTable::finishRedo(const std::vector<UndoRecord>& group) {
       establishBase(-1);
       break;
     case UndoKind::BasePointChange:
-      if (group.back().savedModified >= 0) {
-        notify([&](TableObserver& o) { o.makeRowVisible(group.back().savedModified); });
+      if (group.back().newBase >= 0) {
+        notify([&](TableObserver& o) { o.makeRowVisible(group.back().newBase); });
       }
-      establishBase(group.back().savedModified);
+      establishBase(group.back().newBase);
       break;
     case UndoKind::RowMoveUp:
     case UndoKind::RowMoveDown:
@@ -750,9 +749,9 @@ void PoiTable::finishRedo(const std::vector<UndoRecord>& group) {
 
 void PoiTable::undo() {
   if (!canUndo()) return;
-  undo_.mode = UndoLog::Mode::Suspended;
+  undo_.stopRecording();
   clearSelection();
-  std::vector<UndoRecord>& group = undo_.groups_[static_cast<std::size_t>(undo_.cursor_)];
+  std::vector<UndoRecord>& group = undo_.stepBack();
   const bool rows = IsRowKind(group.back().kind);
   if (rows) notify([](TableObserver& o) { o.redrawSuspended(true); });
   for (std::size_t end = group.size(); end > 0;) {
@@ -768,17 +767,15 @@ void PoiTable::undo() {
     }
     end = start;
   }
-  --undo_.cursor_;
   finishUndo(group.front());
   if (rows) notify([](TableObserver& o) { o.redrawSuspended(false); });
 }
 
 void PoiTable::redo() {
   if (!canRedo()) return;
-  undo_.mode = UndoLog::Mode::Suspended;
+  undo_.stopRecording();
   clearSelection();
-  ++undo_.cursor_;
-  std::vector<UndoRecord>& group = undo_.groups_[static_cast<std::size_t>(undo_.cursor_)];
+  std::vector<UndoRecord>& group = undo_.stepForward();
   const bool rows = IsRowKind(group.front().kind);
   if (rows) notify([](TableObserver& o) { o.redrawSuspended(true); });
   for (std::size_t start = 0; start < group.size();) {

@@ -23,8 +23,8 @@ UndoRecord* UndoLog::record(UndoKind kind, int row, bool modified) {
   UndoRecord made;
   made.kind = kind;
   made.row = row;
-  made.savedModified = modified ? 1 : 0;
-  switch (mode) {
+  made.modifiedBefore = modified;
+  switch (mode_) {
     case Mode::Suspended:
       return nullptr;
     case Mode::HoldInsert:
@@ -38,7 +38,7 @@ UndoRecord* UndoLog::record(UndoKind kind, int row, bool modified) {
         heldInsert_.reset();
         return nullptr;
       }
-      mode = Mode::GroupOpen;
+      mode_ = Mode::GroupOpen;
       return &group.emplace_back(std::move(made));
     }
     case Mode::GroupOpen:
@@ -48,8 +48,16 @@ UndoRecord* UndoLog::record(UndoKind kind, int row, bool modified) {
 }
 
 bool UndoLog::recordsCellChange() const {
-  if (mode == Mode::NewGroup) return true;
-  return mode == Mode::GroupOpen && groups_[static_cast<std::size_t>(cursor_)].back().kind == UndoKind::CellChange;
+  if (mode_ == Mode::NewGroup) return true;
+  return mode_ == Mode::GroupOpen && groups_[static_cast<std::size_t>(cursor_)].back().kind == UndoKind::CellChange;
 }
+
+std::vector<UndoRecord>* UndoLog::openRecords() {
+  return mode_ == Mode::GroupOpen ? &groups_[static_cast<std::size_t>(cursor_)] : nullptr;
+}
+
+std::vector<UndoRecord>& UndoLog::stepBack() { return groups_[static_cast<std::size_t>(cursor_--)]; }
+
+std::vector<UndoRecord>& UndoLog::stepForward() { return groups_[static_cast<std::size_t>(++cursor_)]; }
 
 }  // namespace qf

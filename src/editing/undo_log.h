@@ -9,8 +9,6 @@
 
 namespace qf {
 
-class PoiTable;
-
 enum class UndoKind : std::uint8_t {
   CellChange,
   RowInsert,
@@ -29,9 +27,8 @@ enum class BaseMark : std::uint8_t { None = 0, Base = 1, MyBasePoint = 2 };
 struct UndoRecord {
   UndoKind kind = UndoKind::CellChange;
   int row = 0;
-  // The document's modified flag when the record was made; the new base row for
-  // BasePointChange and DistanceColumnToggle.
-  int savedModified = 0;
+  bool modifiedBefore = false;             // the document's modified flag when the record was made
+  int newBase = -1;                        // BasePointChange, DistanceColumnToggle: the base after it
   BaseMark baseMark = BaseMark::None;
   int column = 0;                          // CellChange
   std::u16string text;                     // CellChange: the other text of the cell
@@ -48,16 +45,16 @@ class UndoLog {
  public:
   static constexpr int kMaxGroups = 64;
 
-  enum class Mode { NewGroup, GroupOpen, HoldInsert, Suspended };
-
-  Mode mode = Mode::Suspended;
-
   bool canUndo() const { return cursor_ >= 0; }
   bool canRedo() const { return cursor_ + 1 < static_cast<int>(groups_.size()); }
   void clear();
 
   // Begin action: the next record opens a new group.
-  void beginAction() { mode = Mode::NewGroup; }
+  void beginAction() { mode_ = Mode::NewGroup; }
+  // The next record is an insertion held back until the action that names the row.
+  void holdNextInsert() { mode_ = Mode::HoldInsert; }
+  // Changes made from now on are not recorded (outside an action, and while undoing or redoing).
+  void stopRecording() { mode_ = Mode::Suspended; }
 
   // Adds a record to the history as the current mode says. Returns the record to fill in, or
   // nothing when no record is kept (recording suspended, or a held insertion became the group).
@@ -69,11 +66,19 @@ class UndoLog {
   // Forgets a held insertion (the new row was cancelled before it got a name).
   void dropHeldInsert() { heldInsert_.reset(); }
 
+  // The records of the group being filled, or nothing before an action's first record.
+  std::vector<UndoRecord>* openRecords();
+  // The group Undo reverses, the cursor moved back past it; the group Redo makes again, the
+  // cursor moved onto it. Only when canUndo() or canRedo() says so.
+  std::vector<UndoRecord>& stepBack();
+  std::vector<UndoRecord>& stepForward();
+
  private:
-  friend class PoiTable;
+  enum class Mode { NewGroup, GroupOpen, HoldInsert, Suspended };
 
   std::vector<UndoRecord>& openGroup();
 
+  Mode mode_ = Mode::Suspended;
   std::deque<std::vector<UndoRecord>> groups_;
   int cursor_ = -1;
   std::optional<UndoRecord> heldInsert_;
