@@ -107,7 +107,8 @@ int Convert(const CliRequest& request) {
                                       session.port, &counts);
   session.port.finishProgress();
   if (result != 0) return 1;
-  std::printf("Wrote %d POIs to %s\n", counts.written, session.document.path.string().c_str());
+  std::printf("Wrote %d POI%s to %s\n", counts.written, counts.written == 1 ? "" : "s",
+              session.document.path.string().c_str());
   // A phonebook holds only the POIs with a telephone number, the other formats those with a position.
   TellNotWritten(counts.leftOut, format == FileFormat::Phonebook ? "a telephone number" : "coordinates");
   return 0;

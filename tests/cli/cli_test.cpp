@@ -211,7 +211,7 @@ TEST_F(CliTest, ConvertCountsThePoisWrittenAndTellsThoseLeftOut) {
       {"all.ov2", "", "Wrote 3 POIs", ""},
       {"placed.gpx", "", "Wrote 2 POIs", "quillfern-cli: 1 POI without coordinates was not written\n"},
       {"placed.kml", "", "Wrote 2 POIs", "quillfern-cli: 1 POI without coordinates was not written\n"},
-      {"phones.txt", "--format 2 ", "Wrote 1 POIs",
+      {"phones.txt", "--format 2 ", "Wrote 1 POI",
        "quillfern-cli: 2 POIs without a telephone number were not written\n"},
   };
   for (const auto& c : cases) {
