@@ -22,11 +22,14 @@ namespace {
 
 enum class Layout : int { Csv = 0, Asc = 1, Poi = 2, Txt = 3 };
 
-// Longer lines are cut before they are split into fields.
+// Longer lines are cut before they are split into fields. In comma text a doubled quote counts as
+// the one quote it stands for, so that every line the writer makes is read whole.
 constexpr std::size_t kMaxLineLength = 578;
+// What is kept of a line before it is cut: room for a comma line of doubled quotes only.
+constexpr std::size_t kMaxKeptLength = 2 * kMaxLineLength;
 // No encoding in use needs more bytes for one UTF-16 unit (UTF-8 needs at most three, also for
 // invalid bytes), so converting this many bytes of a line gives all the characters that are kept.
-constexpr std::size_t kMaxLineBytes = kMaxLineLength * 4;
+constexpr std::size_t kMaxLineBytes = kMaxKeptLength * 4;
 constexpr int kFallbackCodePage = 1252;
 
 Layout LayoutOf(FileFormat format) {
@@ -82,7 +85,7 @@ class AnsiConverter {
   std::unique_ptr<UConverter, Closer> converter_;
 };
 
-// The lines of a file as UTF-16, each cut to kMaxLineLength. Only the part of a line that is
+// The lines of a file as UTF-16, each cut to kMaxKeptLength. Only the part of a line that is
 // kept is converted, so a huge line costs no memory beyond the file.
 class LineSource {
  public:
@@ -119,7 +122,7 @@ class LineSource {
     while (i < end) {
       line.clear();
       for (; i < end && !IsLineEnd(unitAt(i)); i += 2) {
-        if (line.size() < kMaxLineLength) line += unitAt(i);
+        if (line.size() < kMaxKeptLength) line += unitAt(i);
       }
       onLine(std::u16string_view(line));
       session.progress(bytes_.size(), i);
@@ -137,7 +140,7 @@ class LineSource {
       const auto end = static_cast<std::size_t>(lineEnd - bytes_.begin());
       const std::string_view kept(data + i, std::min(end - i, kMaxLineBytes));
       std::u16string line = encoding_ == TextEncoding::Utf8 ? Utf8ToUtf16(kept) : ansi_.toUtf16(kept);
-      if (line.size() > kMaxLineLength) line.resize(kMaxLineLength);
+      if (line.size() > kMaxKeptLength) line.resize(kMaxKeptLength);
       onLine(std::u16string_view(line));
       session.progress(bytes_.size(), end);
       i = end + 1;
@@ -149,6 +152,15 @@ class LineSource {
   TextEncoding encoding_ = TextEncoding::Ansi;
   std::size_t start_ = 0;
 };
+
+// A comma line cut to kMaxLineLength characters, a doubled quote counting as one.
+std::u16string_view CutCommaLine(std::u16string_view line) {
+  std::size_t end = 0;
+  for (std::size_t count = 0; end < line.size() && count < kMaxLineLength; ++count) {
+    end += line[end] == u'"' && end + 1 < line.size() && line[end + 1] == u'"' ? 2 : 1;
+  }
+  return line.substr(0, end);
+}
 
 bool IsCommentOrEmpty(std::u16string_view line) {
   const std::size_t first = line.find_first_not_of(u' ');
@@ -220,6 +232,7 @@ std::size_t TelephoneTail(std::u16string_view field) {
 }
 
 void ReadCommaLine(FileSession& session, std::u16string_view line, Layout layout) {
+  line = CutCommaLine(line);
   if (IsCommentOrEmpty(line)) return;
   std::vector<std::u16string> fields = SplitCommaLine(line, layout == Layout::Asc);
   if (fields.size() < 3) return;
@@ -248,6 +261,7 @@ void ReadCommaLine(FileSession& session, std::u16string_view line, Layout layout
 }
 
 void ReadTabLine(FileSession& session, std::u16string_view line) {
+  line = line.substr(0, kMaxLineLength);
   if (IsCommentOrEmpty(line)) return;
   std::u16string_view fields[5];
   std::size_t count = 0;

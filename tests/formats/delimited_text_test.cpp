@@ -274,6 +274,16 @@ TEST_F(DelimitedTextWriteTest, WrittenLinesReadBackInEveryLayout) {
   }
 }
 
+// Quotes are doubled in the file, so such a line is longer than the limit a line is cut to.
+TEST_F(DelimitedTextTest, FullLengthTextsOfQuotesReadBackInEveryCommaLayout) {
+  const std::u16string quotes(kMaxNameLength, u'"');
+  add({quotes, u"-179.99999", u"-89.99999", u"123456789012345678", quotes});
+  const std::vector<Poi> written = pois();
+  for (int value = 10; value <= 18; ++value) {
+    EXPECT_EQ(roundTrip(static_cast<FileFormat>(value)), written) << value;
+  }
+}
+
 TEST_F(DelimitedTextWriteTest, ExportWritesTheSelectedRows) {
   document.rows[2].selected = true;
   const Bytes bytes = write(FileFormat::CsvAnsi, FileOperation::Export);
