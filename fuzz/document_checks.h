@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <compare>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
