@@ -439,10 +439,25 @@ struct GpxItems {
   }
 };
 
+// How far a reader that goes through the file from its start has given back the bytes it passed.
+// No scan looks behind such a reader; the readers of later pieces only look beyond it.
+class FrontRelease {
+ public:
+  void passed(const TagScanner& scan, std::size_t pos) {
+    if (pos == kNotFound || pos - released_ < kReleaseStepBytes) return;
+    scan.release(released_, pos);
+    released_ = pos;
+  }
+
+ private:
+  std::size_t released_ = 0;
+};
+
 // Reads the items that start in [pos, stop); then `pos` is where the next item starts, or
-// kNotFound when there is none.
+// kNotFound when there is none. A reader from the front gives back what it passes.
 template <typename Items>
-int ReadItemsFrom(FileSession& session, const TagScanner& scan, std::size_t& pos, std::size_t stop) {
+int ReadItemsFrom(FileSession& session, const TagScanner& scan, std::size_t& pos, std::size_t stop,
+                  FrontRelease* front = nullptr) {
   PoiAppender appender(session);
   while (true) {
     const std::size_t start = Items::findStart(scan, pos);
@@ -453,6 +468,7 @@ int ReadItemsFrom(FileSession& session, const TagScanner& scan, std::size_t& pos
     pos = Items::read(scan, start, appender);
     if (pos == kNotFound) return kWrongContent;
     session.progress(scan.size(), pos);
+    if (front != nullptr) front->passed(scan, pos);
   }
 }
 
@@ -508,7 +524,7 @@ class PieceReader {
       : session_(session), scan_(scan), pieces_(pieces), back_(pieces.size()) {}
 
   // Reads the pieces; `front` is then the number read from the front, and `pos` where that stopped.
-  int read(std::size_t& front, std::size_t& pos) {
+  int read(std::size_t& front, std::size_t& pos, FrontRelease& release) {
     // Room for the rows as the start of the file suggests, so that nothing moves rows while they grow.
     expected_ = EstimatedItems<Items>(scan_);
     const PoiDocument& document = session_.document;
@@ -528,18 +544,12 @@ class PieceReader {
     std::jthread helper([this] {
       while (const std::optional<std::size_t> k = claim(false)) readFromBack(*k);
     });
-    std::size_t released = 0;
     while (result == 0) {
       const std::optional<std::size_t> k = claim(true);
       if (!k) break;
-      result = ReadItemsFrom<Items>(frontSession, scan_, pos, pieces_[*k].end);
+      result = ReadItemsFrom<Items>(frontSession, scan_, pos, pieces_[*k].end, &release);
       front = *k + 1;
       finished(pieces_[*k], true);
-      // Reading from the front never looks back: every later scan starts at `pos` or beyond.
-      if (pos != kNotFound && pos - released >= kReleaseStepBytes) {
-        scan_.release(released, pos);
-        released = pos;
-      }
     }
     if (result != 0) claimAll();
     return result;
@@ -590,7 +600,10 @@ template <typename Items>
 int ReadItemsInPieces(FileSession& session, const TagScanner& scan, std::vector<Piece>& pieces) {
   std::size_t front = 0;
   std::size_t pos = 0;
-  if (const int result = PieceReader<Items>(session, scan, pieces).read(front, pos); result != 0) return result;
+  FrontRelease release;
+  if (const int result = PieceReader<Items>(session, scan, pieces).read(front, pos, release); result != 0) {
+    return result;
+  }
   const bool importing = session.operation == FileOperation::Import;
   for (std::size_t k = front; k < pieces.size() && pos == pieces[k].begin; ++k) {
     AppendReadOn(session.document, std::move(pieces[k].document), importing);
@@ -598,7 +611,7 @@ int ReadItemsInPieces(FileSession& session, const TagScanner& scan, std::vector<
     pos = pieces[k].pos;
   }
   // Nothing is left when the last piece read ended the file.
-  return ReadItemsFrom<Items>(session, scan, pos, kNotFound);
+  return ReadItemsFrom<Items>(session, scan, pos, kNotFound, &release);
 }
 
 template <typename Items>
@@ -613,7 +626,8 @@ int ReadItems(FileSession& session, std::span<std::uint8_t> bytes) {
   std::vector<Piece> pieces = inPieces ? SplitIntoPieces<Items>(scan) : std::vector<Piece>();
   if (pieces.size() >= 2) return ReadItemsInPieces<Items>(session, scan, pieces);
   std::size_t pos = 0;
-  return ReadItemsFrom<Items>(session, scan, pos, kNotFound);
+  FrontRelease release;
+  return ReadItemsFrom<Items>(session, scan, pos, kNotFound, &release);
 }
 
 // ------------------------------------------------------------------------------------ writers
