@@ -62,10 +62,27 @@ class TagScanner {
     return kNotFound;
   }
 
-  // The same for a closing tag, stepping over multi-byte characters.
+  // The same for a closing tag, stepping over multi-byte characters: the steps start at `from`
+  // and go from character to character.
   std::size_t scanTo(std::string_view tag, std::size_t from, std::size_t limit) const {
-    for (std::size_t pos = from; pos < limit; pos += CharacterBytes(static_cast<std::uint8_t>(text_[pos]))) {
-      if (text_[pos] == tag[0] && isAt(pos, tag, limit)) return pos;
+    const auto single = [](char c) { return static_cast<std::uint8_t>(c) < 0x80; };
+    std::size_t pos = from;  // always on a step
+    while (pos < limit) {
+      const void* hit = std::memchr(text_.data() + pos, tag[0], limit - pos);
+      if (hit == nullptr) return kNotFound;
+      const auto candidate = static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data());
+      // A byte below 0x80 is a character of its own, and no character is longer than four bytes:
+      // when the three bytes before the candidate are single, a step lands on it.
+      const std::size_t checked = candidate - std::min<std::size_t>(3, candidate - pos);
+      if (std::all_of(text_.begin() + static_cast<std::ptrdiff_t>(checked),
+                      text_.begin() + static_cast<std::ptrdiff_t>(candidate), single)) {
+        pos = candidate;
+      } else {
+        while (pos < candidate) pos += CharacterBytes(static_cast<std::uint8_t>(text_[pos]));
+        if (pos != candidate) continue;  // the candidate lies inside a character
+      }
+      if (isAt(pos, tag, limit)) return pos;
+      ++pos;
     }
     return kNotFound;
   }

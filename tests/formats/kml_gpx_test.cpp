@@ -86,6 +86,9 @@ TEST_F(KmlGpxTest, KmlPlacemarksGiveNamePositionTelephoneAndMemo) {
       // A four-byte character right before the closing tag must not hide it.
       {"<Placemark><name>Emoji \xF0\x9F\x98\x80</name><Point><coordinates>1,2</coordinates></Point></Placemark>",
        {u"Emoji \U0001F600", u"1.00000", u"2.00000", u"", u""}},
+      // A closing tag inside the bytes a broken three-byte character claims is stepped over.
+      {"<Placemark><name>Broken \xE0</name>x</name><Point><coordinates>1,2</coordinates></Point></Placemark>",
+       {u"Broken \uFFFD</name x", u"1.00000", u"2.00000", u"", u""}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.placemark);
