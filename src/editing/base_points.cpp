@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "core/coordinates.h"
-#include "core/distances.h"
 #include "core/field_rules.h"
 #include "core/string_table.h"
 
@@ -44,25 +43,16 @@ std::u16string Stored(const BasePoint& point, const DisplayOptions& display) {
 // The Tel and Memo cells of row 0 that a base point fills: all of them in a plain POI document.
 bool FillsTelAndMemo(const PoiDocument& document) { return document.kind == DocumentKind::Poi; }
 
-// Setting the entry that row 0 holds already is no change, and no undo step.
-void StoreInFirstRow(PoiTable& table, int column, std::u16string_view text) {
-  if (table.document().text(0, column) != text) table.setCell(0, column, text);
-}
-
 }  // namespace
 
 void SetBaseToSelection(PoiTable& table) {
   PoiDocument& document = table.document();
   int row = table.firstSelected();
   if (row < 0) return;
-  table.undoLog().beginAction();
-  if (document.basePointPinned) {
-    table.deleteRow(0);
-    document.basePointPinned = false;
-    if (row > 0) --row;
-  }
+  const PoiTable::Action action(table, PoiTable::Show::FittedColumns);
+  if (document.basePointPinned && row > 0) --row;  // the row moves up once the My Base Point row is gone
+  table.removeMyBasePoint();
   table.changeBase(row);
-  table.refitColumns();
 }
 
 void InsertMyBasePoint(PoiTable& table, AppSettings& settings) {
@@ -75,16 +65,10 @@ void InsertMyBasePoint(PoiTable& table, AppSettings& settings) {
     return;
   }
   const int index = std::min(saved.insertIndex, static_cast<int>(saved.entries.size()) - 1);
-  const BasePoint point = Parse(saved.entries[static_cast<std::size_t>(index)], document.display);
-  std::u16string name = point[kName];
-  if (NormaliseName(name) == 0) return;
-  table.undoLog().stopRecording();
-  table.insertRow(0, name, false);
-  const int last = document.kind == DocumentKind::SafetyCamera ? kLat : kMemo;
-  for (int column = kLng; column <= last; ++column) table.setCell(0, column, point[column]);
+  BasePoint point = Parse(saved.entries[static_cast<std::size_t>(index)], document.display);
+  if (NormaliseName(point[kName]) == 0) return;
+  table.placeMyBasePoint(point, document.kind == DocumentKind::SafetyCamera ? kLat : kMemo);
   saved.insertIndex = index;
-  document.basePointPinned = true;
-  SetBasePoint(document, 0);
 }
 
 BasePointList::BasePointList(const BasePointSettings& saved, const DisplayOptions& display) : display_(display) {
@@ -123,25 +107,14 @@ bool BasePointList::canDelete() const { return std::ranges::find(selected, true)
 void BasePointList::set(PoiTable& table, BasePointSettings& saved) {
   const int index = onlySelected();
   if (index < 0) return;
-  const BasePoint& point = entries_[static_cast<std::size_t>(index)];
-  PoiDocument& document = table.document();
-  table.undoLog().beginAction();
-  if (document.basePointPinned) {
-    StoreInFirstRow(table, kName, point[kName]);
-  } else {
-    document.basePointPinned = true;
-    table.insertRow(0, point[kName], false);
-  }
-  const int last = FillsTelAndMemo(document) ? kMemo : kLat;
-  for (int column = kLng; column <= last; ++column) StoreInFirstRow(table, column, point[column]);
+  PoiTable::Action action(table, PoiTable::Show::FittedColumns);
+  table.placeMyBasePoint(entries_[static_cast<std::size_t>(index)], FillsTelAndMemo(table.document()) ? kMemo : kLat);
   current_ = index;
   saved.insertIndex = index;
   if (changed_) save(saved);
   table.clearSelection();
   table.selectAndFocus(0);
-  table.makeVisible(0);
-  SetBasePoint(document, 0);
-  table.refitColumns();
+  action.reveal(0);
 }
 
 void BasePointList::move(bool up) {
@@ -219,17 +192,13 @@ void BasePointList::removeAll() {
 void BasePointList::exportAll(PoiTable& table) {
   if (!canExportAll()) return;
   PoiDocument& document = table.document();
-  table.undoLog().beginAction();
+  PoiTable::Action action(table, PoiTable::Show::FittedColumns);
   table.clearSelection();
-  const int first = document.rowCount();
+  action.reveal(document.rowCount());  // the first exported row
   for (const BasePoint& point : entries_) {
     const int row = table.insertRow(document.rowCount(), point[kName], true);
     for (int column = kLng; column <= kMemo; ++column) table.setCell(row, column, point[column]);
   }
-  SetBasePoint(document, document.baseRow);
-  table.refitColumns();
-  table.makeVisible(first);
-  document.modified = true;
   exported_ = true;
 }
 

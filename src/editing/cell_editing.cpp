@@ -5,7 +5,6 @@
 #include <string>
 
 #include "core/coordinates.h"
-#include "core/distances.h"
 #include "core/field_rules.h"
 #include "core/string_table.h"
 
@@ -158,18 +157,14 @@ CommitCheck CheckCommit(const PoiDocument& document, int row, int column, std::u
 }
 
 void CommitCell(PoiTable& table, int row, int column, std::u16string_view value) {
-  PoiDocument& document = table.document();
-  const std::u16string_view old = document.text(row, column);
+  const std::u16string_view old = table.document().text(row, column);
   if (old == value) return;
-  table.notifyRowAboutToChange(row);
-  if (column != kName || !old.empty()) {
-    table.undoLog().beginAction();
-    table.setCell(row, column, value);
-    if (document.baseRow >= 0 && (column == kLng || column == kLat)) RowChanged(document, row);
-  } else {
+  if (column == kName && old.empty()) {
     table.commitNewRowName(row, value);
+    return;
   }
-  if (!(row == 0 && document.basePointPinned)) document.modified = true;
+  const PoiTable::Action action(table);
+  table.setCell(row, column, value);
 }
 
 int NextEditColumn(const PoiDocument& document, int column, bool forward, bool lngFirst) {

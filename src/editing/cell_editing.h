@@ -55,7 +55,7 @@ struct CommitCheck {
 CommitCheck CheckCommit(const PoiDocument& document, int row, int column, std::u16string text, bool checkName);
 
 // Stores an accepted value: a recorded cell change, or for the name of a row just added the held
-// insertion as one undo step; distances follow a changed coordinate. Nothing for an unchanged value.
+// insertion as one undo step. Nothing for an unchanged value.
 void CommitCell(PoiTable& table, int row, int column, std::u16string_view value);
 
 // The column Tab (forward) or Shift+Tab moves to, in display order, wrapping within the row and

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "core/distances.h"
 #include "core/duplicate_names.h"
 #include "core/field_rules.h"
 
@@ -10,13 +9,11 @@ namespace qf {
 
 namespace {
 
-// A missing or invalid value empties the cell. Whether the cell changed.
-bool StoreCoordinate(PoiTable& table, int row, int column, std::u16string_view text) {
+// A missing or invalid value empties the cell.
+void StoreCoordinate(PoiTable& table, int row, int column, std::u16string_view text) {
   const std::optional<CoordinateText> value = CoordinateCellText(table.document(), column, text);
   const std::u16string_view stored = value ? value->view() : std::u16string_view();
-  if (table.document().text(row, column) == stored) return false;
-  table.setCell(row, column, stored);
-  return true;
+  if (table.document().text(row, column) != stored) table.setCell(row, column, stored);
 }
 
 }  // namespace
@@ -38,10 +35,9 @@ int InsertRowsAt(PoiTable& table, const ExchangeRows& rows, int at, bool checkNa
   PoiDocument& document = table.document();
   // A My Base Point row stays first.
   at = std::clamp(at, document.basePointPinned ? 1 : 0, document.rowCount());
-  const int first = at;
   const int countBefore = document.rowCount();
   table.clearSelection();
-  table.undoLog().beginAction();
+  PoiTable::Action action(table, PoiTable::Show::FittedColumns);
   DuplicateNames duplicates(document, checkName, port);
   table.insertBlock(at, [&] {
     for (const ExchangeRow& record : rows) {
@@ -56,31 +52,23 @@ int InsertRowsAt(PoiTable& table, const ExchangeRows& rows, int at, bool checkNa
       if (!document.richPoiFile) table.setCell(row, kMemo, MemoCellText(document, record.texts[kMemo]));
     }
   });
-  SetBasePoint(document, -1);
-  table.refitColumns();
-  if (document.rowCount() != countBefore) {
-    table.makeVisible(first);
-    document.modified = true;
-  }
+  if (document.rowCount() != countBefore) action.reveal(at);
   return duplicates.eliminatedCount();
 }
 
 void PasteCoordinates(PoiTable& table, const PastedCoordinates& coordinates) {
   PoiDocument& document = table.document();
   const bool both = coordinates.lng && coordinates.lat;
-  table.undoLog().beginAction();
+  PoiTable::Action action(table, PoiTable::Show::FittedColumns);
   for (int row = 0; row < document.rowCount(); ++row) {
     if (!document.rows[static_cast<std::size_t>(row)].selected) continue;
     // The My Base Point row is the base while it is there: it keeps its position unless it gets another.
     if (row == 0 && document.basePointPinned && !both) continue;
     // Coordinates a row has already are no change, and no undo step.
-    const bool lng = StoreCoordinate(table, row, kLng, coordinates.lng.value_or(u""));
-    const bool lat = StoreCoordinate(table, row, kLat, coordinates.lat.value_or(u""));
-    if ((lng || lat) && !(row == 0 && document.basePointPinned)) document.modified = true;
+    StoreCoordinate(table, row, kLng, coordinates.lng.value_or(u""));
+    StoreCoordinate(table, row, kLat, coordinates.lat.value_or(u""));
   }
-  if (document.baseRow >= 0) SetBasePoint(document, document.baseRow);
-  table.refitColumns();
-  if (const int first = table.firstSelected(); first >= 0) table.makeVisible(first);
+  action.reveal(table.firstSelected());
 }
 
 }  // namespace qf

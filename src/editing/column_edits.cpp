@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "core/coordinates.h"
-#include "core/distances.h"
 #include "core/field_rules.h"
 
 namespace qf {
@@ -27,16 +26,9 @@ std::vector<int> RowScope(const PoiDocument& document) {
   return rows;
 }
 
-void MarkModified(PoiDocument& document, int row) {
-  if (!(row == 0 && document.basePointPinned)) document.modified = true;
-}
-
-// Stores a text if it differs; whether it did.
-bool Store(PoiTable& table, int row, int column, std::u16string_view text) {
-  if (table.document().text(row, column) == text) return false;
-  table.setCell(row, column, text);
-  MarkModified(table.document(), row);
-  return true;
+// Stores a text if it differs.
+void Store(PoiTable& table, int row, int column, std::u16string_view text) {
+  if (table.document().text(row, column) != text) table.setCell(row, column, text);
 }
 
 int ColumnOf(CombinePart part) {
@@ -93,11 +85,6 @@ std::size_t TrailingDigits(std::u16string_view name) {
   return last == std::u16string_view::npos ? 0 : name.size() - last - 1;
 }
 
-void ReestablishBase(PoiTable& table) {
-  PoiDocument& document = table.document();
-  if (document.baseRow >= 0) SetBasePoint(document, document.baseRow);
-}
-
 }  // namespace
 
 bool CombinationAllowed(CombinePart front, CombinePart back, bool richPoiFile) {
@@ -123,7 +110,7 @@ void Combine(PoiTable& table, const Combination& combination) {
   const int target = ColumnOf(combination.front) >= 0 ? ColumnOf(combination.front) : ColumnOf(combination.back);
   const std::vector<int> rows = RowScope(document);
   Serials serials(combination.text, rows.size());
-  table.undoLog().beginAction();
+  const PoiTable::Action action(table, PoiTable::Show::WholeTable);
   for (const int row : rows) {
     std::u16string text = Part(document, row, combination.front, combination.text, serials);
     text += Part(document, row, combination.back, combination.text, serials);
@@ -141,14 +128,13 @@ void Combine(PoiTable& table, const Combination& combination) {
         break;
     }
   }
-  table.notifyReset();
 }
 
 void Clear(PoiTable& table, const ClearChoice& choice) {
   PoiDocument& document = table.document();
   const bool serials = document.kind == DocumentKind::Poi;
   const bool coordinates = document.kind != DocumentKind::Phonebook;
-  table.undoLog().beginAction();
+  const PoiTable::Action action(table, PoiTable::Show::WholeTable);
   for (const int row : RowScope(document)) {
     if (serials && choice.leadingSerial) {
       if (const std::size_t digits = LeadingDigits(document.text(row, kName)); digits > 0) {
@@ -169,21 +155,17 @@ void Clear(PoiTable& table, const ClearChoice& choice) {
       if (checked) Store(table, row, column, {});
     }
   }
-  if (choice.lng || choice.lat) ReestablishBase(table);
-  table.notifyReset();
 }
 
 void ClearColumn(PoiTable& table, int column) {
   PoiDocument& document = table.document();
-  table.undoLog().beginAction();
+  const PoiTable::Action action(table, PoiTable::Show::WholeTable);
   for (int row = document.basePointPinned ? 1 : 0; row < document.rowCount(); ++row) Store(table, row, column, {});
-  if (column == kLng || column == kLat) ReestablishBase(table);
-  table.notifyReset();
 }
 
 void ClearAddresses(PoiTable& table) {
   PoiDocument& document = table.document();
-  table.undoLog().beginAction();
+  const PoiTable::Action action(table, PoiTable::Show::WholeTable);
   for (int row = 0; row < document.rowCount(); ++row) {
     const std::u16string_view memo = document.text(row, kMemo);
     const std::size_t marker = memo.find(kAddressMarker);
@@ -192,14 +174,13 @@ void ClearAddresses(PoiTable& table) {
     CleanText(kept);
     Store(table, row, kMemo, kept);
   }
-  table.notifyReset();
 }
 
 void MessCoordinates(PoiTable& table, std::uint32_t seed) {
   PoiDocument& document = table.document();
   const bool anySelected = std::ranges::any_of(document.rows, &PoiRecord::selected);
   std::minstd_rand random(seed);
-  table.undoLog().beginAction();
+  const PoiTable::Action action(table, PoiTable::Show::WholeTable);
   for (int row = 0; row < document.rowCount(); ++row) {
     if (anySelected && !document.rows[static_cast<std::size_t>(row)].selected) continue;
     if (document.text(row, kLng).empty() || document.text(row, kLat).empty()) continue;
@@ -210,8 +191,6 @@ void MessCoordinates(PoiTable& table, std::uint32_t seed) {
       Store(table, row, column, FormatUnits(clamped, static_cast<Axis>(column), document.display));
     }
   }
-  ReestablishBase(table);
-  table.notifyReset();
 }
 
 }  // namespace qf

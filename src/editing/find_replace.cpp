@@ -7,7 +7,6 @@
 #include <unordered_map>
 
 #include "core/coordinates.h"
-#include "core/distances.h"
 #include "core/field_rules.h"
 
 namespace qf {
@@ -129,8 +128,30 @@ bool ReplaceInRow(PoiTable& table, const FindState& find, const Matcher& matcher
     table.setCell(row, column, *stored);
     changed = true;
   }
-  if (changed && !(row == 0 && document.basePointPinned)) document.modified = true;
   return changed;
+}
+
+// Replaces findText in the rows from `start` on: in every row with `all`, else in the first row where
+// something changes. A cell whose new text would not be valid, or would not fit, keeps its text.
+// Returns the last row where something was replaced, or -1.
+int ReplaceRows(PoiTable& table, const FindState& find, int start, bool all, bool checkName) {
+  PoiDocument& document = table.document();
+  table.clearSelection();
+  const int rows = document.rowCount();
+  if (start >= rows || find.findText.empty()) return -1;
+  const Matcher matcher(find);
+  std::optional<NameIndex> names;
+  if (checkName) names.emplace(document);
+  int replaced = -1;
+  for (int step = 0; step < rows; ++step) {
+    const int row = all ? start + step : (start + step) % rows;
+    if (row >= rows) break;
+    if (!ReplaceInRow(table, find, matcher, row, names ? &*names : nullptr)) continue;
+    replaced = row;
+    if (!all) break;
+    table.selectAndFocus(row);
+  }
+  return replaced;
 }
 
 }  // namespace
@@ -169,33 +190,10 @@ int FindNext(PoiTable& table, const FindState& find) {
   return row;
 }
 
-int ReplaceRows(PoiTable& table, const FindState& find, int start, bool all, bool checkName) {
-  PoiDocument& document = table.document();
-  table.undoLog().beginAction();
-  table.clearSelection();
-  const int rows = document.rowCount();
-  if (start >= rows || find.findText.empty()) return -1;
-  const Matcher matcher(find);
-  std::optional<NameIndex> names;
-  if (checkName) names.emplace(document);
-  int replaced = -1;
-  for (int step = 0; step < rows; ++step) {
-    const int row = all ? start + step : (start + step) % rows;
-    if (row >= rows) break;
-    if (!ReplaceInRow(table, find, matcher, row, names ? &*names : nullptr)) continue;
-    replaced = row;
-    if (!all) break;
-    table.selectAndFocus(row);
-  }
-  table.notifyReset();
-  return replaced;
-}
-
 bool ReplaceAll(PoiTable& table, const FindState& find, bool checkName) {
+  PoiTable::Action action(table, PoiTable::Show::WholeTable);
   const bool replaced = ReplaceRows(table, find, 0, true, checkName) >= 0;
-  PoiDocument& document = table.document();
-  if (replaced && !find.onlyName && document.baseRow >= 0) SetBasePoint(document, document.baseRow);
-  if (const int first = table.firstSelected(); first >= 0) table.makeVisible(first);
+  action.reveal(table.firstSelected());
   return replaced;
 }
 
@@ -208,9 +206,11 @@ int ReplaceNext(PoiTable& table, const FindState& find, bool checkName) {
     if (found >= 0) table.makeVisible(found);
     return found;
   }
-  // The selected row may keep its text, and the replacement go to a row after it.
-  const int replaced = ReplaceRows(table, find, selected, false, checkName);
-  if (replaced >= 0 && !find.onlyName && document.baseRow >= 0) RowChanged(document, replaced);
+  {
+    // The selected row may keep its text, and the replacement go to a row after it.
+    const PoiTable::Action action(table, PoiTable::Show::WholeTable);
+    ReplaceRows(table, find, selected, false, checkName);
+  }
   const int next = Search(table, find, (selected + 1) % document.rowCount(), false);
   if (next >= 0) table.makeVisible(next);
   return next;

@@ -23,12 +23,7 @@ int Search(PoiTable& table, const FindState& find, int start, bool selectAll);
 int Find(PoiTable& table, const FindState& find);
 int FindNext(PoiTable& table, const FindState& find);
 
-// Replaces findText in the rows from `start` on, as one undo step: in every row with `all`, else in
-// the first row where something changes. A cell whose new text would not be valid, or would not
-// fit, keeps its text. Returns the last row where something was replaced, or -1.
-int ReplaceRows(PoiTable& table, const FindState& find, int start, bool all, bool checkName);
-
-// Replace with "Replace all match data": every row, then the distances follow.
+// Replace with "Replace all match data": every row, as one undo step.
 bool ReplaceAll(PoiTable& table, const FindState& find, bool checkName);
 // Replace Next: replaces in the selected row when it matches, then finds the next match.
 // Returns the row found next, or -1.

@@ -86,7 +86,52 @@ void PoiTable::selectAndFocus(int row) {
   rowAt(row).selected = true;
 }
 
+PoiTable::Action::Action(PoiTable& table, Show show) : table_(table), show_(show) {
+  table.undo_.beginAction();
+  table.stale_ = StaleDistances::None;
+}
+
+PoiTable::Action::~Action() { table_.endAction(show_, revealed_); }
+
+void PoiTable::endAction(Show show, int revealed) {
+  undo_.stopRecording();
+  switch (stale_) {
+    case StaleDistances::None:
+      break;
+    case StaleDistances::OneRow:
+      if (document_.baseRow >= 0) RowChanged(document_, staleRow_);
+      break;
+    case StaleDistances::Positions:
+      if (document_.baseRow >= 0) establishBase(document_.baseRow);
+      break;
+    case StaleDistances::Rows:
+      establishBase(-1);  // the base row is found again by its mark
+      break;
+  }
+  stale_ = StaleDistances::None;
+  if (show == Show::WholeTable) notify([](TableObserver& o) { o.tableReset(); });
+  if (show == Show::FittedColumns) notify([](TableObserver& o) { o.refitColumns(-1, false); });
+  if (revealed >= 0) notify([&](TableObserver& o) { o.makeRowVisible(revealed); });
+}
+
+// One changed row needs only its own distances, and those of the row after it, again.
+void PoiTable::positionChanged(int row) {
+  if (stale_ == StaleDistances::None) {
+    stale_ = StaleDistances::OneRow;
+    staleRow_ = row;
+  } else if (stale_ == StaleDistances::OneRow && row != staleRow_) {
+    stale_ = StaleDistances::Positions;
+  }
+}
+
 int PoiTable::insertRow(int index, std::u16string_view name, bool select) {
+  placeRow(index, name, select);
+  markModified(index);
+  rowsChanged();
+  return index;
+}
+
+int PoiTable::placeRow(int index, std::u16string_view name, bool select) {
   PoiRecord record(document_.nextRowId++);
   record.setText(kName, name);
   record.selected = record.focused = select;
@@ -118,10 +163,13 @@ void PoiTable::deleteRow(int row) {
     made->baseMark = baseMarkOf(row);
     made->texts = textsOf(row);
   }
+  markModified(row);
   removeRow(row);
+  rowsChanged();
 }
 
 void PoiTable::setCell(int row, int column, std::u16string_view text) {
+  notify([&](TableObserver& o) { o.rowAboutToChange(row); });
   if (undo_.recordsCellChange()) {
     if (UndoRecord* made = undo_.record(UndoKind::CellChange, row, document_.modified)) {
       made->baseMark = baseMarkOf(row);
@@ -130,6 +178,8 @@ void PoiTable::setCell(int row, int column, std::u16string_view text) {
     }
   }
   rowAt(row).setText(column, text);
+  markModified(row);
+  if (column == kLng || column == kLat) positionChanged(row);
   notify([&](TableObserver& o) { o.rowChanged(row); });
 }
 
@@ -147,17 +197,19 @@ int PoiTable::insertRowAtSelection() {
 int PoiTable::insertHeld(int row) {
   undo_.holdNextInsert();
   state.currentColumn = kName;
-  insertRow(row, {}, false);
+  placeRow(row, {}, false);
   undo_.stopRecording();
   if (document_.baseRow >= 0) RowChanged(document_, row);
   return row;
 }
 
 void PoiTable::commitNewRowName(int row, std::u16string_view name) {
-  undo_.beginAction();
+  const Action action(*this);
   if (undo_.holdsInsert()) {
+    notify([&](TableObserver& o) { o.rowAboutToChange(row); });
     undo_.record(UndoKind::RowInsert, row, document_.modified);  // the held insertion becomes the group
     rowAt(row).setText(kName, name);
+    markModified(row);
     notify([&](TableObserver& o) { o.rowChanged(row); });
   } else {
     setCell(row, kName, name);
@@ -174,47 +226,42 @@ void PoiTable::cancelNewRow(int row) {
 void PoiTable::deleteSelected() {
   const int firstRow = firstSelected();
   if (firstRow < 0) return;
-  const auto selectedCount = std::ranges::count_if(document_.rows, &PoiRecord::selected);
   const bool myBasePointAmong = document_.basePointPinned && document_.rows.front().selected;
   notify([](TableObserver& o) { o.redrawSuspended(true); });
-  undo_.beginAction();
-  // One pass over the rows: each deletion is recorded at the index it has once the selected rows
-  // before it are gone, as if they were deleted one after the other from the top.
-  int deleted = 0;
-  for (int row = firstRow; row < document_.rowCount(); ++row) {
-    if (!rowAt(row).selected) continue;
-    const int at = row - deleted++;
-    notify([&](TableObserver& o) { o.rowAboutToChange(row); });
-    if (UndoRecord* made = undo_.record(UndoKind::RowDelete, at, document_.modified)) {
-      made->baseMark = baseMarkOf(row);
-      made->texts = textsOf(row);
+  {
+    Action action(*this, Show::FittedColumns);
+    // One pass over the rows: each deletion is recorded at the index it has once the selected rows
+    // before it are gone, as if they were deleted one after the other from the top.
+    int deleted = 0;
+    for (int row = firstRow; row < document_.rowCount(); ++row) {
+      if (!rowAt(row).selected) continue;
+      const int at = row - deleted++;
+      notify([&](TableObserver& o) { o.rowAboutToChange(row); });
+      if (UndoRecord* made = undo_.record(UndoKind::RowDelete, at, document_.modified)) {
+        made->baseMark = baseMarkOf(row);
+        made->texts = textsOf(row);
+      }
+      markModified(row);
     }
+    const int base = document_.baseRow;
+    int baseAfter = base;
+    if (base >= 0) {
+      const auto before = std::count_if(document_.rows.begin(), document_.rows.begin() + base,
+                                        [](const PoiRecord& r) { return r.selected; });
+      baseAfter = rowAt(base).selected ? -1 : base - static_cast<int>(before);
+    }
+    std::erase_if(document_.rows, [](const PoiRecord& record) { return record.selected; });
+    document_.baseRow = baseAfter;
+    notify([](TableObserver& o) { o.tableReset(); });
+    if (!document_.rows.empty()) {
+      const int focus = std::min(firstRow, document_.rowCount() - 1);
+      selectAndFocus(focus);
+      action.reveal(focus);
+    }
+    establishBase(-1);
+    if (myBasePointAmong) document_.basePointPinned = false;
   }
-  const int base = document_.baseRow;
-  int baseAfter = base;
-  if (base >= 0) {
-    const auto before = std::count_if(document_.rows.begin(), document_.rows.begin() + base, [](const PoiRecord& r) {
-      return r.selected;
-    });
-    baseAfter = rowAt(base).selected ? -1 : base - static_cast<int>(before);
-  }
-  std::erase_if(document_.rows, [](const PoiRecord& record) { return record.selected; });
-  document_.baseRow = baseAfter;
-  notify([](TableObserver& o) { o.tableReset(); });
-  if (!document_.rows.empty()) {
-    const int focus = std::min(firstRow, document_.rowCount() - 1);
-    selectAndFocus(focus);
-    notify([&](TableObserver& o) { o.makeRowVisible(focus); });
-  }
-  establishBase(-1);
-  notify([](TableObserver& o) { o.refitColumns(-1, false); });
   notify([](TableObserver& o) { o.redrawSuspended(false); });
-  if (selectedCount == 1 && myBasePointAmong) {
-    document_.basePointPinned = false;
-    return;
-  }
-  document_.modified = true;
-  if (myBasePointAmong) document_.basePointPinned = false;
 }
 
 void PoiTable::insertBlock(int at, const std::function<void()>& append) {
@@ -239,7 +286,7 @@ void PoiTable::insertBlock(int at, const std::function<void()>& append) {
 void PoiTable::recordAppended(int first, bool modifiedBefore) {
   const int count = document_.rowCount() - first;
   if (count <= 0) return;
-  undo_.beginAction();
+  const Action action(*this);
   for (int row = first; row < document_.rowCount(); ++row) {
     if (UndoRecord* made = undo_.record(UndoKind::RowInsert, row, modifiedBefore)) made->baseBefore = document_.baseRow;
   }
@@ -267,7 +314,7 @@ void PoiTable::sort(int column, bool ascending) {
   state.sortAscending = ascending;
   state.sortArrowShown = true;
   const std::vector<int> from = SortedOrder(document_, column, ascending);
-  undo_.beginAction();
+  const Action action(*this);
   if (UndoRecord* made = undo_.record(UndoKind::Reorder, document_.rowCount(), document_.modified)) {
     made->sortColumn = column;
     made->sortAscending = ascending;
@@ -330,7 +377,7 @@ void PoiTable::moveSelected(bool up) {
   if (from < 0) return;
   const int to = up ? from - 1 : from + 1;
   if (to < (document_.basePointPinned ? 1 : 0) || to >= document_.rowCount() || isMyBasePointRow(from)) return;
-  undo_.beginAction();
+  const Action action(*this);
   undo_.record(up ? UndoKind::RowMoveUp : UndoKind::RowMoveDown, to, document_.modified);
   moveRow(from, to);
   document_.modified = true;
@@ -376,34 +423,34 @@ void PoiTable::dropRows(int dropRow, bool copy) {
   const RowId oldBaseId = oldBase >= 0 ? rowAt(oldBase).id() : 0;
   RowId base = oldBaseId;
   notify([](TableObserver& o) { o.redrawSuspended(true); });
-  undo_.beginAction();
-  int at = dropRow;
-  for (const RowId source : sources) {
-    const int from = indexOf(source);
-    const std::array<std::u16string, 5> texts = textsOf(from);
-    const int row = insertRow(at++, texts[kName], true);
-    for (int column = kLng; column <= kMemo; ++column) rowAt(row).setText(column, texts[column]);
-    if (copy) {
-      rowAt(indexOf(source)).selected = false;
-    } else if (source == base) {
-      base = rowAt(row).id();
+  {
+    const Action action(*this, Show::WholeTable);
+    int at = dropRow;
+    for (const RowId source : sources) {
+      const int from = indexOf(source);
+      const std::array<std::u16string, 5> texts = textsOf(from);
+      const int row = insertRow(at++, texts[kName], true);
+      for (int column = kLng; column <= kMemo; ++column) rowAt(row).setText(column, texts[column]);
+      if (copy) {
+        rowAt(indexOf(source)).selected = false;
+      } else if (source == base) {
+        base = rowAt(row).id();
+      }
+    }
+    if (!copy) {
+      for (const RowId source : sources) deleteRow(indexOf(source));
+    }
+    if (oldBase >= 0) {
+      const int newBase = indexOf(base);
+      // A moved base row is a new row, also where it lands on the index it had.
+      if (newBase != oldBase || base != oldBaseId) {
+        document_.baseRow = oldBase;  // recorded as a change from where the base stood before the drag
+        changeBase(newBase);
+      } else {
+        establishBase(newBase);
+      }
     }
   }
-  if (!copy) {
-    for (const RowId source : sources) deleteRow(indexOf(source));
-  }
-  if (oldBase >= 0) {
-    const int newBase = indexOf(base);
-    // A moved base row is a new row, also where it lands on the index it had.
-    if (newBase != oldBase || base != oldBaseId) {
-      document_.baseRow = oldBase;  // recorded as a change from where the base stood before the drag
-      changeBase(newBase);
-    } else {
-      establishBase(newBase);
-    }
-  }
-  document_.modified = true;
-  notify([](TableObserver& o) { o.tableReset(); });
   notify([](TableObserver& o) { o.redrawSuspended(false); });
 }
 
@@ -421,13 +468,10 @@ void PoiTable::flipDistanceColumn(int base) {
 }
 
 void PoiTable::toggleDistanceColumn() {
-  undo_.beginAction();
+  const Action action(*this);
   const int before = document_.baseRow;
   if (document_.display.showDistance) {
-    if (document_.basePointPinned) {
-      deleteRow(0);
-      document_.basePointPinned = false;
-    }
+    removeMyBasePoint();
     flipDistanceColumn(-1);
     if (firstSelected() < 0 && !document_.rows.empty()) selectAndFocus(0);
   } else {
@@ -451,7 +495,28 @@ void PoiTable::toggleSelection() {
   notify([](TableObserver& o) { o.tableReset(); });
 }
 
-void PoiTable::establishBase(int row) { SetBasePoint(document_, row); }
+void PoiTable::placeMyBasePoint(const std::array<std::u16string, 5>& texts, int lastColumn) {
+  if (!document_.basePointPinned) {
+    document_.basePointPinned = true;  // before the insertion, which is then the My Base Point row's
+    insertRow(0, texts[kName], false);
+  }
+  for (int column = kName; column <= lastColumn; ++column) {
+    // Setting the texts row 0 holds already is no change, and no undo step.
+    if (document_.text(0, column) != texts[column]) setCell(0, column, texts[column]);
+  }
+  establishBase(0);
+}
+
+void PoiTable::removeMyBasePoint() {
+  if (!document_.basePointPinned) return;
+  deleteRow(0);
+  document_.basePointPinned = false;
+}
+
+void PoiTable::establishBase(int row) {
+  SetBasePoint(document_, row);
+  stale_ = StaleDistances::None;
+}
 
 // ------------------------------------------------------------------------------ undo and redo
 
@@ -679,8 +744,13 @@ void PoiTable::redoInsertions(std::vector<UndoRecord>& group, std::size_t start,
   rows.reserve(end - start);
   for (std::size_t j = start; j < end; ++j) {
     UndoRecord& record = group[j];
-    rows.push_back(rowWithTexts(*record.texts));
-    rows.back().selected = true;
+    PoiRecord& restored = rows.emplace_back(document_.nextRowId++);
+    for (int column = kName; column <= kMemo; ++column) {
+      std::u16string text = (*record.texts)[column];
+      if (column == kLng || column == kLat) Reformat(text, static_cast<Axis>(column), document_.display);
+      restored.setText(column, text);
+    }
+    restored.selected = true;
     insertedAgain(record);  // as if inserted one after the other
   }
   const int count = static_cast<int>(rows.size());

@@ -41,16 +41,39 @@ struct TableState {
 };
 
 // The document's rows as the editor works on them: every change goes through here, is recorded in
-// the undo log as one step per user action, keeps the base row and distances right, and is told
-// to the observers.
+// the undo log as one step per user action, marks the document modified (a change to a My Base Point
+// row does not), keeps the base row and distances right, and is told to the observers.
 class PoiTable {
  public:
   explicit PoiTable(PoiDocument& document) : document_(document) {}
 
   PoiDocument& document() { return document_; }
   const PoiDocument& document() const { return document_; }
-  UndoLog& undoLog() { return undo_; }
   TableState state;
+
+  // What the views are told when an action ends, beyond the changes told on the way.
+  enum class Show { Changes, FittedColumns, WholeTable };
+
+  // One user action, for as long as the object lives: the changes made through the table meanwhile
+  // are one undo step. Its end brings the distances up to date, as the changed positions and rows
+  // need, and tells the views. Actions do not nest.
+  class Action {
+   public:
+    explicit Action(PoiTable& table, Show show = Show::Changes);
+    ~Action();
+    Action(const Action&) = delete;
+    Action& operator=(const Action&) = delete;
+    // Scrolls to the row once the action ends.
+    void reveal(int row) { revealed_ = row; }
+
+   private:
+    PoiTable& table_;
+    Show show_;
+    int revealed_ = -1;
+  };
+
+  // A new or opened document starts without history.
+  void clearHistory() { undo_.clear(); }
 
   void addObserver(TableObserver* observer) { observers_.push_back(observer); }
   void clearSelection();
@@ -59,12 +82,9 @@ class PoiTable {
   void focus(int row);
   // The first selected row, or -1.
   int firstSelected() const;
-  // Operations that change many rows at once tell the views to show everything again.
+  // What changes beside the rows (the selection, the display) is told to the views this way.
   void notifyReset() {
     notify([](TableObserver& o) { o.tableReset(); });
-  }
-  void notifyRowAboutToChange(int row) {
-    notify([&](TableObserver& o) { o.rowAboutToChange(row); });
   }
   void makeVisible(int row) {
     notify([&](TableObserver& o) { o.makeRowVisible(row); });
@@ -75,8 +95,13 @@ class PoiTable {
   }
   // Makes a row the distance base (none: -1), recorded as a base change.
   void changeBase(int row);
+  // Row 0 becomes the My Base Point row with the texts from Name to lastColumn, and the base: a new
+  // row, or the cells of the one there that differ.
+  void placeMyBasePoint(const std::array<std::u16string, 5>& texts, int lastColumn);
+  // The My Base Point row, if there is one, is deleted.
+  void removeMyBasePoint();
 
-  // Elementary changes, recorded as the undo log's mode says.
+  // Elementary changes, recorded when an action is open.
   int insertRow(int index, std::u16string_view name, bool selectAndFocus);
   void deleteRow(int row);
   void setCell(int row, int column, std::u16string_view text);
@@ -84,9 +109,9 @@ class PoiTable {
   // Add and Insert: a new row whose insertion is held until its name is committed. Returns the row.
   int addRow();
   int insertRowAtSelection();
-  // The new row's name is committed: the held insertion becomes one undo step.
+  // The new row's name is committed, an action of its own: the held insertion becomes one undo step.
   void commitNewRowName(int row, std::u16string_view name);
-  // The editor of a new, still unnamed row was cancelled: the row goes, nothing is recorded.
+  // The editor of a row was cancelled: a new row that has no name yet goes, unrecorded.
   void cancelNewRow(int row);
 
   void deleteSelected();
@@ -138,6 +163,15 @@ class PoiTable {
   PoiRecord& rowAt(int row) { return document_.rows[static_cast<std::size_t>(row)]; }
   void unfocus();
   bool isMyBasePointRow(int row) const { return row == 0 && document_.basePointPinned; }
+  void markModified(int row) {
+    if (!isMyBasePointRow(row)) document_.modified = true;
+  }
+  // The distances an action's changes leave out of date, from the least to the most.
+  enum class StaleDistances { None, OneRow, Positions, Rows };
+  void positionChanged(int row);
+  void rowsChanged() { stale_ = StaleDistances::Rows; }
+  void endAction(Show show, int revealed);
+  int placeRow(int index, std::u16string_view name, bool selectAndFocus);
   BaseMark baseMarkOf(int row) const;
   std::array<std::u16string, 5> textsOf(int row) const;
   PoiRecord rowWithTexts(const std::array<std::u16string, 5>& texts);
@@ -167,6 +201,8 @@ class PoiTable {
   UndoLog undo_;
   std::vector<TableObserver*> observers_;
   int focusHint_ = -1;
+  StaleDistances stale_ = StaleDistances::None;
+  int staleRow_ = -1;  // with OneRow
 };
 
 }  // namespace qf

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -37,9 +39,8 @@ class PoiTableTest : public testing::Test {
   }
 
   void edit(int row, int column, std::u16string_view text) {
-    table.undoLog().beginAction();
+    const PoiTable::Action action(table);
     table.setCell(row, column, text);
-    document.modified = true;
   }
 
   PoiDocument document;
@@ -135,7 +136,6 @@ TEST_F(PoiTableTest, UndoingAnEditOfTheBaseRowRestoresItsDistances) {
   SetBasePoint(document, 1);
   const std::int32_t distance = document.rows[0].distanceKey;
   edit(1, kLng, u"5.00000");
-  RowChanged(document, 1);
   EXPECT_NE(document.rows[0].distanceKey, distance);
   table.undo();
   EXPECT_EQ(document.text(1, kLng), u"4.01000");
@@ -164,6 +164,87 @@ TEST_F(PoiTableTest, DeletingOnlyTheMyBasePointRowLeavesTheDocumentUnmodified) {
   EXPECT_FALSE(document.modified);
   EXPECT_FALSE(document.basePointPinned);
   EXPECT_EQ(document.rowCount(), 2);
+}
+
+using TableChange = std::function<void(PoiTable&)>;
+
+TEST_F(PoiTableTest, ChangesMarkTheDocumentModifiedButThoseOfTheMyBasePointRow) {
+  const std::array<std::u16string, 5> home{u"Home", u"5.00000", u"53.00000", u"", u"Mine"};
+  const struct {
+    const char* what;
+    TableChange change;
+    bool modified;
+  } cases[] = {
+      {"cell of row 0", [](PoiTable& t) { t.setCell(0, kMemo, u"Changed"); }, false},
+      {"other base point", [&](PoiTable& t) { t.placeMyBasePoint(home, kMemo); }, false},
+      {"My Base Point row removed", [](PoiTable& t) { t.removeMyBasePoint(); }, false},
+      {"cell of row 1", [](PoiTable& t) { t.setCell(1, kMemo, u"Changed"); }, true},
+      {"row inserted", [](PoiTable& t) { t.insertRow(1, u"New", false); }, true},
+      {"row deleted", [](PoiTable& t) { t.deleteRow(2); }, true},
+  };
+  for (const auto& [what, change, modified] : cases) {
+    SCOPED_TRACE(what);
+    PoiDocument pinned;
+    pinned.display.showDistance = true;
+    PoiTable table(pinned);
+    for (int i = 0; i < 3; ++i) AppendPoi(pinned, Name(i), false);
+    pinned.basePointPinned = true;
+    const PoiTable::Action action(table);
+    change(table);
+    EXPECT_EQ(pinned.modified, modified);
+  }
+}
+
+// Whatever positions and rows an action changes, its end leaves the distances as they are computed afresh.
+TEST(PoiTableActionTest, EndsWithTheDistancesComputedAfresh) {
+  const struct {
+    const char* what;
+    TableChange change;
+  } cases[] = {
+      {"one row", [](PoiTable& t) { t.setCell(2, kLng, u"5.00000"); }},
+      {"the base row", [](PoiTable& t) { t.setCell(1, kLat, u"53.00000"); }},
+      {"several rows",
+       [](PoiTable& t) {
+         t.setCell(0, kLng, u"6.00000");
+         t.setCell(3, kLat, u"");
+       }},
+      {"a row inserted",
+       [](PoiTable& t) {
+         const int row = t.insertRow(0, u"New", false);
+         t.setCell(row, kLng, u"4.50000");
+         t.setCell(row, kLat, u"51.00000");
+       }},
+      {"the base row deleted", [](PoiTable& t) { t.deleteRow(1); }},
+  };
+  const auto distances = [](const PoiDocument& document) {
+    std::vector<std::pair<std::int32_t, std::u16string>> shown;
+    for (int row = 0; row < document.rowCount(); ++row) {
+      shown.emplace_back(document.rows[static_cast<std::size_t>(row)].distanceKey, document.text(row, kDistance));
+    }
+    return shown;
+  };
+  for (const bool adjacent : {false, true}) {
+    for (const auto& [what, change] : cases) {
+      SCOPED_TRACE(std::string(what) + (adjacent ? ", adjacent" : ""));
+      PoiDocument document;
+      document.display.showDistance = true;
+      document.display.adjacentDistance = adjacent;
+      for (int i = 0; i < 5; ++i) {
+        const int row = AppendPoi(document, Name(i), false);
+        SetCoordinateText(document, row, kLng, u"4." + Utf8ToUtf16(std::to_string(10 + i)), false);
+        SetCoordinateText(document, row, kLat, u"52." + Utf8ToUtf16(std::to_string(10 + 3 * i)), false);
+      }
+      SetBasePoint(document, 1);
+      PoiTable table(document);
+      {
+        const PoiTable::Action action(table);
+        change(table);
+      }
+      const auto kept = distances(document);
+      SetBasePoint(document, -1);
+      EXPECT_EQ(kept, distances(document));
+    }
+  }
 }
 
 TEST_F(PoiTableTest, SelectAllAndToggleSelection) {

@@ -387,7 +387,6 @@ void Prepare(PoiTable& table, AppSettings& settings, std::uint32_t seed) {
   settings.basePoints.entries = {u"Home>4.00000>52.00000>020 555>My home", u"Work>-1.50000>-2.25000>>",
                                  u"Gym>5.00000>50.00000>>"};
   settings.basePoints.insertIndex = static_cast<int>(seed % 3);
-  table.undoLog().stopRecording();  // as while a file is opened
   InsertMyBasePoint(table, settings);
   if (!document.basePointPinned) SetBasePoint(document, static_cast<int>(seed % 12));
   document.modified = seed % 7 == 0;

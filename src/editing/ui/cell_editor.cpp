@@ -51,7 +51,6 @@ QWidget* CellEditor::activeEditor() const { return usingList_ ? static_cast<QWid
 void CellEditor::open(int row, int column) {
   PoiDocument& document = table_.document();
   if (row < 0 || row >= document.rowCount()) return;
-  table_.undoLog().beginAction();
   table_.clearSelection();
   view_.showEngineSelection();
   if (column == kDistance) column = kName;
@@ -121,7 +120,7 @@ bool CellEditor::commit() {
 
 void CellEditor::cancel() {
   if (!isOpen()) return;
-  if (table_.document().text(row_, kName).empty() && table_.undoLog().holdsInsert()) table_.cancelNewRow(row_);
+  table_.cancelNewRow(row_);
   close();
 }
 

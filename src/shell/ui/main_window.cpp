@@ -58,34 +58,6 @@ constexpr int kMessingCoordinates = 13129;
 constexpr int kWithoutCoordinates = 13176;  // "%d POIs without coordinates were not written"
 constexpr int kWithoutTelephone = 13177;
 
-// Commands whose dialogs or services a later version brings: shown, never enabled.
-bool NotYetAvailable(CommandId id) {
-  switch (id) {
-    case CommandId::OpenFavorites:
-    case CommandId::QueryNames:
-    case CommandId::TranslateNames:
-    case CommandId::ConvertFormats:
-    case CommandId::CombineColumns:
-    case CommandId::ClearColumns:
-    case CommandId::QueryCoordinates:
-    case CommandId::QueryAddresses:
-    case CommandId::Find:
-    case CommandId::FindNext:
-    case CommandId::Replace:
-    case CommandId::ReplaceNext:
-    case CommandId::Check:
-    case CommandId::MyBasePoint:
-    case CommandId::QuickGpsFix:
-    case CommandId::TomTomHome:
-    case CommandId::UserForum:
-    case CommandId::QuillfernHome:
-    case CommandId::MailtoProgramer:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // An item with a menu's own wording of a command: it runs the command's action and shows its state.
 void AddCommandItem(QMenu* menu, QAction* action, const QString& text) {
   QAction* item = menu->addAction(action->icon(), text);
@@ -413,7 +385,7 @@ CommandContext MainWindow::commandContext() const {
 void MainWindow::applyCommandStates(const CommandContext& context) {
   const CommandStates states = ComputeCommandStates(context);
   for (const auto& [id, action] : actions_) {
-    action->setEnabled(states.enabled(id) && !NotYetAvailable(id));
+    action->setEnabled(states.enabled(id) && Command(id).availability == Availability::Built);
     if (action->isCheckable()) action->setChecked(states.checked(id));
   }
 }
@@ -712,7 +684,7 @@ void MainWindow::newDocument() {
 }
 
 void MainWindow::afterDocumentReplaced() {
-  table_.undoLog().clear();
+  table_.clearHistory();
   table_.resetSortState();
   model_->reset();
   view_->applyColumnLayout();
