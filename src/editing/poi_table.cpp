@@ -664,13 +664,8 @@ void PoiTable::undoDeletions(std::vector<UndoRecord>& group, std::size_t start, 
       newBase = static_cast<int>(rows.size());
       if (record.baseMark == BaseMark::MyBasePoint) document_.basePointPinned = true;
     }
-    PoiRecord& restored = rows.emplace_back(document_.nextRowId++);
-    for (int column = kName; column <= kMemo; ++column) {
-      std::u16string text = (*record.texts)[column];
-      if (column == kLng || column == kLat) Reformat(text, static_cast<Axis>(column), document_.display);
-      restored.setText(column, text);
-    }
-    restored.selected = true;
+    rows.push_back(rowWithTexts(*record.texts));
+    rows.back().selected = true;
   }
   for (; next < document_.rows.size(); ++next) {
     if (static_cast<int>(next) == base) newBase = static_cast<int>(rows.size());
@@ -744,13 +739,8 @@ void PoiTable::redoInsertions(std::vector<UndoRecord>& group, std::size_t start,
   rows.reserve(end - start);
   for (std::size_t j = start; j < end; ++j) {
     UndoRecord& record = group[j];
-    PoiRecord& restored = rows.emplace_back(document_.nextRowId++);
-    for (int column = kName; column <= kMemo; ++column) {
-      std::u16string text = (*record.texts)[column];
-      if (column == kLng || column == kLat) Reformat(text, static_cast<Axis>(column), document_.display);
-      restored.setText(column, text);
-    }
-    restored.selected = true;
+    rows.push_back(rowWithTexts(*record.texts));
+    rows.back().selected = true;
     insertedAgain(record);  // as if inserted one after the other
   }
   const int count = static_cast<int>(rows.size());
