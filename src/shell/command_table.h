@@ -11,6 +11,9 @@ namespace qf {
 
 enum class CheckStyle : char { None, CheckMark, Radio };
 
+// A command whose dialog or service a later version brings is shown, but never enabled.
+enum class Availability : char { Built, NotYet };
+
 // How a command presents itself: the window builds its actions, menus, toolbar and popups from
 // these descriptions.
 struct CommandInfo {
@@ -19,6 +22,7 @@ struct CommandInfo {
   std::array<const char*, 2> keys;  // portable key names ("Ctrl+N", "Shift+Del"); nullptr when none
   int image;                        // toolbar image index, -1 without a toolbar button
   CheckStyle check;
+  Availability availability = Availability::Built;
 };
 
 // Every command of the menus, the toolbar and the header popup, in number order.
