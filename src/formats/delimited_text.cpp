@@ -12,15 +12,13 @@
 #include "core/coordinates.h"
 #include "core/field_rules.h"
 #include "core/unicode.h"
-#include "formats/file_format.h"
 #include "formats/file_pipeline.h"
+#include "formats/format_table.h"
 #include "formats/phonebook.h"
 
 namespace qf {
 
 namespace {
-
-enum class Layout : int { Csv = 0, Asc = 1, Poi = 2, Txt = 3 };
 
 // Longer lines are cut before they are split into fields. In comma text a doubled quote counts as
 // the one quote it stands for, so that every line the writer makes is read whole.
@@ -31,17 +29,6 @@ constexpr std::size_t kMaxKeptLength = 2 * kMaxLineLength;
 // invalid bytes), so converting this many bytes of a line gives all the characters that are kept.
 constexpr std::size_t kMaxLineBytes = kMaxKeptLength * 4;
 constexpr int kFallbackCodePage = 1252;
-
-Layout LayoutOf(FileFormat format) {
-  const int value = static_cast<int>(format);
-  return static_cast<Layout>(value < 10 ? value - 6 : (value - 10) / 3);
-}
-
-TextEncoding EncodingOf(FileFormat format) { return static_cast<TextEncoding>((static_cast<int>(format) - 10) % 3); }
-
-FileFormat ExactFormat(Layout layout, TextEncoding encoding) {
-  return static_cast<FileFormat>(10 + 3 * static_cast<int>(layout) + static_cast<int>(encoding));
-}
 
 bool IsLineEnd(char16_t c) { return c == u'\r' || c == u'\n'; }
 
@@ -231,17 +218,17 @@ std::size_t TelephoneTail(std::u16string_view field) {
   return start;
 }
 
-void ReadCommaLine(FileSession& session, std::u16string_view line, Layout layout) {
+void ReadCommaLine(FileSession& session, std::u16string_view line, FormatLayout layout) {
   line = CutCommaLine(line);
   if (IsCommentOrEmpty(line)) return;
-  std::vector<std::u16string> fields = SplitCommaLine(line, layout == Layout::Asc);
+  std::vector<std::u16string> fields = SplitCommaLine(line, layout == FormatLayout::Asc);
   if (fields.size() < 3) return;
   const int row = session.appendNamed(fields[2]);
   if (row < 0) return;
   PoiDocument& document = session.document;
   for (const int column : {kLng, kLat}) {
     std::u16string& field = fields[static_cast<std::size_t>(column - kLng)];
-    if (layout == Layout::Asc) {
+    if (layout == FormatLayout::Asc) {
       SetAscCoordinate(document, row, column, std::move(field));
     } else {
       SetCoordinateText(document, row, column, field, false);
@@ -285,7 +272,7 @@ void ReadTabLine(FileSession& session, std::u16string_view line) {
 class LineWriter {
  public:
   LineWriter(FileSession& session, ByteSink& out)
-      : out_(out), encoding_(EncodingOf(session.format)), ansi_(session.settings.codePage) {}
+      : out_(out), encoding_(FormatRowOf(session.format).encoding.value()), ansi_(session.settings.codePage) {}
 
   bool writeMark() {
     switch (encoding_) {
@@ -345,16 +332,16 @@ void AppendCommaField(std::u16string& line, std::u16string_view text, bool quote
 
 bool NeedsCsvQuotes(std::u16string_view text) { return text.find_first_of(u",\"") != std::u16string_view::npos; }
 
-void MakeCommaLine(const PoiDocument& document, int row, Layout layout, std::u16string& line) {
+void MakeCommaLine(const PoiDocument& document, int row, FormatLayout layout, std::u16string& line) {
   const std::u16string_view name = document.text(row, kName);
   const std::u16string_view memo = document.text(row, kMemo);
   line = PlainCoordinate(document, row, kLng);
   line += u',';
   line += PlainCoordinate(document, row, kLat);
   line += u',';
-  AppendCommaField(line, name, layout != Layout::Csv || NeedsCsvQuotes(name));
-  AppendCommaField(line, memo, layout != Layout::Csv || NeedsCsvQuotes(memo));
-  AppendCommaField(line, document.text(row, kTel), layout == Layout::Poi);
+  AppendCommaField(line, name, layout != FormatLayout::Csv || NeedsCsvQuotes(name));
+  AppendCommaField(line, memo, layout != FormatLayout::Csv || NeedsCsvQuotes(memo));
+  AppendCommaField(line, document.text(row, kTel), layout == FormatLayout::Poi);
   // One empty field is kept after a memo, so that a reader takes no telephone from its tail.
   const std::size_t run = line.size() - (line.find_last_not_of(u',') + 1);
   line.resize(line.size() - (run == 2 ? 1 : run));
@@ -393,9 +380,9 @@ int WriteLines(FileSession& session, ByteSink& out, MakeLine makeLine) {
 }  // namespace
 
 int ReadCommaText(FileSession& session, std::span<std::uint8_t> bytes) {
-  const Layout layout = LayoutOf(session.format);
+  const FormatLayout layout = FormatRowOf(session.format).layout;
   LineSource source(bytes, session.settings.codePage);
-  session.format = ExactFormat(layout, source.encoding());
+  session.format = TextFormat(layout, source.encoding());
   source.forEachLine(session, [&](std::u16string_view line) { ReadCommaLine(session, line, layout); });
   return 0;
 }
@@ -406,13 +393,13 @@ int ReadTabText(FileSession& session, std::span<std::uint8_t> bytes) {
     return ReadPhonebook(session, bytes);
   }
   LineSource source(bytes, session.settings.codePage);
-  session.format = ExactFormat(Layout::Txt, source.encoding());
+  session.format = TextFormat(FormatLayout::Txt, source.encoding());
   source.forEachLine(session, [&](std::u16string_view line) { ReadTabLine(session, line); });
   return 0;
 }
 
 int WriteCommaText(FileSession& session, ByteSink& out) {
-  const Layout layout = LayoutOf(session.format);
+  const FormatLayout layout = FormatRowOf(session.format).layout;
   return WriteLines(session, out,
                     [&](int row, std::u16string& line) { MakeCommaLine(session.document, row, layout, line); });
 }

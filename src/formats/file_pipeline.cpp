@@ -19,14 +19,7 @@
 #include "core/regular_file.h"
 #include "core/unicode.h"
 #include "formats/charcode.h"
-#include "formats/delimited_text.h"
-#include "formats/favourites.h"
 #include "formats/file_session.h"
-#include "formats/gpi_reader.h"
-#include "formats/kml_gpx.h"
-#include "formats/ov2_reader.h"
-#include "formats/ov2_writer.h"
-#include "formats/phonebook.h"
 #include "core/string_table.h"
 
 namespace fs = std::filesystem;
@@ -34,23 +27,6 @@ namespace fs = std::filesystem;
 namespace qf {
 
 namespace {
-
-bool IsCommaText(FileFormat format) {
-  const int value = static_cast<int>(format);
-  return (value >= 6 && value <= 8) || (value >= 10 && value <= 18);
-}
-
-bool IsTabText(FileFormat format) {
-  const int value = static_cast<int>(format);
-  return value == 9 || (value >= 19 && value <= 21);
-}
-
-// Some readers rely on a terminator after the file's last byte.
-std::pair<std::uint8_t, std::uint8_t> SpareBytes(FileFormat format) {
-  if (format == FileFormat::Phonebook || IsCommaText(format)) return {10, 0};
-  if (IsTabText(format)) return {13, 0};
-  return {0, 0};
-}
 
 void ShowFileError(UserPort& port, int messageId, const fs::path& path, std::error_code reason) {
   port.showMessage(messageId, FileMessageText(messageId, DisplayName(path), reason));
@@ -144,50 +120,6 @@ void FinishOpen(FileSession& session, const fs::path& path, int result) {
   document.title = Utf8ToUtf16(path.stem().string());
   document.format = session.format == FileFormat::Favourites ? FileFormat::Ov2 : session.format;
 }
-
-}  // namespace
-
-Reader ReaderFor(FileFormat format) {
-  if (IsCommaText(format)) return ReadCommaText;
-  if (IsTabText(format)) return ReadTabText;
-  switch (format) {
-    case FileFormat::Favourites:
-      // Favourites only; home and recent destinations come with the device's own open command.
-      return [](FileSession& session, std::span<std::uint8_t> bytes) { return ReadFavourites(session, bytes, false); };
-    case FileFormat::Ov2:
-      return ReadOv2;
-    case FileFormat::Phonebook:
-      return ReadPhonebook;
-    case FileFormat::Kml:
-      return ReadKml;
-    case FileFormat::Gpx:
-      return ReadGpx;
-    case FileFormat::Gpi:
-      return ReadGpi;
-    default:
-      return nullptr;
-  }
-}
-
-Writer WriterFor(FileFormat format) {
-  const int value = static_cast<int>(format);
-  if (value >= 10 && IsCommaText(format)) return WriteCommaText;
-  if (value >= 19 && IsTabText(format)) return WriteTabText;
-  switch (format) {
-    case FileFormat::Ov2:
-      return WriteOv2;
-    case FileFormat::Phonebook:
-      return WritePhonebook;
-    case FileFormat::Kml:
-      return static_cast<Writer>(WriteKml);
-    case FileFormat::Gpx:
-      return WriteGpx;
-    default:
-      return nullptr;
-  }
-}
-
-namespace {
 
 bool ReadRange(int fd, std::uint8_t* data, std::size_t size, off_t offset) {
   while (size > 0) {
@@ -287,9 +219,6 @@ int WriteWholeFile(FileSession& session, const fs::path& path, AtomicFile::Links
   session.reason = file.error();
   return result;
 }
-
-bool CanRead(FileFormat format) { return ReaderFor(format) != nullptr; }
-bool CanWrite(FileFormat format) { return WriterFor(format) != nullptr; }
 
 std::u16string FileMessageText(int messageId, std::u16string_view name, std::error_code reason) {
   std::u16string text = FormatMessage(messageId, name);

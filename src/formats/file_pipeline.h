@@ -12,6 +12,7 @@
 #include "core/atomic_file.h"
 #include "core/poi_document.h"
 #include "core/user_port.h"
+#include "formats/format_table.h"
 
 namespace qf {
 
@@ -48,12 +49,6 @@ int RunFileOperation(PoiDocument& document, FileOperation operation, FileFormat 
                      const std::filesystem::path& path, const AppSettings& settings, UserPort& port,
                      WriteCounts* counts = nullptr);
 
-// The reader and writer of a format; nullptr when this version has none.
-using Reader = int (*)(FileSession&, std::span<std::uint8_t>);
-using Writer = int (*)(FileSession&, ByteSink&);
-Reader ReaderFor(FileFormat format);
-Writer WriterFor(FileFormat format);
-
 // A whole file with the two bytes after it that the format's reader expects. Large files get
 // transparent huge pages: filling hundreds of megabytes page by page costs more than reading them.
 class FileBuffer {
@@ -88,10 +83,6 @@ int WriteWholeFile(FileSession& session, const std::filesystem::path& path,
 
 // Makes a file writable again; false when that fails.
 bool ClearReadOnly(const std::filesystem::path& path);
-
-// Whether a reader or writer for the format is built in.
-bool CanRead(FileFormat format);
-bool CanWrite(FileFormat format);
 
 // The text of a file message about `name`, with what the system said about the failure, if
 // anything, on a line of its own, e.g. "No space left on device".
