@@ -1,11 +1,11 @@
 #include "shell/file_commands.h"
 
 #include <algorithm>
-#include <array>
 
 #include "core/unicode.h"
 #include "formats/file_format.h"
 #include "formats/file_pipeline.h"
+#include "formats/format_table.h"
 
 namespace qf {
 
@@ -13,22 +13,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::u16string PatternOf(FileFormat format) {
-  const std::string_view extension = FormatExtension(format);
-  return u"*." + std::u16string(extension.begin(), extension.end());
+std::u16string PatternOf(const FormatRow& row) {
+  return u"*." + std::u16string(row.extension.begin(), row.extension.end());
 }
 
-std::vector<FileFormat> DialogFormats(FileDialogKind kind) {
-  std::vector<FileFormat> formats;
-  const int last = kind == FileDialogKind::Open ? 9 : 21;
-  for (int value = 1; value <= last; ++value) {
-    if (kind == FileDialogKind::Save && value >= 5 && value <= 9) continue;
-    formats.push_back(static_cast<FileFormat>(value));
-  }
-  return formats;
+// Open offers every format read from files, the text layouts still to be detected; Save every
+// format written.
+bool Offered(FileDialogKind kind, const FormatRow& row) {
+  if (kind == FileDialogKind::Save) return row.writer != nullptr;
+  return row.reader != nullptr && !row.extension.empty() && !row.encoding;
 }
-
-bool IsTextFormat(FileFormat format) { return static_cast<int>(format) >= static_cast<int>(FileFormat::CsvAnsi); }
 
 bool SameIgnoringCase(const fs::path& a, const fs::path& b) {
   return FoldCase(a.u16string()) == FoldCase(b.u16string());
@@ -38,23 +32,23 @@ bool SameIgnoringCase(const fs::path& a, const fs::path& b) {
 
 std::vector<FileFilter> FileFilters(FileDialogKind kind) {
   std::vector<FileFilter> filters;
-  for (const FileFormat format : DialogFormats(kind)) {
-    const std::u16string pattern = PatternOf(format);
-    filters.push_back({format, std::u16string(FormatName(format)) + u" (" + pattern + u")", pattern});
+  for (const FormatRow& row : FormatRows()) {
+    if (!Offered(kind, row)) continue;
+    const std::u16string pattern = PatternOf(row);
+    filters.push_back({row.format, std::u16string(row.name) + u" (" + pattern + u")", pattern});
   }
   return filters;
 }
 
 int PreselectedFilter(FileDialogKind kind, FileFormat documentFormat) {
-  int value = static_cast<int>(documentFormat);
-  if (kind == FileDialogKind::Open) {
-    if (value > 9) value = (value - 10) / 3 + 6;
-    return std::clamp(value, 1, 9) - 1;
-  }
-  // The dialog counts filters from 1: 1 to 4 are the formats 1 to 4, 5 on are the formats 10 on.
-  if (value == static_cast<int>(FileFormat::Gpi)) return 0;
-  if (value > 5) return std::clamp(value - 5, 1, 16) - 1;
-  return std::clamp(value, 1, 4) - 1;
+  const std::vector<FileFilter> filters = FileFilters(kind);
+  // Open has one filter a layout, whatever the encoding; Save one a format. Anything else: OV2.
+  const FormatLayout layout = FormatRowOf(documentFormat).layout;
+  const auto chosen = std::ranges::find_if(filters, [&](const FileFilter& filter) {
+    return kind == FileDialogKind::Open ? FormatRowOf(filter.format).layout == layout
+                                        : filter.format == documentFormat;
+  });
+  return chosen == filters.end() ? 0 : static_cast<int>(chosen - filters.begin());
 }
 
 FileFormat OpenFormatFor(const fs::path& path, FileFormat filterFormat) {
@@ -64,10 +58,7 @@ FileFormat OpenFormatFor(const fs::path& path, FileFormat filterFormat) {
 FileFormat SaveFormatFor(fs::path& path, FileFormat filterFormat) {
   if (!path.has_extension()) path += "." + std::string(FormatExtension(filterFormat));
   if (filterFormat == FileFormat::Phonebook) return FileFormat::Phonebook;
-  const auto encoding = IsTextFormat(filterFormat)
-                            ? static_cast<TextEncoding>((static_cast<int>(filterFormat) - 10) % 3)
-                            : TextEncoding::Ansi;
-  return WriteFormatForPath(path, encoding);
+  return WriteFormatForPath(path, FormatRowOf(filterFormat).encoding.value_or(TextEncoding::Ansi));
 }
 
 DiscardPrompt DiscardPromptFor(const PoiDocument& document) {
@@ -99,11 +90,9 @@ std::u16string RecentFileMenuText(int index, const fs::path& path) {
 DropDecision DecideDrop(const std::vector<fs::path>& files) {
   if (files.size() > 1) return {kOnlyOneFile, {}};
   if (files.empty()) return {kUnsupportedExtension, {}};
-  static constexpr std::array<std::string_view, 8> kAccepted = {"ov2", "kml", "gpx", "gpi",
-                                                                "csv", "asc", "poi", "txt"};
   const fs::path& file = files.front();
   std::error_code error;
-  const bool accepted = std::find(kAccepted.begin(), kAccepted.end(), LowerExtension(file)) != kAccepted.end();
+  const bool accepted = FormatOfExtension(LowerExtension(file)).has_value();
   if (!accepted || fs::is_directory(file, error)) return {kUnsupportedExtension, file};
   return {0, file};
 }
