@@ -16,6 +16,7 @@
 #include "formats/batch_conversion.h"
 #include "formats/file_format.h"
 #include "formats/file_pipeline.h"
+#include "formats/format_table.h"
 #include "formats/name_translation.h"
 #include "formats/ov2_summary.h"
 #include "core/string_table.h"
@@ -61,7 +62,7 @@ Session& NewSession(const CliRequest& request) {
 bool Supported(FileFormat format, bool writing) {
   if (writing ? CanWrite(format) : CanRead(format)) return true;
   std::fprintf(stderr, "quillfern-cli: %s (format %d) cannot be %s by this version\n",
-               Utf16ToUtf8(FormatName(format)).c_str(), static_cast<int>(format), writing ? "written" : "read");
+               Utf16ToUtf8(FormatName(format)).c_str(), FormatNumber(format), writing ? "written" : "read");
   return false;
 }
 
@@ -84,13 +85,7 @@ void TellNotWritten(int count, const char* lacking) {
 }
 
 // Whether a file name's extension names a format; any other would be written as tab text unasked.
-bool NamesAFormat(const std::filesystem::path& path) {
-  const std::string extension = LowerExtension(path);
-  for (int value = static_cast<int>(FileFormat::Ov2); value <= static_cast<int>(FileFormat::TxtUtf8); ++value) {
-    if (FormatExtension(static_cast<FileFormat>(value)) == extension) return true;
-  }
-  return false;
-}
+bool NamesAFormat(const std::filesystem::path& path) { return FormatOfExtension(LowerExtension(path)).has_value(); }
 
 int Convert(const CliRequest& request) {
   std::filesystem::path output = request.files[1];
@@ -250,12 +245,11 @@ int TranslateNamesCommand(const CliRequest& request) {
 
 // "ov2", "kml", "gpx", or a text layout with its encoding such as "csv-utf8".
 std::optional<FileFormat> BatchTarget(std::string_view name) {
-  static constexpr std::string_view kEncodings[] = {"-ansi", "-unicode", "-utf8"};
   if (name == "ov2") return FileFormat::Ov2;
-  for (const FileFormat format : kConversionTargets) {
-    std::string candidate(ConversionExtension(format));
-    const int value = static_cast<int>(format);
-    if (value >= static_cast<int>(FileFormat::CsvAnsi)) candidate += kEncodings[(value - 10) % 3];
+  for (const FileFormat format : ConversionTargets()) {
+    const FormatRow& row = FormatRowOf(format);
+    std::string candidate(row.extension);
+    if (row.encoding) candidate += "-" + std::string(EncodingName(*row.encoding));
     if (candidate == name) return format;
   }
   return std::nullopt;

@@ -10,6 +10,7 @@
 #include "formats/file_format.h"
 #include "formats/file_pipeline.h"
 #include "formats/folder_listing.h"
+#include "formats/format_table.h"
 #include "formats/file_session.h"
 #include "core/regular_file.h"
 #include "core/string_table.h"
@@ -23,40 +24,14 @@ namespace fs = std::filesystem;
 constexpr int kConvertingFiles = 13174;
 constexpr int kConvertingFile = 13175;
 
-struct Source {
-  std::string_view extension;
-  FileFormat format;
-};
-// What "Convert to ov2" reads; text files detect their encoding.
-constexpr std::array<Source, 7> kSources = {{
-    {"kml", FileFormat::Kml},
-    {"gpx", FileFormat::Gpx},
-    {"gpi", FileFormat::Gpi},
-    {"csv", FileFormat::CsvDetect},
-    {"asc", FileFormat::AscDetect},
-    {"poi", FileFormat::PoiDetect},
-    {"txt", FileFormat::TxtDetect},
-}};
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  return std::ranges::equal(a, b, {}, lower, lower);
-}
-
-// The format a source is read as; none for an entry the run does not convert. Symbolic links are
-// never taken: what they point to may lie outside the folder.
+// The format a source is read as; none for an entry the run does not convert. "Convert to ov2"
+// reads every other format named by its extension, the text formats detecting their encoding.
+// Symbolic links are never taken: what they point to may lie outside the folder.
 std::optional<FileFormat> SourceFormat(const FolderEntry& entry, FileFormat target) {
   if (entry.type != fs::file_type::regular || entry.name.front() == '.') return std::nullopt;
-  const std::size_t dot = entry.name.rfind('.');
-  if (dot == std::string::npos) return std::nullopt;
-  const std::string_view extension = std::string_view(entry.name).substr(dot + 1);
-  if (target != FileFormat::Ov2) {
-    return EqualIgnoringCase(extension, "ov2") ? std::optional(FileFormat::Ov2) : std::nullopt;
-  }
-  for (const Source& source : kSources) {
-    if (EqualIgnoringCase(extension, source.extension)) return source.format;
-  }
-  return std::nullopt;
+  const std::optional<FileFormat> format = FormatOfExtension(LowerExtension(entry.name));
+  if (target != FileFormat::Ov2) return format == FileFormat::Ov2 ? format : std::nullopt;
+  return format == FileFormat::Ov2 ? std::nullopt : format;
 }
 
 // Reads a source into the emptied scratch document as an Open would; 0 or a message id, with what
@@ -100,9 +75,22 @@ std::u16string SameFileNameQuestion(std::u16string_view path) {
   return u"The file name already exists\n\n" + std::u16string(path) + u"\n\nOverwrite it with the new file?";
 }
 
+std::span<const FileFormat> ConversionTargets() {
+  static const std::vector<FileFormat> targets = [] {
+    std::vector<FileFormat> formats;
+    for (const FormatRow& row : FormatRows()) {
+      if (row.writer != nullptr && row.format != FileFormat::Ov2 && row.format != FileFormat::Phonebook) {
+        formats.push_back(row.format);
+      }
+    }
+    return formats;
+  }();
+  return targets;
+}
+
 std::string_view ConversionExtension(FileFormat target) {
-  const bool converts =
-      target == FileFormat::Ov2 || std::ranges::find(kConversionTargets, target) != kConversionTargets.end();
+  const std::span<const FileFormat> targets = ConversionTargets();
+  const bool converts = target == FileFormat::Ov2 || std::ranges::find(targets, target) != targets.end();
   return converts ? FormatExtension(target) : std::string_view();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <array>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -12,14 +12,11 @@
 
 namespace qf {
 
-// The formats "Convert to" offers for OV2 files, in the order of its list.
-inline constexpr std::array<FileFormat, 14> kConversionTargets = {
-    FileFormat::Kml,     FileFormat::Gpx,        FileFormat::CsvAnsi,    FileFormat::CsvUnicode, FileFormat::CsvUtf8,
-    FileFormat::AscAnsi, FileFormat::AscUnicode, FileFormat::AscUtf8,    FileFormat::PoiAnsi,    FileFormat::PoiUnicode,
-    FileFormat::PoiUtf8, FileFormat::TxtAnsi,    FileFormat::TxtUnicode, FileFormat::TxtUtf8,
-};
+// The formats "Convert to" offers for OV2 files, in the order of its list: every format written
+// but OV2 itself and the phonebook, which keeps no positions.
+std::span<const FileFormat> ConversionTargets();
 
-// The extension of the files a run writes: "ov2", or that of one of kConversionTargets;
+// The extension of the files a run writes: "ov2", or that of one of the ConversionTargets;
 // empty for any other format.
 std::string_view ConversionExtension(FileFormat target);
 
@@ -35,7 +32,7 @@ struct ConvertFolderResult {
 };
 
 // Converts the files of a folder, each into a file of the same name beside it. With target Ov2
-// the kml, gpx, gpi, csv, asc, poi and txt files become OV2 files; with one of kConversionTargets
+// the kml, gpx, gpi, csv, asc, poi and txt files become OV2 files; with one of the ConversionTargets
 // the OV2 files become files of that format. Files are taken in name order, each read into a
 // scratch document of its own, so no open document is touched. Symbolic links are left alone,
 // an existing output is replaced only when the user agrees, and Esc stops between two entries.
