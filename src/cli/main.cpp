@@ -8,6 +8,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_user_port.h"
+#include "formats/format_table.h"
 #include "shell/huge_pages.h"
 
 namespace {
@@ -101,16 +102,9 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (arg == "--encoding") {
-      const std::string_view name = value();
-      if (name == "ansi") {
-        request.encoding = qf::TextEncoding::Ansi;
-      } else if (name == "unicode") {
-        request.encoding = qf::TextEncoding::Unicode;
-      } else if (name == "utf8") {
-        request.encoding = qf::TextEncoding::Utf8;
-      } else {
-        return qf::UsageError("--encoding takes ansi, unicode or utf8");
-      }
+      const std::optional<qf::TextEncoding> encoding = qf::EncodingNamed(value());
+      if (!encoding) return qf::UsageError("--encoding takes ansi, unicode or utf8");
+      request.encoding = *encoding;
     } else if (arg == "--json") {
       request.json = true;
     } else if (arg == "--optimise" || arg == "--optimize") {
@@ -153,8 +147,9 @@ int main(int argc, char** argv) {
       request.settingsPath = std::string(value());
     } else if (arg == "--format" || arg == "--input-format") {
       const auto number = ParseNumber(value());
-      if (!number || *number > 21) return qf::UsageError(std::string(arg) + " needs a format number from 0 to 21");
-      (arg == "--format" ? request.outputFormat : request.inputFormat) = static_cast<qf::FileFormat>(*number);
+      const std::optional<qf::FileFormat> format = number ? qf::FormatNumbered(*number) : std::nullopt;
+      if (!format) return qf::UsageError(std::string(arg) + " needs a format number from 0 to 21");
+      (arg == "--format" ? request.outputFormat : request.inputFormat) = format;
     } else if (arg.starts_with("--overwrite=")) {
       return qf::UsageError("--overwrite takes ask, yes or no");
     } else if (arg.starts_with("--duplicates=")) {

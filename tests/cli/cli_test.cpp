@@ -77,6 +77,8 @@ TEST_F(CliTest, WrongCommandLinesSayWhatIsWrongInOneLine) {
       {"check a.ov2 --near", "option '--near' needs a value"},
       {"batch dir", "batch needs --to ov2, kml, gpx, or csv, asc, poi or txt with -ansi, -unicode or -utf8"},
       {"batch dir --to ov2 --overwrite=maybe", "--overwrite takes ask, yes or no"},
+      {"convert --format 22 a.ov2 b.ov2", "--format needs a format number from 0 to 21"},
+      {"convert --encoding latin9 a.ov2 b.csv", "--encoding takes ansi, unicode or utf8"},
       {"query-name", "query-name needs either --tomtom NAME or --windows NAME"},
   };
   for (const auto& c : cases) {
