@@ -14,7 +14,7 @@
 #include "core/poi_record.h"
 #include "editing/ui/poi_table_view.h"
 #include "shell/command_state.h"
-#include "shell/huge_pages.h"
+#include "startup/huge_pages.h"
 #include "shell/ui/main_window.h"
 
 namespace {

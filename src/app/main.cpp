@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "core/settings_location.h"
-#include "shell/huge_pages.h"
+#include "startup/huge_pages.h"
 #include "core/string_table.h"
 #include "shell/ui/look_dialogs.h"
 #include "shell/ui/main_window.h"

@@ -9,7 +9,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_user_port.h"
 #include "formats/format_table.h"
-#include "shell/huge_pages.h"
+#include "startup/huge_pages.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/huge_pages.h"
+#include "startup/huge_pages.h"
 
 #include <cstdlib>
 #include <string>
