@@ -38,7 +38,7 @@ constexpr FormatRow kRows[] = {
     {FileFormat::Phonebook, "txt", u"TomTom Phonebook Files",
      Phonebook, std::nullopt, false, ReadPhonebook, WritePhonebook, kLineFeed},
     {FileFormat::Kml, "kml", u"Google Earth Files",
-     Kml, std::nullopt, true, ReadKml, static_cast<Writer>(WriteKml), kZeros},
+     Kml, std::nullopt, true, ReadKml, WriteKml, kZeros},
     {FileFormat::Gpx, "gpx", u"GPS Exchange Files",
      Gpx, std::nullopt, true, ReadGpx, WriteGpx, kZeros},
     {FileFormat::Gpi, "gpi", u"Garmin POI Files",

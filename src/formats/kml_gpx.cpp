@@ -778,7 +778,7 @@ int WriteKml(FileSession& session, ByteSink& out) {
   return WriteItems(session, out, session.rowsToWrite(), kKmlHeader, kKmlFooter, MakePlacemark);
 }
 
-int WriteKml(FileSession& session, ByteSink& out, int& written) {
+int WriteKmlForGoogleEarth(FileSession& session, ByteSink& out, int& written) {
   std::vector<int> rows = SelectedRows(session.document);
   if (rows.empty()) rows = session.rowsToWrite();
   const int result = WriteItems(session, out, rows, kKmlHeader, kKmlFooter, MakePlacemark);

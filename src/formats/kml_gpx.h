@@ -23,6 +23,6 @@ int WriteKml(FileSession& session, ByteSink& out);
 int WriteGpx(FileSession& session, ByteSink& out);
 // The Google Earth mode: the selected rows if any row is selected, else every row; the
 // number of placemarks written goes to `written`.
-int WriteKml(FileSession& session, ByteSink& out, int& written);
+int WriteKmlForGoogleEarth(FileSession& session, ByteSink& out, int& written);
 
 }  // namespace qf

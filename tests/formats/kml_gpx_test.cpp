@@ -262,7 +262,7 @@ TEST_F(KmlGpxTest, ExportWritesTheSelectionAndGoogleEarthModeCountsPlacemarks) {
     MemorySink sink;
     FileSession session(document, FileOperation::Save, FileFormat::Kml, settings, port);
     int written = -1;
-    EXPECT_EQ(WriteKml(session, sink, written), 0);
+    EXPECT_EQ(WriteKmlForGoogleEarth(session, sink, written), 0);
     return written;
   };
   EXPECT_EQ(googleEarth(), 1);  // the selection, without the row that has no position
