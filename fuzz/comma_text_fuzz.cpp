@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qf::AppSettings settings;
   settings.codePage = kCodePages[data[0] >> 4 & 3];
   qf::SilentUserPort port;
-  const auto layout = static_cast<qf::FileFormat>(static_cast<int>(qf::FileFormat::CsvDetect) + data[0] % 3);
+  constexpr qf::FileFormat kLayouts[] = {qf::FileFormat::CsvDetect, qf::FileFormat::AscDetect, qf::FileFormat::PoiDetect};
+  const qf::FileFormat layout = kLayouts[data[0] % 3];
 
   qf::PoiDocument opened;
   qf::FileSession open(opened, qf::FileOperation::Open, layout, settings, port);

@@ -12,6 +12,7 @@
 #include "core/unicode.h"
 #include "document_checks.h"
 #include "formats/file_format.h"
+#include "formats/format_table.h"
 
 namespace fuzz {
 
@@ -66,9 +67,7 @@ inline std::vector<Row> TextSurvivors(const qf::PoiDocument& document, qf::TextE
   return rows;
 }
 
-// The encoding of one of the exact text formats 10 to 21.
-inline qf::TextEncoding EncodingOf(qf::FileFormat format) {
-  return static_cast<qf::TextEncoding>((static_cast<int>(format) - 10) % 3);
-}
+// The encoding of one of the exact text formats.
+inline qf::TextEncoding EncodingOf(qf::FileFormat format) { return qf::FormatRowOf(format).encoding.value(); }
 
 }  // namespace fuzz

@@ -18,6 +18,7 @@
 #include "core/unicode.h"
 #include "formats/batch_conversion.h"
 #include "formats/charcode.h"
+#include "formats/format_table.h"
 #include "formats/name_translation.h"
 #include "scratch_folder.h"
 
@@ -217,8 +218,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckNameTranslation(data, size);
   const Scratch& scratch = TheScratch();
   MakeEntries(scratch, data + 2, size - 2);
-  // Any format number; a run converts to those it has an extension for.
-  const auto target = static_cast<qf::FileFormat>(data[0] % (static_cast<int>(qf::FileFormat::TxtUtf8) + 1));
+  // Any format; a run converts to those it has an extension for.
+  const qf::FileFormat target = qf::FormatRows()[data[0] % qf::FormatRows().size()].format;
   if (!qf::ConversionExtension(target).empty()) CheckConversion(scratch, target, data[1]);
   CheckTranslation(scratch, qf::NameDirection::ToTomTom);
   CheckTranslation(scratch, qf::NameDirection::ToWindows);
