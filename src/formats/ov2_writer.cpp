@@ -737,8 +737,8 @@ class Ov2Writer {
       out_.append(*mark);
     }
     rows_ = session_.rowsToWrite();
-    const RowSurvey survey = readPositions();
-    if (session_.settings.on(Switch::OptimisePoi) && survey.everyPosition) {
+    const bool everyPosition = readPositions();
+    if (session_.settings.on(Switch::OptimisePoi) && everyPosition) {
       writeOptimised();
     } else {
       writePlain();
@@ -749,31 +749,27 @@ class Ov2Writer {
   }
 
  private:
-  struct RowSurvey {
-    bool everyPosition = true;  // every row has both coordinates
-  };
-
   // Fills positions_, half of them on a second core: reading coordinate texts takes long.
-  RowSurvey readPositions() {
+  // True when every row has both coordinates.
+  bool readPositions() {
     positions_.resize(rows_.size());
     const std::size_t half = rows_.size() / 2;
-    RowSurvey first;
-    RowSurvey second;
+    bool first = true;
+    bool second = true;
     {
       std::jthread other([&] { second = readPositions(half, rows_.size()); });
       first = readPositions(0, half);
     }
-    return {first.everyPosition && second.everyPosition};
+    return first && second;
   }
-  RowSurvey readPositions(std::size_t begin, std::size_t end) {
-    RowSurvey survey;
+  bool readPositions(std::size_t begin, std::size_t end) {
+    bool everyPosition = true;
     for (std::size_t i = begin; i < end; ++i) {
       const int row = rows_[i];
       positions_[i] = RowPosition(document_, row);
-      survey.everyPosition =
-          survey.everyPosition && !document_.text(row, kLng).empty() && !document_.text(row, kLat).empty();
+      everyPosition = everyPosition && !document_.text(row, kLng).empty() && !document_.text(row, kLat).empty();
     }
-    return survey;
+    return everyPosition;
   }
 
   void writePlain() {
