@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -360,17 +359,16 @@ TEST_F(DelimitedTextTest, AnsiUsesTheConfiguredCodePage) {
   EXPECT_EQ(read(FileFormat::CsvDetect, file).at(0).name, u"Ìîñêâà");
 }
 
-TEST_F(DelimitedTextTest, HugeSingleLineEndsQuickly) {
+// Reading that grew with the square of the line would not end within the test's timeout.
+TEST_F(DelimitedTextTest, HugeSingleLineIsCutToItsFields) {
   std::string line = "1,2,Name,";
   line.resize(50 * 1024 * 1024, 'x');
-  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(read(FileFormat::CsvDetect, line),
             (std::vector<Poi>{{u"Name", u"1.00000", u"2.00000", u"", std::u16string(255, u'x')}}));
   ResetToNew(document);
   std::string tabs = "Name\t1\t2\t";
   tabs.resize(50 * 1024 * 1024, '\t');
   EXPECT_EQ(read(FileFormat::TxtDetect, Utf16File(Utf8ToUtf16(tabs))).size(), 1u);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
 TEST_F(DelimitedTextTest, CorpusFilesRead) {

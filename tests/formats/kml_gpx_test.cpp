@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <random>
 #include <set>
 #include <string>
@@ -335,16 +334,15 @@ TEST_F(KmlGpxTest, LargeFilesReadInPiecesLikeInOne) {
   }
 }
 
-TEST_F(KmlGpxTest, HugeUnclosedInputEndsQuickly) {
-  // Every scan is linear, so files that never close their tags cost no more than reading them.
+TEST_F(KmlGpxTest, HugeUnclosedInputIsRefused) {
+  // Every scan is linear, so files that never close their tags cost no more than reading them; a
+  // scan that grew with the square of the file would not end within the test's timeout.
   std::string unclosedKml = "<Placemark><name>";
   unclosedKml.append(50 << 20, 'x');
   std::string unclosedGpx = "<wpt lat=\"1\" lon=\"2\"><name>a</name><desc>";
   unclosedGpx.append(50 << 20, '\xE4');
-  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(read(FileFormat::Kml, unclosedKml), kWrongContent);
   EXPECT_EQ(read(FileFormat::Gpx, unclosedGpx), kWrongContent);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 }  // namespace
