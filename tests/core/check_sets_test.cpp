@@ -8,7 +8,6 @@
 #include <map>
 #include <numeric>
 #include <random>
-#include <ranges>
 #include <string>
 #include <vector>
 
@@ -98,8 +97,8 @@ TEST(CheckSets, NearSetsAreTheChainsOfNearPairs) {
     ASSERT_TRUE(sets);
     EXPECT_EQ(RowsOf(*sets, near), SetsOfEveryPair(document.rowCount(), near));
     for (const CheckSet& set : *sets) {
-      for (const SetMember& member : set | std::views::drop(1)) {
-        EXPECT_EQ(member.distance, DistanceBetween(document, member.row, member.linkedRow));
+      for (std::size_t i = 1; i < set.size(); ++i) {
+        EXPECT_EQ(set[i].distance, DistanceBetween(document, set[i].row, set[i].linkedRow));
       }
     }
   }
