@@ -1,7 +1,5 @@
 #include "core/profile_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +10,7 @@
 #include <utility>
 
 #include "core/atomic_file.h"
+#include "core/regular_file.h"
 
 namespace qf {
 namespace {
@@ -62,20 +61,6 @@ std::size_t NonBlankLength(std::string_view run) {
   return std::min(run.find('\n', last), run.size());
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // Reads at most kMaxProfileSize bytes, however large the file claims or grows to be.
 ProfileLoad ReadBounded(int fd, std::string& text) {
   char buffer[64 * 1024];
@@ -107,15 +92,14 @@ int ParseProfileInt(std::string_view text, int fallback) {
 
 ProfileLoad ProfileFile::load(const std::filesystem::path& path) {
   parse({});
-  // Opened without blocking and checked by what was opened, so that a pipe put in its place cannot hang us.
-  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (file.get() < 0) return errno == ENOENT ? ProfileLoad::Missing : ProfileLoad::Unreadable;
-  struct stat status {};
-  if (::fstat(file.get(), &status) != 0) return ProfileLoad::Unreadable;
-  if (!S_ISREG(status.st_mode)) return ProfileLoad::NotAFile;
-  if (static_cast<std::uintmax_t>(status.st_size) > kMaxProfileSize) return ProfileLoad::TooLarge;
+  const ReadableFile file(path);
+  if (file.fd() < 0) {
+    if (file.reason() == std::errc::no_such_file_or_directory) return ProfileLoad::Missing;
+    return file.notRegular() ? ProfileLoad::NotAFile : ProfileLoad::Unreadable;
+  }
+  if (file.size() > kMaxProfileSize) return ProfileLoad::TooLarge;
   std::string text;
-  const ProfileLoad result = ReadBounded(file.get(), text);
+  const ProfileLoad result = ReadBounded(file.fd(), text);
   if (result == ProfileLoad::Read) parse(text);
   return result;
 }

@@ -180,24 +180,12 @@ bool FileBuffer::allocate(std::size_t size) {
 }
 
 int ReadWholeFile(const fs::path& path, FileFormat format, FileBuffer& buffer, std::error_code& reason) {
-  reason.clear();
-  // Without waiting: opening a pipe would wait for a writer. The kind is judged on what was
-  // opened, so that nothing can be put in the file's place between a look and the open.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
-    reason.assign(errno, std::system_category());
-    return kCannotOpen;
-  }
-  struct stat status {};
-  int result = ::fstat(fd, &status) == 0 ? 0 : kCannotRead;
-  if (result == 0) reason = IrregularFileError(status.st_mode);
-  if (reason) result = kCannotOpen;
-  if (result == 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  const auto size = static_cast<std::size_t>(status.st_size);
-  if (result == 0 && !buffer.allocate(size)) result = kNoMemory;
-  if (result == 0 && !ReadAt(fd, buffer.data(), size)) result = kCannotRead;
-  ::close(fd);
-  if (result != 0) return result;
+  const ReadableFile file(path);
+  reason = file.reason();
+  if (file.fd() < 0) return kCannotOpen;
+  const auto size = static_cast<std::size_t>(file.size());
+  if (!buffer.allocate(size)) return kNoMemory;
+  if (!ReadAt(file.fd(), buffer.data(), size)) return kCannotRead;
   const auto [first, second] = SpareBytes(format);
   buffer.data()[size] = first;
   buffer.data()[size + 1] = second;
