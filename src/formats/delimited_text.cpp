@@ -318,9 +318,10 @@ std::u16string PlainCoordinate(const PoiDocument& document, int row, int column)
   return text;
 }
 
-// Quotes are always doubled, so that a reader sees them as literal quotes.
+// Quotes are always doubled, so that a reader sees them as literal quotes. A text of quotes alone
+// is not put in quotes: they would join its run of doubled quotes and read as one quote more.
 void AppendCommaField(std::u16string& line, std::u16string_view text, bool quote) {
-  quote = quote && !text.empty();
+  quote = quote && text.find_first_not_of(u'"') != std::u16string_view::npos;
   if (quote) line += u'"';
   for (const char16_t c : text) {
     line += c;

@@ -283,10 +283,14 @@ TEST_F(DelimitedTextWriteTest, WrittenLinesReadBackInEveryLayout) {
   }
 }
 
-// Quotes are doubled in the file, so such a line is longer than the limit a line is cut to.
-TEST_F(DelimitedTextTest, FullLengthTextsOfQuotesReadBackInEveryCommaLayout) {
-  const std::u16string quotes(kMaxNameLength, u'"');
-  add({quotes, u"-179.99999", u"-89.99999", u"123456789012345678", quotes});
+// Quotes are doubled in the file, so a line of full-length texts of quotes is longer than the limit a
+// line is cut to; and a text of quotes alone must not run into quotes around it, which a reader would
+// take as one more literal quote.
+TEST_F(DelimitedTextTest, TextsOfQuotesAloneReadBackInEveryCommaLayout) {
+  for (const std::size_t length : {std::size_t{1}, std::size_t{2}, kMaxNameLength}) {
+    const std::u16string quotes(length, u'"');
+    add({quotes, u"-179.99999", u"-89.99999", u"123456789012345678", quotes});
+  }
   const std::vector<Poi> written = pois();
   for (const FileFormat format : WrittenTextFormats()) {
     if (IsTab(format)) continue;
