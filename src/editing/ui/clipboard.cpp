@@ -23,12 +23,10 @@ std::span<const std::uint8_t> Bytes(const QByteArray& data) {
 
 }  // namespace
 
-void ClipboardContents(const QMimeData* data, CommandContext& context) {
-  if (!data) return;
-  context.clipboardHasPoiRows = data->hasFormat(kPoiRowsType);
-  context.clipboardHasCameraRows = data->hasFormat(kCameraRowsType);
-  context.clipboardHasRouteRows = data->hasFormat(kRouteRowsType);
-  context.clipboardHasText = data->hasText();
+ClipboardOffer OfferOf(const QMimeData* data) {
+  if (!data) return {};
+  return {data->hasFormat(kPoiRowsType), data->hasFormat(kCameraRowsType), data->hasFormat(kRouteRowsType),
+          data->hasText()};
 }
 
 void CopyRows(const PoiDocument& document, bool lngFirst) {

@@ -3,7 +3,6 @@
 #include "core/poi_document.h"
 #include "core/user_port.h"
 #include "editing/poi_table.h"
-#include "shell/command_state.h"
 
 class QMimeData;
 
@@ -16,7 +15,13 @@ inline constexpr char kCameraRowsType[] = "application/x-quillfern-poi-rows-sc";
 inline constexpr char kRouteRowsType[] = "application/x-rookhaven-poi-rows";
 
 // What the clipboard offers, for the enabling rules.
-void ClipboardContents(const QMimeData* data, CommandContext& context);
+struct ClipboardOffer {
+  bool poiRows = false;
+  bool cameraRows = false;
+  bool routeRows = false;
+  bool text = false;
+};
+ClipboardOffer OfferOf(const QMimeData* data);
 void CopyRows(const PoiDocument& document, bool lngFirst);
 // Pastes the rows this document kind takes; shows 14214 when duplicates were left out.
 void PasteFromClipboard(PoiTable& table, bool checkName, UserPort& port);

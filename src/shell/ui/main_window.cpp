@@ -371,8 +371,11 @@ void MainWindow::refreshCommandStates() { applyCommandStates(commandContext()); 
 CommandContext MainWindow::commandContext() const {
   CommandContext context = ContextFromTable(table_);
   context.headerColumn = headerColumn_;
-  const QMimeData* clipboard = QApplication::clipboard()->mimeData();
-  ClipboardContents(clipboard, context);
+  const ClipboardOffer clipboard = OfferOf(QApplication::clipboard()->mimeData());
+  context.clipboardHasPoiRows = clipboard.poiRows;
+  context.clipboardHasCameraRows = clipboard.cameraRows;
+  context.clipboardHasRouteRows = clipboard.routeRows;
+  context.clipboardHasText = clipboard.text;
   context.menuBarShown = settings_.on(Switch::ShowMenuBar);
   context.toolbarShown = settings_.on(Switch::ShowToolbar);
   context.largeToolbar = settings_.on(Switch::LargeToolbar);
