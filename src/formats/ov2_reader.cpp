@@ -24,15 +24,14 @@ namespace {
 using Record = std::span<std::uint8_t>;
 
 using ov2::kCameraBytes;
-using ov2::kHeaderBytes;
 using ov2::kSkipperBytes;
-using ov2::RecordLength;
+using ov2::RecordType;
+using ov2::RichEncoding;
 
 constexpr std::size_t kPoiMinimum = 15;
 constexpr std::size_t kRichMinimum = 16;
-constexpr std::size_t kMarkBytes = 21;
-constexpr std::size_t kTextOffset = 13;   // text field of types 2, 3 and 15
-constexpr std::size_t kFieldLimit = 274;  // characters taken from such a text field
+constexpr std::size_t kMarkBytes = std::tuple_size_v<SignalMark>;
+constexpr std::size_t kFieldLimit = 274;  // characters taken from the text field of a POI record
 constexpr std::size_t kRichTextLimit = 276;
 constexpr std::uint8_t kScrambleMask = 0x3C;
 constexpr std::int32_t kLatitudeBias = 8000000;
@@ -41,10 +40,12 @@ constexpr std::int32_t kFullTurn = 36000000;
 constexpr int kCompactTurns = 9;  // stepping by 8000000 around 36000000 comes back after nine steps
 constexpr std::int32_t kNoSkipperEast = std::numeric_limits<std::int32_t>::min();
 
-bool IsPlainPoiType(std::uint8_t type) { return type == 2 || type == 3 || type == 15 || type == 23 || type == 29; }
+bool IsPlainPoiType(RecordType type) {
+  return type == RecordType::kPoi || type == RecordType::kPoiWithExtraData || type == RecordType::kScrambledPoi ||
+         type == RecordType::kCompactPoi || type == RecordType::kRichPoi;
+}
 
-
-// Decodes the text field of a type-2 record into `text` (at most kFieldLimit characters)
+// Decodes the text field of a POI record into `text` (at most kFieldLimit characters)
 // and returns the offset just past its zero byte, or npos when the field runs to the end.
 std::size_t DecodeTextField(std::span<const std::uint8_t> field, std::u16string& text) {
   text.clear();
@@ -129,32 +130,31 @@ std::optional<SplitPoint> FindSplit(std::span<const std::uint8_t> bytes, const P
   SplitPoint split;
   split.kind = document.kind;
   split.richPoiFile = document.richPoiFile;
-  while (split.offset < bytes.size() / 2) {
-    const auto rest = bytes.subspan(split.offset);
-    const std::uint8_t type = rest[0];
-    if (rest.size() < kHeaderBytes) return std::nullopt;
-    const std::uint64_t length = RecordLength(rest);
-    if (length > rest.size() || length < kHeaderBytes) return std::nullopt;
+  ov2::RecordWalker walk(bytes, 0);
+  while (walk.position() < bytes.size() / 2) {
+    const std::span<const std::uint8_t> record = walk.record();
+    if (record.empty()) return std::nullopt;
+    const RecordType type = walk.type();
     if (IsPlainPoiType(type) && split.kind == DocumentKind::SafetyCamera) return std::nullopt;
     switch (type) {
-      case 0:
-      case 100:
+      case RecordType::kDeleted:
+      case RecordType::kSignalMark:
         break;
-      case 1:
-        if (length < kSkipperBytes) return std::nullopt;
-        split.bounds.eastMax = std::max(split.bounds.eastMax, Int32At(&rest[5]));
-        split.bounds.westMin = std::min(split.bounds.westMin, Int32At(&rest[13]));
+      case RecordType::kSkipper:
+        if (record.size() < kSkipperBytes) return std::nullopt;
+        split.bounds.eastMax = std::max(split.bounds.eastMax, Int32At(&record[5]));
+        split.bounds.westMin = std::min(split.bounds.westMin, Int32At(&record[13]));
         break;
-      case 29:
+      case RecordType::kRichPoi:
         if (!importing) split.richPoiFile = true;
         [[fallthrough]];
-      case 2:
-      case 3:
-      case 15:
-      case 23:
+      case RecordType::kPoi:
+      case RecordType::kPoiWithExtraData:
+      case RecordType::kScrambledPoi:
+      case RecordType::kCompactPoi:
         ++split.rowBound;
         break;
-      case 30:
+      case RecordType::kCamera:
         if (importing && split.kind != DocumentKind::SafetyCamera) return std::nullopt;
         split.kind = DocumentKind::SafetyCamera;
         ++split.rowBound;
@@ -162,8 +162,9 @@ std::optional<SplitPoint> FindSplit(std::span<const std::uint8_t> bytes, const P
       default:
         return std::nullopt;
     }
-    split.offset += ov2::Advance(type, length);
+    walk.next(record);
   }
+  split.offset = walk.position();
   return split;
 }
 
@@ -183,20 +184,16 @@ class Ov2Reader {
         westMin_(bounds.westMin) {}
 
   int run() {
-    std::size_t position = begin_;
+    ov2::RecordWalker walk(bytes_, begin_);
     std::size_t released = begin_;
-    while (position < end_) {
-      const std::span<std::uint8_t> rest = bytes_.subspan(position);
-      const std::uint8_t type = rest[0];
-      if (IsPlainPoiType(type) && document_.kind == DocumentKind::SafetyCamera) return kIncompatibleStructures;
-      if (rest.size() < kHeaderBytes) return kWrongContent;
-      const std::uint64_t length = RecordLength(rest);
-      if (length > rest.size() || length < kHeaderBytes) return kWrongContent;
-      if (type > 100) return kUnknownContent;
-      const int result = readRecord(rest.first(static_cast<std::size_t>(length)));
+    while (walk.position() < end_) {
+      if (IsPlainPoiType(walk.type()) && document_.kind == DocumentKind::SafetyCamera) return kIncompatibleStructures;
+      const Record record = walk.record();
+      if (record.empty()) return kWrongContent;
+      const int result = readRecord(record);
       if (result != 0) return result;
-      // A skipper's block is entered, not jumped over.
-      position += ov2::Advance(type, length);
+      walk.next(record);
+      const std::size_t position = walk.position();
       session_.progress(bytes_.size(), position);
       // Records are read once, front to back.
       if (position - released >= kReleaseStepBytes) {
@@ -209,23 +206,23 @@ class Ov2Reader {
 
  private:
   int readRecord(Record record) {
-    switch (record[0]) {
-      case 0:
+    switch (static_cast<RecordType>(record[0])) {
+      case RecordType::kDeleted:
         return 0;
-      case 1:
+      case RecordType::kSkipper:
         return readSkipper(record);
-      case 2:
-      case 3:
-      case 15:
+      case RecordType::kPoi:
+      case RecordType::kPoiWithExtraData:
+      case RecordType::kScrambledPoi:
         return readPoi(record);
-      case 23:
+      case RecordType::kCompactPoi:
         readCompactPoi(record);
         return 0;
-      case 29:
+      case RecordType::kRichPoi:
         return readRichPoi(record);
-      case 30:
+      case RecordType::kCamera:
         return readCamera(record);
-      case 100:
+      case RecordType::kSignalMark:
         return readMark(record);
       default:
         return kUnknownContent;
@@ -241,14 +238,16 @@ class Ov2Reader {
 
   int readPoi(Record record) {
     if (record.size() < kPoiMinimum) return kWrongContent;
-    if (record[0] == 15) {
-      for (std::size_t i = kTextOffset; i + 1 < record.size(); ++i) record[i] ^= kScrambleMask;
+    const auto type = static_cast<RecordType>(record[0]);
+    if (type == RecordType::kScrambledPoi) {
+      for (std::size_t i = ov2::kPoiTextOffset; i + 1 < record.size(); ++i) record[i] ^= kScrambleMask;
     }
-    const std::size_t fieldEnd = DecodeTextField(record.subspan(kTextOffset), text_);
+    const std::size_t fieldEnd = DecodeTextField(record.subspan(ov2::kPoiTextOffset), text_);
     memo_.clear();
-    // Type 3 carries no memo; in a rich POI document the memo holds the rich records' number.
-    if (record[0] != 3 && !document_.richPoiFile && fieldEnd != std::u16string::npos) {
-      readMemo(record.subspan(kTextOffset + fieldEnd));
+    // A POI with extra data carries no memo; in a rich POI document the memo holds the rich
+    // records' number.
+    if (type != RecordType::kPoiWithExtraData && !document_.richPoiFile && fieldEnd != std::u16string::npos) {
+      readMemo(record.subspan(ov2::kPoiTextOffset + fieldEnd));
     }
     const int row = appendPoi(Int32At(&record[5]), Int32At(&record[9]), memo_.size());
     if (row >= 0 && !memo_.empty()) SetMemo(document_, row, memo_);
@@ -266,7 +265,7 @@ class Ov2Reader {
   }
 
   void readCompactPoi(Record record) {
-    DecodeTextField(record.subspan(8, record[1]), text_);
+    DecodeTextField(record.subspan(ov2::kCompactHeadBytes, record[1]), text_);
     appendPoi(compactLongitude(static_cast<std::int32_t>(Uint24At(&record[2]))),
               static_cast<std::int32_t>(Uint24At(&record[5])) - kLatitudeBias, 0);
   }
@@ -286,30 +285,30 @@ class Ov2Reader {
     if (record.size() < kRichMinimum) return kWrongContent;
     if (!importing_) document_.richPoiFile = true;
     const std::size_t textBytes = record[1] - 3u;  // the bytes from offset 14 to the end
-    const std::uint8_t encoding = record[10];
+    const auto encoding = static_cast<RichEncoding>(record[10]);
     std::uint32_t number = 0;
     text_.clear();
     switch (encoding) {
-      case 2:
+      case RichEncoding::kNumberHuffman:
         number = Uint24At(&record[11]);
         DecodeHuffman(record.subspan(14, textBytes), kRichTextLimit, text_);
         break;
-      case 3:
+      case RichEncoding::kPaddedNumberHuffman:
         number = Uint24At(&record[12]);
         DecodeHuffman(record.subspan(14, textBytes), kRichTextLimit, text_);
         break;
-      case 5:
+      case RichEncoding::kCodes:
         DecodeCodes(record, 12, textBytes / 2 + 1, text_);
         break;
-      case 6:
+      case RichEncoding::kNumberCodes:
         number = Uint24At(&record[11]);
         DecodeCodes(record, 14, textBytes / 2, text_);
         break;
-      case 7:
+      case RichEncoding::kPaddedNumberCodes:
         number = Uint24At(&record[12]);
         DecodeCodes(record, 15, textBytes / 2, text_);
         break;
-      case 10:
+      case RichEncoding::kNumberBaseOffset:
         number = Uint24At(&record[11]);
         DecodeBaseOffset(record.subspan(14, textBytes), text_);
         break;
@@ -317,7 +316,7 @@ class Ov2Reader {
         return 0;
     }
     const int row = appendPoi(Int32At(&record[2]), Int32At(&record[6]), 8);
-    if (row >= 0 && encoding != 5 && !importing_) SetMemo(document_, row, DecimalText(number));
+    if (row >= 0 && encoding != RichEncoding::kCodes && !importing_) SetMemo(document_, row, DecimalText(number));
     return 0;
   }
 

@@ -13,35 +13,26 @@
 #include "core/field_rules.h"
 #include "formats/charcode.h"
 #include "formats/file_pipeline.h"
+#include "formats/little_endian.h"
+#include "formats/ov2_record.h"
 #include "formats/signal_mark.h"
 
 namespace qf {
 
 namespace {
 
-constexpr std::size_t kSkipperBytes = 21;
+using ov2::kSkipperBytes;
+using ov2::RecordType;
+using ov2::RichEncoding;
+
 constexpr std::size_t kRichCharacters = 126;
-// L below 5 would make a type-29 record shorter than readers accept.
+// L below 5 would make a rich POI record shorter than readers accept.
 constexpr std::size_t kRichMinimumL = 5;
-constexpr std::uint8_t kRichCodes = 5;        // encoding byte: codes only
-constexpr std::uint8_t kRichNumberCodes = 6;  // encoding byte: number, then codes
 constexpr std::uint8_t kEmptySpeedByte = 12;  // reads back as 60
 constexpr std::size_t kChunkBytes = 1 << 20;
 constexpr std::int64_t kCellSize = 5000;     // 0.05 degree
 constexpr std::int64_t kCellMargin = 1;      // a cell's box reaches this far past its rows
 constexpr std::int64_t kGroupReach = 10000;  // 0.1 degree
-
-void PutUint32(std::uint8_t* p, std::uint32_t value) {
-  p[0] = static_cast<std::uint8_t>(value);
-  p[1] = static_cast<std::uint8_t>(value >> 8);
-  p[2] = static_cast<std::uint8_t>(value >> 16);
-  p[3] = static_cast<std::uint8_t>(value >> 24);
-}
-void PutInt32(std::uint8_t* p, std::int64_t value) { PutUint32(p, static_cast<std::uint32_t>(value)); }
-void PutUnit(std::uint8_t* p, char16_t unit) {
-  p[0] = static_cast<std::uint8_t>(unit);
-  p[1] = static_cast<std::uint8_t>(unit >> 8);
-}
 
 // Room for `size` more bytes at the end of `out`.
 std::uint8_t* Extend(std::vector<std::uint8_t>& out, std::size_t size) {
@@ -95,26 +86,26 @@ std::size_t MakePoiRecord(const PoiRecord& row, UnitPosition position, std::vect
   const std::u16string_view memo = row.text(kMemo).substr(0, kMaxMemoLength);
   const bool bytes = text.fitsInBytes();
   const std::size_t textBytes = bytes ? text.size() : 2 + 2 * text.size();
-  const std::size_t length = 13 + textBytes + 1 + 2 * memo.size();
+  const std::size_t length = ov2::kPoiTextOffset + textBytes + 1 + 2 * memo.size();
   std::uint8_t* p = Extend(out, length);
-  p[0] = 2;
+  p[0] = static_cast<std::uint8_t>(RecordType::kPoi);
   PutUint32(p + 1, static_cast<std::uint32_t>(length));
   PutInt32(p + 5, position.longitude);
   PutInt32(p + 9, position.latitude);
-  p += 13;
+  p += ov2::kPoiTextOffset;
   if (bytes) {
     text.forEach(text.size(), [&](char16_t c) { *p++ = static_cast<std::uint8_t>(c); });
   } else {
     *p++ = '>';
     *p++ = '>';
     text.forEach(text.size(), [&](char16_t c) {
-      PutUnit(p, EncodeCharCode(c));
+      PutUint16(p, EncodeCharCode(c));
       p += 2;
     });
   }
   *p++ = 0;
   for (char16_t c : memo) {
-    PutUnit(p, c);
+    PutUint16(p, c);
     p += 2;
   }
   return length;
@@ -128,34 +119,30 @@ std::size_t MakeRichPoiRecord(const PoiRecord& row, UnitPosition position, std::
   const std::size_t textOffset = number ? 14 : 12;
   // A one-character text without number would give L = 3; blanks fill it up to the
   // shortest record readers accept, and the name rule trims them again on reading.
-  const std::size_t l = std::max(textOffset - 11 + 2 * characters, kRichMinimumL);
-  std::uint8_t* p = Extend(out, l + 11);
-  p[0] = 29;
+  const std::size_t l = std::max(textOffset - ov2::kRichHeadBytes + 2 * characters, kRichMinimumL);
+  std::uint8_t* p = Extend(out, l + ov2::kRichHeadBytes);
+  p[0] = static_cast<std::uint8_t>(RecordType::kRichPoi);
   p[1] = static_cast<std::uint8_t>(l);
   PutInt32(p + 2, position.longitude);
   PutInt32(p + 6, position.latitude);
   if (number) {
-    const auto value = static_cast<std::uint32_t>(static_cast<std::uint64_t>(WholeNumber(memo)));
-    p[10] = kRichNumberCodes;
-    p[11] = static_cast<std::uint8_t>(value);
-    p[12] = static_cast<std::uint8_t>(value >> 8);
-    p[13] = static_cast<std::uint8_t>(value >> 16);
+    p[10] = static_cast<std::uint8_t>(RichEncoding::kNumberCodes);
+    PutUint24(p + 11, static_cast<std::uint32_t>(static_cast<std::uint64_t>(WholeNumber(memo))));
   } else {
-    p[10] = kRichCodes;
+    p[10] = static_cast<std::uint8_t>(RichEncoding::kCodes);
     p[11] = 1;
   }
-  std::uint8_t* const end = p + l + 11;
+  std::uint8_t* const end = p + l + ov2::kRichHeadBytes;
   p += textOffset;
   text.forEach(characters, [&](char16_t c) {
-    PutUnit(p, EncodeCharCode(c));
+    PutUint16(p, EncodeCharCode(c));
     p += 2;
   });
-  for (; p < end; p += 2) PutUnit(p, EncodeCharCode(u' '));
-  return l + 11;
+  for (; p < end; p += 2) PutUint16(p, EncodeCharCode(u' '));
+  return l + ov2::kRichHeadBytes;
 }
 
 std::size_t MakeCameraRecord(const PoiRecord& row, UnitPosition position, std::vector<std::uint8_t>& out) {
-  constexpr std::size_t kLength = 11;
   const auto name = std::find(std::begin(kCameraTypeNames), std::end(kCameraTypeNames), row.text(kMemo));
   const int code = name == std::end(kCameraTypeNames)
                        ? kOtherCameraCode
@@ -165,13 +152,13 @@ std::size_t MakeCameraRecord(const PoiRecord& row, UnitPosition position, std::v
     const std::int64_t limit = WholeNumber(row.text(kTel));
     speed = limit == 0 ? 0 : static_cast<std::uint8_t>(std::clamp<std::int64_t>(limit, 20, 140) / 5);
   }
-  std::uint8_t* p = Extend(out, kLength);
-  p[0] = 30;
+  std::uint8_t* p = Extend(out, ov2::kCameraBytes);
+  p[0] = static_cast<std::uint8_t>(RecordType::kCamera);
   p[1] = static_cast<std::uint8_t>(code);
   PutInt32(p + 2, position.longitude);
   PutInt32(p + 6, position.latitude);
   p[10] = speed;
-  return kLength;
+  return ov2::kCameraBytes;
 }
 
 namespace {
@@ -351,12 +338,13 @@ class ChunkWriter {
   // A skipper over `length` bytes, itself included.
   void skipper(std::size_t length, const Box& box) {
     std::uint8_t* p = Extend(buffer_, kSkipperBytes);
-    p[0] = 1;
+    p[0] = static_cast<std::uint8_t>(RecordType::kSkipper);
     PutUint32(p + 1, static_cast<std::uint32_t>(length));
-    PutInt32(p + 5, box.east);
-    PutInt32(p + 9, box.north);
-    PutInt32(p + 13, box.west);
-    PutInt32(p + 17, box.south);
+    // A box grown by the cell margin may pass the 32-bit range; it keeps its low 32 bits.
+    PutInt32(p + 5, static_cast<std::int32_t>(box.east));
+    PutInt32(p + 9, static_cast<std::int32_t>(box.north));
+    PutInt32(p + 13, static_cast<std::int32_t>(box.west));
+    PutInt32(p + 17, static_cast<std::int32_t>(box.south));
   }
   bool good() const { return good_; }
   // Writes what is left, here: a small file starts no thread. False when any write failed.
