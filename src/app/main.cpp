@@ -8,7 +8,7 @@
 #include "core/settings_location.h"
 #include "startup/huge_pages.h"
 #include "core/string_table.h"
-#include "shell/ui/look_dialogs.h"
+#include "shell/ui/dialog_fading.h"
 #include "shell/ui/main_window.h"
 #include "editing/ui/qt_text.h"
 

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "core/string_table.h"
-#include "shell/ui/look_dialogs.h"
+#include "shell/ui/dialog_fading.h"
 #include "editing/ui/qt_text.h"
 
 namespace qf {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "shell/command_table.h"
-#include "shell/ui/look_dialogs.h"
+#include "shell/ui/appearance.h"
 
 namespace qf {
 

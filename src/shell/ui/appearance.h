@@ -14,13 +14,8 @@ class QWidget;
 
 namespace qf {
 
-// The program's dialogs open centred over their owner (Qt places a dialog so). With "Fade Window"
-// on they fade in to this opacity, keep it while open, and fade out before they close.
-inline constexpr double kDialogOpacity = 243.0 / 255.0;
-// Starts the fade from transparent and returns at once; call when the dialog is shown.
-void FadeIn(QWidget& window, double opacity = kDialogOpacity);
-// Fades to transparent, which takes about a third of a second; call before the dialog hides.
-void FadeOut(QWidget& dialog);
+// The look of the table and the toolbar: the settings' colours and fonts in Qt's terms, the table's
+// background image, and the dialogs that choose them.
 
 // Colours as the settings file stores them (0x00BBGGRR).
 QColor ToQColor(Colour colour);
@@ -60,9 +55,5 @@ struct ToolbarColourChoice {
 // this run, but is not reported for writing.
 ToolbarColourChoice ChooseToolbarColour(QWidget* parent, AppSettings& settings,
                                         const std::function<void(QColor)>& apply);
-
-// "About Quillfern": program icon, title, version, legal line and a usage notice; any button or a
-// left click anywhere closes it.
-void ShowAbout(QWidget* parent, bool fade);
 
 }  // namespace qf

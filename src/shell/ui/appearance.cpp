@@ -1,4 +1,4 @@
-#include "shell/ui/look_dialogs.h"
+#include "shell/ui/appearance.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -10,25 +10,17 @@
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QFontMetrics>
-#include <QHBoxLayout>
-#include <QIcon>
 #include <QImage>
 #include <QKeySequence>
-#include <QLabel>
-#include <QMouseEvent>
-#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QThread>
-#include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
-#include <utility>
 
 #include "core/string_table.h"
 #include "editing/ui/qt_text.h"
+#include "shell/ui/dialog_fading.h"
 
 namespace qf {
 
@@ -38,32 +30,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kApply = 14472;
-// Fading moves the opacity by 16/255 every 20 ms.
-constexpr double kFadeStep = 16.0 / 255.0;
-constexpr int kFadeStepMs = 20;
 constexpr char kBackgroundRepaint[] = "qf-table-background-repaint";
-
-// A standard dialog with the program's fading.
-template <class Dialog>
-class Fading : public Dialog {
- public:
-  template <class... Args>
-  explicit Fading(bool fade, Args&&... args) : Dialog(std::forward<Args>(args)...), fade_(fade) {}
-
-  void done(int result) override {
-    if (fade_) FadeOut(*this);
-    Dialog::done(result);
-  }
-
- protected:
-  void showEvent(QShowEvent* event) override {
-    Dialog::showEvent(event);
-    if (fade_) FadeIn(*this);
-  }
-
- private:
-  bool fade_;
-};
 
 QPushButton* AddApplyButton(QDialog& dialog) {
   auto* buttons = dialog.findChild<QDialogButtonBox*>();
@@ -79,61 +46,7 @@ void FreeAltA(QDialog& dialog, const QPushButton* apply) {
   }
 }
 
-class AboutDialog : public Fading<QDialog> {
- public:
-  AboutDialog(QWidget* parent, bool fade) : Fading<QDialog>(fade, parent) {
-    setWindowTitle(u"About Quillfern"_s);
-    auto* icon = new QLabel(this);
-    icon->setPixmap(QIcon(u":/icons/quillfern.svg"_s).pixmap(48, 48));
-    auto* title = new QLabel(UiText(kProgramTitle), this);
-    QFont bold = title->font();
-    bold.setBold(true);
-    title->setFont(bold);
-    auto* lines = new QVBoxLayout;
-    lines->addWidget(title);
-    lines->addWidget(new QLabel(QStringLiteral("Version " QUILLFERN_VERSION), this));
-    lines->addWidget(new QLabel(u"Copyright (C) the Quillfern developers"_s, this));
-    lines->addWidget(new QLabel(u"Free to use and to share, provided as is and without any warranty."_s, this));
-    auto* top = new QHBoxLayout;
-    top->addWidget(icon, 0, Qt::AlignTop);
-    top->addLayout(lines);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(buttons);
-  }
-
- protected:
-  // The labels pass their clicks on, so a click anywhere ends here.
-  void mousePressEvent(QMouseEvent* event) override {
-    if (event->button() == Qt::LeftButton) {
-      accept();
-      return;
-    }
-    QDialog::mousePressEvent(event);
-  }
-};
-
 }  // namespace
-
-void FadeIn(QWidget& window, double opacity) {
-  auto* fade = new QPropertyAnimation(&window, "windowOpacity", &window);
-  fade->setStartValue(0.0);
-  fade->setEndValue(opacity);
-  fade->setDuration(static_cast<int>(std::ceil(opacity / kFadeStep)) * kFadeStepMs);
-  fade->start(QAbstractAnimation::DeleteWhenStopped);
-}
-
-void FadeOut(QWidget& dialog) {
-  for (QPropertyAnimation* fadeIn : dialog.findChildren<QPropertyAnimation*>()) fadeIn->stop();
-  for (double opacity = dialog.windowOpacity(); opacity > 0;) {
-    opacity = std::max(0.0, opacity - kFadeStep);
-    dialog.setWindowOpacity(opacity);
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    QThread::msleep(kFadeStepMs);
-  }
-}
 
 QColor ToQColor(Colour colour) { return QColor(colour & 0xFF, colour >> 8 & 0xFF, colour >> 16 & 0xFF); }
 
@@ -257,11 +170,6 @@ ToolbarColourChoice ChooseToolbarColour(QWidget* parent, AppSettings& settings,
   // Compared with the colour before the dialog, so that a colour shown by Apply and then
   // confirmed is written too.
   return {.confirmed = true, .colourChanged = chosen != before};
-}
-
-void ShowAbout(QWidget* parent, bool fade) {
-  AboutDialog dialog(parent, fade);
-  dialog.exec();
 }
 
 }  // namespace qf

@@ -1,4 +1,4 @@
-// The font, background, toolbar colour and About dialogs, offscreen.
+// The table font, the table background and the toolbar colour, and their dialogs, offscreen.
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
@@ -14,7 +14,7 @@
 #include <QTest>
 
 #include "core/string_table.h"
-#include "shell/ui/look_dialogs.h"
+#include "shell/ui/appearance.h"
 #include "editing/ui/qt_text.h"
 #include "ui/ui_test_support.h"
 
@@ -48,7 +48,7 @@ FontSettings Font(int height, int weight = 400, bool italic = false) {
 
 }  // namespace
 
-class LookDialogsTest : public QObject {
+class AppearanceTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -200,21 +200,9 @@ class LookDialogsTest : public QObject {
     QCOMPARE(applied, QList<QColor>{QColor(40, 50, 60)});
     QVERIFY(choice.colourChanged);
   }
-
-  void aboutClosesOnAClickAnywhere() {
-    QString title;
-    test::DialogAnswerer answerer;
-    answerer.handleNext([&title](QWidget* dialog) {
-      title = dialog->windowTitle();
-      QTest::mouseClick(dialog, Qt::LeftButton, {}, QPoint(dialog->width() / 2, 4));
-    });
-    ShowAbout(nullptr, false);
-    QCOMPARE(answerer.answered(), 1);
-    QCOMPARE(title, u"About Quillfern"_s);
-  }
 };
 
 }  // namespace qf
 
-QTEST_MAIN(qf::LookDialogsTest)
-#include "look_dialogs_test.moc"
+QTEST_MAIN(qf::AppearanceTest)
+#include "appearance_test.moc"
