@@ -9,6 +9,7 @@
 #include <span>
 #include <thread>
 
+#include "core/background_writer.h"
 #include "core/coordinates.h"
 #include "core/field_rules.h"
 #include "formats/charcode.h"
@@ -29,7 +30,6 @@ constexpr std::size_t kRichCharacters = 126;
 // L below 5 would make a rich POI record shorter than readers accept.
 constexpr std::size_t kRichMinimumL = 5;
 constexpr std::uint8_t kEmptySpeedByte = 12;  // reads back as 60
-constexpr std::size_t kChunkBytes = 1 << 20;
 constexpr std::int64_t kCellSize = 5000;     // 0.05 degree
 constexpr std::int64_t kCellMargin = 1;      // a cell's box reaches this far past its rows
 constexpr std::int64_t kGroupReach = 10000;  // 0.1 degree
@@ -314,70 +314,17 @@ void SortByKey(std::vector<std::uint64_t>& keys, std::vector<std::uint32_t>& row
   }
 }
 
-// Collects the file's bytes and hands them to the sink in large pieces. A full piece is written
-// on another thread while the next one is collected.
-class ChunkWriter {
- public:
-  explicit ChunkWriter(ByteSink& sink) : sink_(sink) {
-    buffer_.reserve(kChunkBytes + 4096);
-    writing_.reserve(kChunkBytes + 4096);
-  }
-  ~ChunkWriter() { wait(); }
-  ChunkWriter(const ChunkWriter&) = delete;
-  ChunkWriter& operator=(const ChunkWriter&) = delete;
-
-  // Bytes appended here go out with the next full chunk.
-  std::vector<std::uint8_t>& buffer() { return buffer_; }
-  void passOn() {
-    if (buffer_.size() >= kChunkBytes) flush();
-  }
-  void append(std::span<const std::uint8_t> bytes) {
-    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
-    passOn();
-  }
-  // A skipper over `length` bytes, itself included.
-  void skipper(std::size_t length, const Box& box) {
-    std::uint8_t* p = Extend(buffer_, kSkipperBytes);
-    p[0] = static_cast<std::uint8_t>(RecordType::kSkipper);
-    PutUint32(p + 1, static_cast<std::uint32_t>(length));
-    // A box grown by the cell margin may pass the 32-bit range; it keeps its low 32 bits.
-    PutInt32(p + 5, static_cast<std::int32_t>(box.east));
-    PutInt32(p + 9, static_cast<std::int32_t>(box.north));
-    PutInt32(p + 13, static_cast<std::int32_t>(box.west));
-    PutInt32(p + 17, static_cast<std::int32_t>(box.south));
-  }
-  bool good() const { return good_; }
-  // Writes what is left, here: a small file starts no thread. False when any write failed.
-  bool finish() {
-    wait();
-    if (good_ && !buffer_.empty()) good_ = sink_.write(buffer_.data(), buffer_.size());
-    buffer_.clear();
-    return good_;
-  }
-
- private:
-  void flush() {
-    wait();
-    if (good_ && !buffer_.empty()) {
-      writing_.swap(buffer_);
-      writer_ = std::jthread([this] { written_ = sink_.write(writing_.data(), writing_.size()); });
-    }
-    buffer_.clear();
-  }
-  // Waits for the chunk being written.
-  void wait() {
-    if (!writer_.joinable()) return;
-    writer_.join();
-    good_ = good_ && written_;
-  }
-
-  ByteSink& sink_;
-  std::vector<std::uint8_t> buffer_;
-  std::vector<std::uint8_t> writing_;
-  std::jthread writer_;
-  bool written_ = true;
-  bool good_ = true;
-};
+// A skipper over `length` bytes, itself included.
+void MakeSkipperRecord(std::size_t length, const Box& box, std::vector<std::uint8_t>& out) {
+  std::uint8_t* p = Extend(out, kSkipperBytes);
+  p[0] = static_cast<std::uint8_t>(RecordType::kSkipper);
+  PutUint32(p + 1, static_cast<std::uint32_t>(length));
+  // A box grown by the cell margin may pass the 32-bit range; it keeps its low 32 bits.
+  PutInt32(p + 5, static_cast<std::int32_t>(box.east));
+  PutInt32(p + 9, static_cast<std::int32_t>(box.north));
+  PutInt32(p + 13, static_cast<std::int32_t>(box.west));
+  PutInt32(p + 17, static_cast<std::int32_t>(box.south));
+}
 
 // The optimised file body: the rows in cells of 0.05 degree, nearby cells in groups,
 // each group, and each cell of three or more rows, behind its own skipper.
@@ -463,7 +410,7 @@ class OptimisedLayout {
   // holds, inside a top skipper unless that would hold exactly one block. Nothing at all
   // when there are no rows. writeRow(i) writes the record of fileOrder()[i].
   template <typename WriteRow>
-  void write(ChunkWriter& out, WriteRow writeRow) const {
+  void write(BackgroundWriter& out, WriteRow writeRow) const {
     if (cells_.empty()) return;
     Box top = kInvertedBox;
     std::size_t topBytes = kSkipperBytes;
@@ -485,18 +432,18 @@ class OptimisedLayout {
       ++blocks;
       bareRecords = bareRecords || cell.rowCount < 3;
     }
-    if (blocks > 1 || bareRecords) out.skipper(topBytes, top);
+    if (blocks > 1 || bareRecords) MakeSkipperRecord(topBytes, top, out.buffer());
     std::size_t nextCell = 0;
     std::size_t nextRow = 0;
     const auto writeCell = [&] {
       fetchCellAhead(nextCell);
       const std::uint32_t c = fileCells_[nextCell++];
-      if (cells_[c].rowCount >= 3) out.skipper(cellBytes_[c], cells_[c].bounds.box());
+      if (cells_[c].rowCount >= 3) MakeSkipperRecord(cellBytes_[c], cells_[c].bounds.box(), out.buffer());
       for (std::uint32_t k = 0; k < cells_[c].rowCount; ++k) writeRow(nextRow++);
     };
     for (const Group& group : groups_) {
       if (!group.kept) continue;
-      out.skipper(group.bytes, group.bounds.box());
+      MakeSkipperRecord(group.bytes, group.bounds.box(), out.buffer());
       for (std::uint32_t k = group.firstCell; k < group.endCell; ++k) writeCell();
     }
     while (nextCell < fileCells_.size()) writeCell();
@@ -850,7 +797,7 @@ class Ov2Writer {
 
   FileSession& session_;
   PoiDocument& document_;
-  ChunkWriter out_;
+  BackgroundWriter out_;
   const RecordMaker make_;
   std::vector<int> rows_;
   std::vector<UnitPosition> positions_;
