@@ -14,6 +14,7 @@
 #include "core/coordinates.h"
 #include "core/field_rules.h"
 #include "formats/ov2_reader.h"
+#include "formats/ov2_record_maker.h"
 #include "formats/signal_mark.h"
 #include "support/test_support.h"
 
