@@ -27,7 +27,7 @@ namespace {
 
 AppSettings SettingsFor(const CliRequest& request) {
   const StartSettings start = ReadSettingsFile(SettingsPath(request.executable, request.settingsPath));
-  for (const std::u16string& warning : start.warnings) std::fprintf(stderr, "%s\n", CliMessage(warning).c_str());
+  for (const SettingsWarning& warning : start.warnings) std::fprintf(stderr, "%s\n", CliMessage(warning.text).c_str());
   AppSettings settings = start.settings;
   auto apply = [&](Switch s, const std::optional<bool>& value) {
     if (value) settings.set(s, *value);
@@ -236,10 +236,11 @@ int TranslateNamesCommand(const CliRequest& request) {
   CliUserPort port;
   const TranslateNamesResult result = TranslateNames(request.files[0], direction, port);
   if (result.messageId != 0) {
-    port.showMessage(result.messageId, FormatMessage(result.messageId, result.name));
+    port.showMessage(static_cast<MessageId>(result.messageId), Severity::Warning,
+                     FormatMessage(result.messageId, result.name));
     return 1;
   }
-  Print(Utf16ToUtf8(FormatMessage(14445, result.count)) + "\n");
+  Print(Utf16ToUtf8(FormatMessage(kTranslatedCount, result.count)) + "\n");
   return 0;
 }
 
@@ -269,10 +270,11 @@ int Batch(const CliRequest& request) {
   port.finishProgress();
   TellNotWritten(result.leftOut, "coordinates");
   if (result.messageId != 0) {
-    port.showMessage(result.messageId, FileMessageText(result.messageId, result.name, result.reason));
+    port.showMessage(static_cast<MessageId>(result.messageId), Severity::Warning,
+                     FileMessageText(result.messageId, result.name, result.reason));
     return 1;
   }
-  Print(Utf16ToUtf8(FormatMessage(14557, result.count)) + "\n");
+  Print(Utf16ToUtf8(FormatMessage(kConvertedCount, result.count)) + "\n");
   return 0;
 }
 

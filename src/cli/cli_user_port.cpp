@@ -131,17 +131,17 @@ OverwriteAnswer CliUserPort::askOverwrite(std::u16string_view path) {
   }
 }
 
-bool CliUserPort::confirm(int messageId, std::u16string_view text) {
+bool CliUserPort::confirm(MessageId id, std::u16string_view text) {
   finishProgress();
   std::fprintf(stderr, "%s (%s)\n", CliMessage(text).c_str(), overwriteReadOnly ? "yes" : "no");
   // The question is answered by an option, which the user may not know of.
-  if (messageId == kReadOnlyRetry && !overwriteReadOnly) {
+  if (id == kReadOnlyRetry && !overwriteReadOnly) {
     std::fputs("Add --overwrite-read-only to replace a read-only file.\n", stderr);
   }
   return overwriteReadOnly;
 }
 
-void CliUserPort::showMessage(int, std::u16string_view text) {
+void CliUserPort::showMessage(MessageId, Severity, std::u16string_view text) {
   finishProgress();
   std::fprintf(stderr, "%s\n", CliMessage(text).c_str());
 }

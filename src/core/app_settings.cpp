@@ -157,12 +157,8 @@ int DefaultCodePage() { return CodePageForLocale(uloc_getDefault()); }
 int StoredCodePage(const ProfileFile& profile) { return profile.getInt(kOptions, "Code Page", DefaultCodePage()); }
 
 // Message ids of the settings file's problems.
-constexpr int kSettingsNotAFile = 14590;
-constexpr int kSettingsUnreadable = 14591;
-constexpr int kSettingsTooLarge = 14592;
-constexpr int kCodePageNotAnsi = 14593;
 
-std::optional<int> FileProblem(ProfileLoad load) {
+std::optional<MessageId> FileProblem(ProfileLoad load) {
   switch (load) {
     case ProfileLoad::Read:
     case ProfileLoad::Missing:
@@ -246,13 +242,13 @@ AppSettings LoadSettings(const ProfileFile& profile) {
 StartSettings ReadSettingsFile(const std::filesystem::path& path) {
   ProfileFile profile;
   StartSettings start{.settings = {}, .file = profile.load(path), .warnings = {}};
-  if (const std::optional<int> problem = FileProblem(start.file)) {
-    start.warnings.push_back(FormatMessage(*problem, Utf8ToUtf16(path.string())));
+  if (const std::optional<MessageId> problem = FileProblem(start.file)) {
+    start.warnings.push_back({*problem, FormatMessage(*problem, Utf8ToUtf16(path.string()))});
   }
   start.settings = LoadSettings(profile);
   if (!IsAnsiCodePage(StoredCodePage(profile))) {
-    start.warnings.push_back(FormatMessage(kCodePageNotAnsi, start.settings.codePage,
-                                           Utf8ToUtf16(profile.getString(kOptions, "Code Page", ""))));
+    start.warnings.push_back({kCodePageNotAnsi, FormatMessage(kCodePageNotAnsi, start.settings.codePage,
+                                                              Utf8ToUtf16(profile.getString(kOptions, "Code Page", "")))});
   }
   return start;
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/message_id.h"
 #include "core/poi_document.h"
 #include "core/profile_file.h"
 
@@ -134,11 +135,17 @@ bool IsAnsiCodePage(int codePage);
 // that is not an ANSI code page is replaced by the locale's.
 AppSettings LoadSettings(const ProfileFile& profile);
 
+// A message for the user about the settings file; the defaults stand in for what it names.
+struct SettingsWarning {
+  MessageId id;
+  std::u16string text;
+  bool operator==(const SettingsWarning&) const = default;
+};
 // The settings a run starts with, and what could not be used of the file.
 struct StartSettings {
   AppSettings settings;
   ProfileLoad file = ProfileLoad::Missing;
-  std::vector<std::u16string> warnings;  // messages for the user; the defaults stand in for what they name
+  std::vector<SettingsWarning> warnings;
 };
 // Reads the settings file for a run: a file that is not a regular file, cannot be read or is too large gives
 // the default settings, a "Code Page" that is not ANSI the locale's, each with a warning. A missing file gives

@@ -4,12 +4,16 @@
 #include <functional>
 #include <string_view>
 
+#include "core/message_id.h"
+
 namespace qf {
 
 // Answers of the "Same POI Names" question.
 enum class DuplicateAnswer { RetainAll, Eliminate, EliminateAll, Retain };
 // Answers of the "Same File Names" question.
 enum class OverwriteAnswer { Yes, YesToAll, No, NoToAll, Cancel };
+// What a message tells: a result such as a count, or a fault or a problem the user must know of.
+enum class Severity { Information, Warning };
 
 // How engine code talks to the user: implemented by the GUI, the CLI and the tests.
 // Engine code never blocks on a window and never prints.
@@ -19,10 +23,10 @@ class UserPort {
   virtual DuplicateAnswer askDuplicateName(std::u16string_view name) = 0;
   // Whether to replace the existing file at path with a new one.
   virtual OverwriteAnswer askOverwrite(std::u16string_view path) = 0;
-  // An OK/Cancel question; the text is the formatted message of messageId.
-  virtual bool confirm(int messageId, std::u16string_view text) = 0;
-  // A message box: an error, or information such as the eliminated-duplicates count.
-  virtual void showMessage(int messageId, std::u16string_view text) = 0;
+  // An OK/Cancel question; the text is the formatted message `id`.
+  virtual bool confirm(MessageId id, std::u16string_view text) = 0;
+  // A message box with the formatted message `id`.
+  virtual void showMessage(MessageId id, Severity severity, std::u16string_view text) = 0;
   // The progress status line; text is already formatted with the percentage.
   virtual void progress(std::u16string_view text, int percent) = 0;
   virtual bool cancelRequested() = 0;
@@ -37,8 +41,8 @@ class SilentUserPort : public UserPort {
  public:
   DuplicateAnswer askDuplicateName(std::u16string_view) override { return DuplicateAnswer::RetainAll; }
   OverwriteAnswer askOverwrite(std::u16string_view) override { return OverwriteAnswer::No; }
-  bool confirm(int, std::u16string_view) override { return false; }
-  void showMessage(int, std::u16string_view) override {}
+  bool confirm(MessageId, std::u16string_view) override { return false; }
+  void showMessage(MessageId, Severity, std::u16string_view) override {}
   void progress(std::u16string_view, int) override {}
   bool cancelRequested() override { return false; }
 };

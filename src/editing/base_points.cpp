@@ -11,7 +11,6 @@ namespace qf {
 namespace {
 
 constexpr std::size_t kMaxStoredCoordinate = 31;
-constexpr int kSpeedWord = 14316;
 
 // Five fields split at '>'; the last takes the rest of the text.
 BasePoint Parse(std::u16string_view stored, const DisplayOptions& display) {

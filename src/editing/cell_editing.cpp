@@ -18,14 +18,6 @@ constexpr std::u16string_view kSpeeds[] = {u"0",  u"20", u"30",  u"40",  u"50", 
                                            u"80", u"90", u"100", u"110", u"120", u"130", u"140"};
 constexpr int kDefaultSpeedItem = 5;  // "60"
 
-constexpr int kSpeedHint = 13108;
-constexpr int kCameraTypeHint = 13109;
-constexpr int kPhoneTypeHint = 13167;
-constexpr int kFirstEditHint = 13103;  // Name; Lng, Lat, Tel and Memo follow
-constexpr int kTabHint = 13110;
-constexpr int kDefaultPoiName = 14474;
-constexpr int kDefaultEntryName = 14475;
-constexpr int kSafetyCameraNameId = 14315;
 
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
@@ -82,7 +74,7 @@ CommitCheck CheckCoordinate(const PoiDocument& document, int row, int column, st
 
 CommitCheck CheckName(const PoiDocument& document, int row, std::u16string text, bool checkName) {
   if (document.kind == DocumentKind::SafetyCamera && !IsMyBasePointRow(document, row)) {
-    return {0, false, LoadString(kSafetyCameraNameId)};
+    return {0, false, LoadString(kSafetyCameraWord)};
   }
   if (text.empty()) return Rejected(kEmptyName);
   if (text.find_first_of(u">|") != std::u16string::npos) return Rejected(kBadNameCharacter);
@@ -114,7 +106,7 @@ bool PassesTypingFilter(int column, char16_t c, bool control) {
 }
 
 std::u16string DefaultName(DocumentKind kind, const LocalTime& time) {
-  if (kind == DocumentKind::SafetyCamera) return LoadString(kSafetyCameraNameId);
+  if (kind == DocumentKind::SafetyCamera) return LoadString(kSafetyCameraWord);
   const int format = kind == DocumentKind::Phonebook ? kDefaultEntryName : kDefaultPoiName;
   const int hour12 = time.hour % 12 == 0 ? 12 : time.hour % 12;
   return FillConversions(LoadString(format),
@@ -133,8 +125,9 @@ int InitialItem(const FixedValues& values, std::u16string_view cellText) {
   return found == values.items.end() ? values.defaultItem : static_cast<int>(found - values.items.begin());
 }
 
+// The hints of Name, Lng, Lat, Tel and Memo follow one another in the string table.
 std::u16string EditHint(int column) {
-  return LoadString(kFirstEditHint + std::clamp(column, 0, 4)) + u' ' + LoadString(kTabHint);
+  return LoadString(kNameEditHint + std::clamp(column, 0, 4)) + u' ' + LoadString(kTabHint);
 }
 
 CommitCheck CheckCommit(const PoiDocument& document, int row, int column, std::u16string text, bool checkName) {

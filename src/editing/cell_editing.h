@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/message_id.h"
 #include "core/poi_document.h"
 #include "editing/poi_table.h"
 
@@ -61,16 +62,5 @@ void CommitCell(PoiTable& table, int row, int column, std::u16string_view value)
 // The column Tab (forward) or Shift+Tab moves to, in display order, wrapping within the row and
 // skipping what cannot be edited.
 int NextEditColumn(const PoiDocument& document, int column, bool forward, bool lngFirst);
-
-// Message ids of the checks.
-enum CellMessage : int {
-  kDuplicateName = 14203,
-  kEmptyName = 14204,
-  kEmptyBasePointCoordinate = 14205,
-  kBadLongitude = 14222,
-  kBadLatitude = 14223,
-  kBadTelephone = 14225,
-  kBadNameCharacter = 14226,
-};
 
 }  // namespace qf

@@ -14,7 +14,7 @@ ExchangeRows SelectedExchangeRows(const PoiDocument& document);
 // Paste, and POIs sent by the route editor: the rows go in before the first selected row (after a
 // My Base Point row; at the end when nothing is selected), selected, through the field rules and
 // the "Same POI Names" question, as one undo step. Returns the number of rows left out as
-// duplicates (the caller shows 14214).
+// duplicates (the caller shows kEliminatedDuplicates).
 int PasteRows(PoiTable& table, const ExchangeRows& rows, bool checkName, UserPort& port);
 // Rows dropped from another program go in the same way before the drop row.
 int InsertRowsAt(PoiTable& table, const ExchangeRows& rows, int at, bool checkName, UserPort& port);

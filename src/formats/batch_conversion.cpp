@@ -21,8 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kConvertingFiles = 13174;
-constexpr int kConvertingFile = 13175;
 
 // The format a source is read as; none for an entry the run does not convert. "Convert to ov2"
 // reads every other format named by its extension, the text formats detecting their encoding.

@@ -26,7 +26,7 @@ std::u16string SameFileNameQuestion(std::u16string_view path);
 struct ConvertFolderResult {
   int count = 0;        // files converted, also when stopped early
   int leftOut = 0;      // POIs of those files without a position, which the target could not carry
-  int messageId = 0;    // 0 (done, Esc or Cancel), 14442 or the file message that ended the run
+  int messageId = 0;    // 0 (done, Esc or Cancel), kDiskStructureWrong or the file message that ended the run
   std::u16string name;  // the %s of the message: the source's name, or the output's path
   std::error_code reason;  // what the system said about the failure, if anything
 };

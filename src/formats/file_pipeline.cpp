@@ -28,8 +28,9 @@ namespace qf {
 
 namespace {
 
-void ShowFileError(UserPort& port, int messageId, const fs::path& path, std::error_code reason) {
-  port.showMessage(messageId, FileMessageText(messageId, DisplayName(path), reason));
+// `result` is a failed operation's: the id of its message.
+void ShowFileError(UserPort& port, int result, const fs::path& path, std::error_code reason) {
+  port.showMessage(static_cast<MessageId>(result), Severity::Warning, FileMessageText(result, DisplayName(path), reason));
 }
 
 bool IsReadOnly(const fs::path& path) {
@@ -102,7 +103,7 @@ int Read(FileSession& session, const fs::path& path) {
     SetBasePoint(document, document.baseRow);
   }
   if (session.eliminatedCount() > 0) {
-    session.port.showMessage(kEliminatedDuplicates, FormatMessage(kEliminatedDuplicates, session.eliminatedCount()));
+    session.port.showMessage(kEliminatedDuplicates, Severity::Information, FormatMessage(kEliminatedDuplicates, session.eliminatedCount()));
   }
   return 0;
 }

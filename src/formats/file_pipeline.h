@@ -10,6 +10,7 @@
 
 #include "core/app_settings.h"
 #include "core/atomic_file.h"
+#include "core/message_id.h"
 #include "core/poi_document.h"
 #include "core/user_port.h"
 #include "formats/format_table.h"
@@ -19,20 +20,6 @@ namespace qf {
 class ByteSink;
 class FileSession;
 
-// Message ids of file operations.
-enum FileMessage : int {
-  kEliminatedDuplicates = 14214,
-  kCannotRead = 14216,
-  kCannotOpen = 14217,
-  kNoMemory = 14218,
-  kUnknownContent = 14219,
-  kCannotSave = 14220,
-  kCannotWrite = 14221,
-  kWrongContent = 14224,
-  kReadOnlyRetry = 14258,
-  kIncompatibleStructures = 14330,
-  kDiskStructureWrong = 14442,  // a folder cannot be listed
-};
 // The user declined a question; nothing more is shown.
 inline constexpr int kCancelled = -1;
 

@@ -8,8 +8,6 @@
 namespace qf {
 
 namespace {
-constexpr int kReadingFavourites = 13111;
-constexpr int kFirstOperationProgress = 13112;  // Open, Save, Import, Export follow in that order
 }  // namespace
 
 FileSession::FileSession(PoiDocument& document, FileOperation operation, FileFormat format,
@@ -35,8 +33,9 @@ void FileSession::progress(std::uint64_t total, std::uint64_t current) {
   const int percent = static_cast<int>(std::min<std::uint64_t>(current * 100 / total, 100));
   if (percent == lastPercent_) return;
   lastPercent_ = percent;
+  // Reading, writing, importing and exporting follow one another in the string table, as the operations do.
   const int id = format == FileFormat::Favourites ? kReadingFavourites
-                                                   : kFirstOperationProgress + static_cast<int>(operation);
+                                                   : kReadingFile + static_cast<int>(operation);
   port.progress(FormatMessage(id, percent), percent);
 }
 

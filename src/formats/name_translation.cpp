@@ -23,10 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kTranslating = 13117;
-constexpr int kTranslatingName = 13118;
-constexpr int kNameExists = 14443;
-constexpr int kCannotRename = 14444;
 
 bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
   UErrorCode error = U_ZERO_ERROR;

@@ -12,7 +12,7 @@ enum class NameDirection { ToTomTom, ToWindows };
 
 struct TranslateNamesResult {
   int count = 0;      // entries renamed, also when stopped early
-  int messageId = 0;  // 0 (done or Esc), 14442, 14443 or 14444
+  int messageId = 0;  // 0 (done or Esc), kDiskStructureWrong, kNameExists or kCannotRename
   std::u16string name;  // the %s of the message
 };
 

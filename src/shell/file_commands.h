@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/message_id.h"
 #include "core/poi_document.h"
 
 namespace qf {
@@ -51,10 +52,5 @@ struct DropDecision {
   std::filesystem::path path;
 };
 DropDecision DecideDrop(const std::vector<std::filesystem::path>& files);
-
-enum FileCommandMessage : int {
-  kOnlyOneFile = 14295,
-  kUnsupportedExtension = 14479,
-};
 
 }  // namespace qf

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 
 #include "core/unicode.h"
 
@@ -208,26 +209,28 @@ TEST(AppSettingsTest, ReadingTheSettingsFileWarnsOfWhatCannotBeUsed) {
     std::filesystem::path path;
     bool toolbar;
     int codePage;
-    std::u16string warning;  // empty: none
+    std::optional<SettingsWarning> warning;
   } cases[] = {
-      {good, false, 1251, u""},
-      {folder / "missing.ini", true, localeCodePage, u""},
+      {good, false, 1251, std::nullopt},
+      {folder / "missing.ini", true, localeCodePage, std::nullopt},
       {utf8, false, localeCodePage,
-       u"The code page of ANSI text files must be 874, 932, 936, 949, 950 or 1250 to 1258\nCode page " +
-           Utf8ToUtf16(std::to_string(localeCodePage)) + u" is used instead of Code Page=65001"},
+       SettingsWarning{kCodePageNotAnsi, u"The code page of ANSI text files must be 874, 932, 936, 949, 950 or 1250 to 1258\nCode page " +
+           Utf8ToUtf16(std::to_string(localeCodePage)) + u" is used instead of Code Page=65001"}},
       {folder, true, localeCodePage,
-       u"The settings file is not a file\nThe default settings are used\n\n" + Utf8ToUtf16(folder.string())},
+       SettingsWarning{kSettingsNotAFile, u"The settings file is not a file\nThe default settings are used\n\n" +
+                                              Utf8ToUtf16(folder.string())}},
       {blankLines, true, localeCodePage,
-       u"The settings file is larger than 1 MB\nThe default settings are used\n\n" +
-           Utf8ToUtf16(blankLines.string())},
+       SettingsWarning{kSettingsTooLarge, u"The settings file is larger than 1 MB\nThe default settings are used\n\n" +
+                                              Utf8ToUtf16(blankLines.string())}},
       {good / "x.ini", true, localeCodePage,
-       u"Can not read the settings file\nThe default settings are used\n\n" + Utf8ToUtf16((good / "x.ini").string())},
+       SettingsWarning{kSettingsUnreadable, u"Can not read the settings file\nThe default settings are used\n\n" +
+                                                Utf8ToUtf16((good / "x.ini").string())}},
   };
   for (const auto& c : cases) {
     const StartSettings start = ReadSettingsFile(c.path);
     EXPECT_EQ(start.settings.on(Switch::ShowToolbar), c.toolbar) << c.path;
     EXPECT_EQ(start.settings.codePage, c.codePage) << c.path;
-    EXPECT_EQ(start.warnings, c.warning.empty() ? std::vector<std::u16string>{} : std::vector{c.warning}) << c.path;
+    EXPECT_EQ(start.warnings, c.warning ? std::vector{*c.warning} : std::vector<SettingsWarning>{}) << c.path;
   }
 }
 

@@ -198,7 +198,7 @@ TEST_F(BatchConversionTest, FirstFailureEndsTheRunAndNamesTheFile) {
   EXPECT_EQ(result.reason, std::errc::is_a_directory);
   EXPECT_EQ(result.count, 1);
 
-  EXPECT_EQ(ConvertFolder(dir / "missing", FileFormat::Ov2, settings, port).messageId, 14442);
+  EXPECT_EQ(ConvertFolder(dir / "missing", FileFormat::Ov2, settings, port).messageId, kDiskStructureWrong);
 }
 
 TEST_F(BatchConversionTest, ReadOnlyOutputIsReplacedAndBecomesWritable) {

@@ -64,6 +64,7 @@ TEST_F(FilePipelineTest, FailedOpenLeavesAnEmptyUntitledDocument) {
   EXPECT_FALSE(document.modified);
   ASSERT_EQ(port.messages.size(), 1u);
   EXPECT_EQ(port.messages[0].second, u"The content of the file is wrong\n\n" + Utf8ToUtf16(malformed.string()));
+  EXPECT_EQ(port.severities[0], Severity::Warning);
 
   EXPECT_EQ(run(FileOperation::Open, dir / "missing.ov2"), kCannotOpen);
   EXPECT_EQ(run(FileOperation::Open, dir), kCannotOpen);
@@ -96,6 +97,7 @@ TEST_F(FilePipelineTest, DuplicateNamesAskOncePerOperationAndAreCounted) {
   ASSERT_EQ(port.messages.size(), 1u);
   EXPECT_EQ(port.messages[0].first, kEliminatedDuplicates);
   EXPECT_EQ(port.messages[0].second, u"Eliminated 2 duplicate POIs");
+  EXPECT_EQ(port.severities[0], Severity::Information);
 
   // A new operation asks again; rows already in the document count as existing.
   port.duplicateAnswers = {DuplicateAnswer::Eliminate, DuplicateAnswer::RetainAll};

@@ -132,7 +132,7 @@ TEST(GpsbabelInteropTest, CorpusKmlAndGpxFilesReadAsGpsbabelReadsThem) {
 
 TEST(GpsbabelInteropTest, OurGpxReaderStopsAtASelfClosingWaypoint) {
   // A wpt tag must end right after its lat and lon values; the first "<wpt .../>" (a place
-  // without a name) ends the reading with 14224. What came before it equals GPSBabel's POIs.
+  // without a name) ends the reading with kWrongContent. What came before it equals GPSBabel's POIs.
   const fs::path path = test::CorpusPath("gpx/gis.osm_places_free_1.gpx");
   PoiDocument document;
   test::ScriptedUserPort port;

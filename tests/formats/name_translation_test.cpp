@@ -105,7 +105,7 @@ TEST(NameTranslationTest, ClashStopsWithoutReplacingAndKeepsEarlierRenames) {
 
   test::ScriptedUserPort port;
   const TranslateNamesResult result = TranslateNames(folder, NameDirection::ToTomTom, port);
-  EXPECT_EQ(result.messageId, 14443);
+  EXPECT_EQ(result.messageId, kNameExists);
   EXPECT_EQ(result.name, ToTomTomCharCode(u"台3.ov2"));
   EXPECT_EQ(Content(At(folder, ToTomTomCharCode(u"台3.ov2"))), "already there");
   EXPECT_TRUE(fs::exists(At(folder, u"台3.ov2")));
@@ -122,7 +122,7 @@ TEST(NameTranslationTest, FailedRenameStopsAndNamesTheOldEntry) {
   MakeFile(At(folder, name));
   test::ScriptedUserPort port;
   const TranslateNamesResult result = TranslateNames(folder, NameDirection::ToTomTom, port);
-  EXPECT_EQ(result.messageId, 14444);
+  EXPECT_EQ(result.messageId, kCannotRename);
   EXPECT_EQ(result.name, name);
   EXPECT_EQ(result.count, 0);
   EXPECT_TRUE(fs::exists(At(folder, name)));
@@ -164,7 +164,7 @@ TEST(NameTranslationTest, FolderThatCannotBeListed) {
   test::ScriptedUserPort port;
   for (const fs::path& path : {folder / "missing", folder / "file.ov2"}) {
     const TranslateNamesResult result = TranslateNames(path, NameDirection::ToTomTom, port);
-    EXPECT_EQ(result.messageId, 14442);
+    EXPECT_EQ(result.messageId, kDiskStructureWrong);
     EXPECT_EQ(result.count, 0);
     EXPECT_TRUE(result.name.empty());
   }

@@ -28,15 +28,18 @@ OverwriteAnswer ScriptedUserPort::askOverwrite(std::u16string_view path) {
   return answer;
 }
 
-bool ScriptedUserPort::confirm(int messageId, std::u16string_view) {
-  confirmIds.push_back(messageId);
+bool ScriptedUserPort::confirm(MessageId id, std::u16string_view) {
+  confirmIds.push_back(id);
   if (confirmAnswers.empty()) return false;
   const bool answer = confirmAnswers.front();
   confirmAnswers.pop_front();
   return answer;
 }
 
-void ScriptedUserPort::showMessage(int messageId, std::u16string_view text) { messages.emplace_back(messageId, text); }
+void ScriptedUserPort::showMessage(MessageId id, Severity severity, std::u16string_view text) {
+  messages.emplace_back(id, text);
+  severities.push_back(severity);
+}
 
 void ScriptedUserPort::progress(std::u16string_view, int percent) {
   ++progressCalls;

@@ -22,13 +22,14 @@ class ScriptedUserPort : public UserPort {
   std::vector<std::u16string> overwritePaths;
   std::vector<int> confirmIds;
   std::vector<std::pair<int, std::u16string>> messages;
+  std::vector<Severity> severities;  // of the messages, in the same order
   int progressCalls = 0;
   int lastPercent = -1;
 
   DuplicateAnswer askDuplicateName(std::u16string_view name) override;
   OverwriteAnswer askOverwrite(std::u16string_view path) override;
-  bool confirm(int messageId, std::u16string_view text) override;
-  void showMessage(int messageId, std::u16string_view text) override;
+  bool confirm(MessageId id, std::u16string_view text) override;
+  void showMessage(MessageId id, Severity severity, std::u16string_view text) override;
   void progress(std::u16string_view text, int percent) override;
   bool cancelRequested() override { return false; }
 };

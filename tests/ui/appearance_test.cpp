@@ -27,7 +27,7 @@ namespace {
 
 QPushButton* ApplyButton(QWidget* dialog) {
   for (auto* button : dialog->findChildren<QPushButton*>()) {
-    if (button->text() == ToQString(LoadString(14472))) return button;
+    if (button->text() == ToQString(LoadString(kApplyButton))) return button;
   }
   return nullptr;
 }

@@ -176,7 +176,7 @@ class MainWindowTest : public QObject {
     test::DialogAnswerer answerer;
     answerer.answerNext(QMessageBox::Ok);
     TypeAndPress(window, QStringLiteral("95"), Qt::Key_Return);
-    QCOMPARE(answerer.lastText(), ToQString(LoadString(14223)));
+    QCOMPARE(answerer.lastText(), ToQString(LoadString(kBadLatitude)));
     QVERIFY(window.cellEditor().isOpen());
 
     TypeAndPress(window, QStringLiteral("45.5"), Qt::Key_Return);

@@ -96,7 +96,7 @@ class OptionsDialogTest : public QObject {
     const struct {
       int field;
       int messageId;
-    } cases[] = {{0, 14250}, {1, 14251}};
+    } cases[] = {{0, kFileCountError}, {1, kBackupIntervalError}};
     for (const auto& c : cases) {
       OptionsDialog dialog(AppSettings{}, DocumentKind::Poi, nullptr);
       dialog.show();

@@ -13,7 +13,6 @@ namespace qf {
 
 namespace {
 
-constexpr int kEliminatedDuplicates = 14214;
 
 const char* RowsTypeFor(DocumentKind kind) { return kind == DocumentKind::SafetyCamera ? kCameraRowsType : kPoiRowsType; }
 
@@ -55,7 +54,7 @@ void PasteFromClipboard(PoiTable& table, bool checkName, UserPort& port) {
   }
   if (rows.empty()) return;
   if (const int eliminated = PasteRows(table, rows, checkName, port)) {
-    port.showMessage(kEliminatedDuplicates, FormatMessage(kEliminatedDuplicates, eliminated));
+    port.showMessage(kEliminatedDuplicates, Severity::Information, FormatMessage(kEliminatedDuplicates, eliminated));
   }
 }
 

@@ -23,7 +23,7 @@ struct ClipboardOffer {
 };
 ClipboardOffer OfferOf(const QMimeData* data);
 void CopyRows(const PoiDocument& document, bool lngFirst);
-// Pastes the rows this document kind takes; shows 14214 when duplicates were left out.
+// Pastes the rows this document kind takes; shows kEliminatedDuplicates when duplicates were left out.
 void PasteFromClipboard(PoiTable& table, bool checkName, UserPort& port);
 void CopyCoordinates(const PoiDocument& document);
 void PasteCoordinatesFromClipboard(PoiTable& table);

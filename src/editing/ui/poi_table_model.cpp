@@ -10,17 +10,14 @@ namespace qf {
 
 namespace {
 
-constexpr int kColumnTitles = 14100;  // "Name" … "Distance"
-constexpr int kSpeedTitle = 14316;
-constexpr int kCameraTitle = 14106;
-constexpr int kIconTitle = 14107;
 
-// Tel holds a camera's speed and Memo its type; a phonebook's Memo holds the number's icon.
+// Tel holds a camera's speed and Memo its type; a phonebook's Memo holds the number's icon. The
+// titles "Name" to "Distance" follow one another in the string table, in column order.
 int ColumnTitle(DocumentKind kind, int column) {
-  if (kind == DocumentKind::SafetyCamera && column == kTel) return kSpeedTitle;
+  if (kind == DocumentKind::SafetyCamera && column == kTel) return kSpeedWord;
   if (kind == DocumentKind::SafetyCamera && column == kMemo) return kCameraTitle;
   if (kind == DocumentKind::Phonebook && column == kMemo) return kIconTitle;
-  return kColumnTitles + column;
+  return kNameTitle + column;
 }
 
 bool LacksPosition(const PoiDocument& document, int row) {

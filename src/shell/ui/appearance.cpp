@@ -29,12 +29,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kApply = 14472;
 constexpr char kBackgroundRepaint[] = "qf-table-background-repaint";
 
 QPushButton* AddApplyButton(QDialog& dialog) {
   auto* buttons = dialog.findChild<QDialogButtonBox*>();
-  return buttons ? buttons->addButton(UiText(kApply), QDialogButtonBox::ApplyRole) : nullptr;
+  return buttons ? buttons->addButton(UiText(kApplyButton), QDialogButtonBox::ApplyRole) : nullptr;
 }
 
 // Alt+A belongs to "&Apply": other buttons lose a mnemonic on A, written "&A..." or "...(&A)".

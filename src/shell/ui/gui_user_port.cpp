@@ -18,9 +18,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Messages that tell of a result rather than a fault.
-bool IsInformation(int messageId) { return messageId == 14214 || messageId == 14557 || messageId == 14445; }
-
 // While an operation lets the event loop run, the keyboard and the mouse only serve to notice Esc:
 // every other key and click is dropped, so that nothing starts in the middle of the operation.
 class EscFilter : public QObject {
@@ -88,13 +85,13 @@ OverwriteAnswer GuiUserPort::askOverwrite(std::u16string_view path) {
   }
 }
 
-bool GuiUserPort::confirm(int /*messageId*/, std::u16string_view text) {
+bool GuiUserPort::confirm(MessageId, std::u16string_view text) {
   return QMessageBox::question(owner_, UiText(kProgramTitle), ToQString(text),
                                QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
-void GuiUserPort::showMessage(int messageId, std::u16string_view text) {
-  QMessageBox box(IsInformation(messageId) ? QMessageBox::Information : QMessageBox::Warning,
+void GuiUserPort::showMessage(MessageId, Severity severity, std::u16string_view text) {
+  QMessageBox box(severity == Severity::Information ? QMessageBox::Information : QMessageBox::Warning,
                   UiText(kProgramTitle), ToQString(text), QMessageBox::Ok, owner_);
   box.exec();
 }

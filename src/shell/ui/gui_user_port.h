@@ -17,8 +17,8 @@ class GuiUserPort : public UserPort {
 
   DuplicateAnswer askDuplicateName(std::u16string_view name) override;
   OverwriteAnswer askOverwrite(std::u16string_view path) override;
-  bool confirm(int messageId, std::u16string_view text) override;
-  void showMessage(int messageId, std::u16string_view text) override;
+  bool confirm(MessageId id, std::u16string_view text) override;
+  void showMessage(MessageId id, Severity severity, std::u16string_view text) override;
   void progress(std::u16string_view text, int percent) override;
   bool cancelRequested() override;
 

@@ -50,14 +50,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kReady = 13100;
-constexpr int kPoiWord = 14202;
-constexpr int kRecentFileHelp = 13116;
 constexpr int kFirstRecentCommand = 1100;
-constexpr int kSettingFont = 13135;
-constexpr int kMessingCoordinates = 13129;
-constexpr int kWithoutCoordinates = 13176;  // "%d POIs without coordinates were not written"
-constexpr int kWithoutTelephone = 13177;
 
 // An item with a menu's own wording of a command: it runs the command's action and shows its state.
 void AddCommandItem(QMenu* menu, QAction* action, const QString& text) {
@@ -741,7 +734,9 @@ bool MainWindow::openPath(const fs::path& path) {
 }
 
 void MainWindow::openStartFile(const fs::path& commandLineFile) {
-  for (const std::u16string& warning : std::exchange(settingsWarnings_, {})) port_->showMessage(0, warning);
+  for (const SettingsWarning& warning : std::exchange(settingsWarnings_, {})) {
+    port_->showMessage(warning.id, Severity::Warning, warning.text);
+  }
   if (!commandLineFile.empty()) {
     openPath(commandLineFile);
     return;

@@ -121,7 +121,7 @@ class MainWindow : public QMainWindow {
 
   std::filesystem::path settingsPath_;
   AppSettings settings_;
-  std::vector<std::u16string> settingsWarnings_;
+  std::vector<SettingsWarning> settingsWarnings_;
   bool checkName_ = false;
   PoiDocument document_;
   PoiTable table_{document_};

@@ -18,9 +18,6 @@ namespace qf {
 
 namespace {
 
-constexpr int kFileCountError = 14250;
-constexpr int kBackupIntervalError = 14251;
-constexpr int kFirstMapLanguage = 14375;
 constexpr int kMapLanguageCount = 9;
 constexpr int kMaxBackupInterval = 99;
 
@@ -91,7 +88,8 @@ OptionsDialog::OptionsDialog(const AppSettings& settings, DocumentKind kind, QWi
   fileCount_ = new NumberField(settings.fileCount, kMaxRecentFiles, this);
   backupInterval_ = new NumberField(settings.backupInterval, kMaxBackupInterval, this);
   language_ = new QComboBox(this);
-  for (int i = 0; i < kMapLanguageCount; ++i) language_->addItem(UiText(kFirstMapLanguage + i));
+  // The languages follow one another in the string table, in the order of the stored index.
+  for (int i = 0; i < kMapLanguageCount; ++i) language_->addItem(UiText(kMapLanguageUsa + i));
   language_->setCurrentIndex(settings.googleMapsLang);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
