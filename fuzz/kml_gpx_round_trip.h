@@ -12,7 +12,8 @@
 #include "core/unicode.h"
 #include "document_checks.h"
 #include "formats/file_session.h"
-#include "formats/kml_gpx.h"
+#include "formats/gpx.h"
+#include "formats/kml.h"
 
 namespace fuzz {
 

@@ -1,4 +1,5 @@
-#include "formats/kml_gpx.h"
+#include "formats/kml.h"
+#include "formats/gpx.h"
 
 #include <gtest/gtest.h>
 
