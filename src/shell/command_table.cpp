@@ -213,9 +213,12 @@ const CommandInfo& Command(CommandId id) {
 
 std::u16string CommandHelp(CommandId id) {
   std::u16string help = LoadString(static_cast<int>(id));
-  if (id == UserForum) help += u' ' + LoadString(13000 + static_cast<int>(id));
+  if (id == UserForum) help += u' ' + CommandTooltip(id);
   return help;
 }
+
+// The tooltips follow the commands' own texts at a distance of 13000 in the string table.
+std::u16string CommandTooltip(CommandId id) { return LoadString(static_cast<int>(id) + 13000); }
 
 std::span<const MenuBarMenu> MenuBar() { return kMenuBar; }
 std::span<const MenuItem> ListViewPopup() { return kListViewPopup; }

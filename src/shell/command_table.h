@@ -31,6 +31,8 @@ const CommandInfo& Command(CommandId id);
 
 // The status help of a command; the forum's entry ends with the forum's name, its tooltip.
 std::u16string CommandHelp(CommandId id);
+// The toolbar tooltip of a command with a button, such as "Open (Ctrl+O)".
+std::u16string CommandTooltip(CommandId id);
 
 // A menu or toolbar entry; kSeparator marks a separator. A popup may show its own text for a
 // command; nullptr means the command's menu text.

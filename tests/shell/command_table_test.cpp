@@ -60,7 +60,7 @@ TEST(CommandTable, EveryCommandHasItsEntryHelpAndTooltip) {
     if (number <= kLastMenuCommand) {
       // A tooltip exactly for the commands with a toolbar button, and nothing under the others'
       // numbers, so a tooltip filed under the wrong number shows up here.
-      EXPECT_EQ(LoadString(13000 + number).empty(), info.image < 0) << number;
+      EXPECT_EQ(CommandTooltip(info.id).empty(), info.image < 0) << number;
     }
   }
   EXPECT_EQ(Commands().size(), AllCommands().size());
@@ -109,7 +109,7 @@ TEST(CommandTable, KeysAgreeWithMenuTextsAndTooltipsAndNeverClash) {
       EXPECT_TRUE(std::regex_match(key, portableKey)) << key;
       EXPECT_TRUE(owner.emplace(key, number).second) << key << " is bound twice";
     }
-    const std::u16string tooltip = LoadString(13000 + number);
+    const std::u16string tooltip = CommandTooltip(info.id);
     if (info.image >= 0 && !keyText.empty()) {
       EXPECT_TRUE(tooltip.ends_with(u" (" + Utf8ToUtf16(keyText) + u")")) << number;
     }

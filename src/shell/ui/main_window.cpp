@@ -201,7 +201,7 @@ void MainWindow::buildActions() {
     action->setStatusTip(ToQString(CommandHelp(info.id)));
     if (info.image >= 0) {
       action->setIcon(CommandIcon(info.image));
-      action->setToolTip(UiText(static_cast<int>(info.id) + 13000));
+      action->setToolTip(ToQString(CommandTooltip(info.id)));
     }
     action->setCheckable(info.check != CheckStyle::None);
     const CommandId id = info.id;

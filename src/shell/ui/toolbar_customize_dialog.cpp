@@ -20,8 +20,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kTooltipOffset = 13000;
-
 QPushButton* Button(const QString& text, const QString& name) {
   auto* button = new QPushButton(text);
   button->setObjectName(name);
@@ -126,7 +124,7 @@ void ToolbarCustomizeDialog::fillLists(int currentRow) {
       item->setText(u"Separator"_s);
     } else {
       item->setIcon(toolbar_.actionFor(id)->icon());
-      item->setText(UiText(static_cast<int>(id) + kTooltipOffset));
+      item->setText(ToQString(CommandTooltip(id)));
     }
     item->setData(Qt::UserRole, static_cast<int>(id));
   };
