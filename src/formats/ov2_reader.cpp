@@ -7,7 +7,7 @@
 #include <limits>
 #include <optional>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "core/coordinates.h"
 #include "core/field_rules.h"
@@ -16,6 +16,7 @@
 #include "formats/ov2_huffman.h"
 #include "formats/ov2_record.h"
 #include "formats/passed_bytes.h"
+#include "formats/piece_reading.h"
 
 namespace qf {
 
@@ -123,14 +124,19 @@ struct SplitPoint {
   std::size_t rowBound = 0;
 };
 
+// The start of the file, before any record.
+SplitPoint StartOf(const PoiDocument& document) {
+  SplitPoint start;
+  start.kind = document.kind;
+  start.richPoiFile = document.richPoiFile;
+  return start;
+}
+
 // The first record boundary at or after the middle of the file, or nothing when the first
 // half holds anything the reader would stop at: then the file is read in one go.
-std::optional<SplitPoint> FindSplit(std::span<const std::uint8_t> bytes, const PoiDocument& document,
-                                    bool importing) {
-  SplitPoint split;
-  split.kind = document.kind;
-  split.richPoiFile = document.richPoiFile;
-  ov2::RecordWalker walk(bytes, 0);
+std::optional<SplitPoint> FindSplit(std::span<const std::uint8_t> bytes, const SplitPoint& start, bool importing) {
+  SplitPoint split = start;
+  ov2::RecordWalker walk(bytes, start.offset);
   while (walk.position() < bytes.size() / 2) {
     const std::span<const std::uint8_t> record = walk.record();
     if (record.empty()) return std::nullopt;
@@ -170,30 +176,31 @@ std::optional<SplitPoint> FindSplit(std::span<const std::uint8_t> bytes, const P
 
 class Ov2Reader {
  public:
-  // Reads the records from `begin` up to `end`; the lengths they claim are checked against
-  // the whole file, since a skipper's block may reach past `end`.
-  Ov2Reader(FileSession& session, std::span<std::uint8_t> bytes, std::size_t begin, std::size_t end,
-            SkipperBounds bounds = {})
+  // Reads the records from `from`, which the document takes as reading up to there leaves it.
+  Ov2Reader(FileSession& session, std::span<std::uint8_t> bytes, const SplitPoint& from)
       : session_(session),
         document_(session.document),
         bytes_(bytes),
-        begin_(begin),
-        end_(end),
+        walk_(bytes, from.offset),
         importing_(session.operation == FileOperation::Import),
-        eastMax_(bounds.eastMax),
-        westMin_(bounds.westMin) {}
+        eastMax_(from.bounds.eastMax),
+        westMin_(from.bounds.westMin) {
+    document_.kind = from.kind;
+    document_.richPoiFile = from.richPoiFile;
+  }
 
-  int run() {
-    ov2::RecordWalker walk(bytes_, begin_);
-    std::size_t released = begin_;
-    while (walk.position() < end_) {
-      if (IsPlainPoiType(walk.type()) && document_.kind == DocumentKind::SafetyCamera) return kIncompatibleStructures;
-      const Record record = walk.record();
+  // Reads the records that start before `end`; the lengths they claim are checked against the
+  // whole file, since a skipper's block may reach past `end`.
+  int run(std::size_t end) {
+    std::size_t released = walk_.position();
+    while (walk_.position() < end) {
+      if (IsPlainPoiType(walk_.type()) && document_.kind == DocumentKind::SafetyCamera) return kIncompatibleStructures;
+      const Record record = walk_.record();
       if (record.empty()) return kWrongContent;
       const int result = readRecord(record);
       if (result != 0) return result;
-      walk.next(record);
-      const std::size_t position = walk.position();
+      walk_.next(record);
+      const std::size_t position = walk_.position();
       session_.progress(bytes_.size(), position);
       // Records are read once, front to back.
       if (position - released >= kReleaseStepBytes) {
@@ -203,6 +210,9 @@ class Ov2Reader {
     }
     return 0;
   }
+
+  // Where the next record starts.
+  std::size_t position() const { return walk_.position(); }
 
  private:
   int readRecord(Record record) {
@@ -370,8 +380,7 @@ class Ov2Reader {
   FileSession& session_;
   PoiDocument& document_;
   std::span<std::uint8_t> bytes_;
-  const std::size_t begin_;
-  const std::size_t end_;
+  ov2::RecordWalker<std::uint8_t> walk_;
   const bool importing_;
   std::int32_t eastMax_;
   std::int32_t westMin_;
@@ -383,49 +392,25 @@ class Ov2Reader {
 
 }  // namespace
 
-namespace {
-
-// Files this large are read in two halves at once, one on each core.
-constexpr std::size_t kTwoHalvesBytes = 1 << 20;
-
-int ReadInTwoHalves(FileSession& session, std::span<std::uint8_t> bytes, const SplitPoint& split) {
-  PoiDocument& document = session.document;
-  // Room for about as many rows again as the first half holds, so that neither half nor
-  // the merge has to move the rows while a large file is read.
-  const std::size_t expected = split.rowBound + split.rowBound / 8;
-  document.rows.reserve(document.rows.size() + split.rowBound + expected);
-  PoiDocument second;
-  second.rows.reserve(expected);
-  second.kind = split.kind;
-  second.richPoiFile = split.richPoiFile;
-  second.display = document.display;
-  // Row identities stay unique: the first half adds at most rowBound rows.
-  second.nextRowId = document.nextRowId + static_cast<RowId>(split.rowBound);
-  FileSession secondSession(second, session.operation, session.format, session.settings, session.port);
-  secondSession.quiet = true;
-  int secondResult = 0;
-  int firstResult = 0;
-  {
-    std::jthread worker([&] {
-      secondResult = Ov2Reader(secondSession, bytes, split.offset, bytes.size(), split.bounds).run();
-    });
-    firstResult = Ov2Reader(session, bytes, 0, split.offset).run();
-  }
-  if (firstResult != 0) return firstResult;
-  AppendReadOn(document, std::move(second), session.operation == FileOperation::Import);
-  return secondResult;
-}
-
-}  // namespace
-
 int ReadOv2(FileSession& session, std::span<std::uint8_t> bytes) {
-  // The duplicate-name check compares each name with every earlier one, so it reads in order.
-  if (bytes.size() >= kTwoHalvesBytes && !session.settings.on(Switch::CheckName)) {
-    if (const auto split = FindSplit(bytes, session.document, session.operation == FileOperation::Import)) {
-      return ReadInTwoHalves(session, bytes, *split);
-    }
-  }
-  return Ov2Reader(session, bytes, 0, bytes.size()).run();
+  const SplitPoint start = StartOf(session.document);
+  const std::optional<SplitPoint> middle = ReadsInPieces(session, bytes.size())
+                                               ? FindSplit(bytes, start, session.operation == FileOperation::Import)
+                                               : std::nullopt;
+  if (!middle) return Ov2Reader(session, bytes, start).run(bytes.size());
+  // Two halves, which meet exactly: both readers walk the records as FindSplit did. The second
+  // half has room for about as many rows again as the first holds.
+  const std::size_t rowsAgain = middle->rowBound + middle->rowBound / 8;
+  const std::vector<FilePiece> halves = {{0, middle->offset, 0, 0},
+                                         {middle->offset, bytes.size(), middle->rowBound, rowsAgain}};
+  const auto readHalf = [&](FileSession& reader, std::size_t k, std::size_t& pos, bool) {
+    Ov2Reader half(reader, bytes, k == 0 ? start : *middle);
+    const int result = half.run(halves[k].end);
+    pos = half.position();
+    return result;
+  };
+  std::size_t end = 0;
+  return ReadInPieces(session, halves, middle->rowBound + rowsAgain, readHalf, end);
 }
 
 }  // namespace qf

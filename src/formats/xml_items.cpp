@@ -1,14 +1,12 @@
 #include "formats/xml_items.h"
 
 #include <algorithm>
-#include <atomic>
-#include <mutex>
-#include <thread>
 
 #include "core/field_rules.h"
 #include "core/unicode.h"
 #include "formats/file_pipeline.h"
 #include "formats/passed_bytes.h"
+#include "formats/piece_reading.h"
 
 namespace qf {
 
@@ -73,15 +71,9 @@ int ReadItemsFrom(FileSession& session, const TagScanner& scan, const ItemFormat
   }
 }
 
-// Files this large are read in pieces on two cores: this thread takes them from the front and
-// reads them straight into the document, as one reader would; the other takes them from the back,
-// each into a document of its own. They meet wherever the work brings them together, so that a
-// core slowed by other work holds up the other by no more than one piece, and only the rows read
-// from the back are moved into the document.
-constexpr std::size_t kPiecesFrom = 1 << 20;
-constexpr std::size_t kPieceCount = 16;
 // No item takes fewer bytes, so a part of a file holds at most its size / this many items.
 constexpr std::size_t kMinimumItemBytes = 16;
+constexpr std::size_t kPieceCount = 16;
 
 // The number of items the whole file holds if it goes on as its first 256 KB.
 std::size_t EstimatedItems(const TagScanner& scan, const ItemFormat& format) {
@@ -91,126 +83,23 @@ std::size_t EstimatedItems(const TagScanner& scan, const ItemFormat& format) {
   return count * (scan.size() / kSampleBytes + 1);
 }
 
-// The items that start in [begin, end); a piece read from the back has a document of its own.
-struct Piece {
-  std::size_t begin = 0;
-  std::size_t end = kNotFound;
-  PoiDocument document;
-  std::size_t pos = 0;  // where reading stopped: the next item's start, or kNotFound
-  int result = 0;
-};
-
-// Pieces of about equal size, each starting at an item.
-std::vector<Piece> SplitIntoPieces(const TagScanner& scan, const ItemFormat& format) {
+// Pieces of about equal size, each starting at an item, of a file expected to hold `expectedItems`.
+std::vector<FilePiece> SplitIntoPieces(const TagScanner& scan, const ItemFormat& format, std::size_t expectedItems) {
   std::vector<std::size_t> begins{0};
   for (std::size_t k = 1; k < kPieceCount; ++k) {
     const std::size_t start = format.findStart(scan, scan.size() / kPieceCount * k);
     if (start == kNotFound) break;
     if (start > begins.back()) begins.push_back(start);
   }
-  std::vector<Piece> pieces(begins.size());
+  std::vector<FilePiece> pieces(begins.size());
   for (std::size_t k = 0; k < pieces.size(); ++k) {
-    pieces[k].begin = pieces[k].pos = begins[k];
-    pieces[k].end = k + 1 < begins.size() ? begins[k + 1] : kNotFound;
+    pieces[k].begin = begins[k];
+    pieces[k].end = k + 1 < begins.size() ? begins[k + 1] : scan.size();
+    pieces[k].rowsBefore = begins[k] / kMinimumItemBytes + k;
+    const std::size_t share = expectedItems * (pieces[k].end - pieces[k].begin) / scan.size();
+    pieces[k].rowsExpected = share + share / 16 + 16;
   }
   return pieces;
-}
-
-class PieceReader {
- public:
-  PieceReader(FileSession& session, const TagScanner& scan, const ItemFormat& format, std::vector<Piece>& pieces)
-      : session_(session), scan_(scan), format_(format), pieces_(pieces), back_(pieces.size()) {}
-
-  // Reads the pieces; `front` is then the number read from the front, and `pos` where that stopped.
-  int read(std::size_t& front, std::size_t& pos, FrontRelease& release) {
-    // Room for the rows as the start of the file suggests, so that nothing moves rows while they grow.
-    expected_ = EstimatedItems(scan_, format_);
-    const PoiDocument& document = session_.document;
-    for (std::size_t k = 1; k < pieces_.size(); ++k) {
-      PoiDocument& pieceDocument = pieces_[k].document;
-      pieceDocument.kind = document.kind;
-      pieceDocument.richPoiFile = document.richPoiFile;
-      pieceDocument.display = document.display;
-      // Room for the ids of every item that can start before this piece.
-      pieceDocument.nextRowId = document.nextRowId + static_cast<RowId>(pieces_[k].begin / kMinimumItemBytes + k);
-    }
-    session_.document.rows.reserve(document.rows.size() + expected_);
-    FileSession frontSession(session_.document, session_.operation, session_.format, session_.settings,
-                             session_.port);
-    frontSession.quiet = true;
-    int result = 0;
-    std::jthread helper([this] {
-      while (const std::optional<std::size_t> k = claim(false)) readFromBack(*k);
-    });
-    while (result == 0) {
-      const std::optional<std::size_t> k = claim(true);
-      if (!k) break;
-      result = ReadItemsFrom(frontSession, scan_, format_, pos, pieces_[*k].end, &release);
-      front = *k + 1;
-      finished(pieces_[*k], true);
-    }
-    if (result != 0) claimAll();
-    return result;
-  }
-
- private:
-  // The next piece from the front or the back; nothing once they meet.
-  std::optional<std::size_t> claim(bool fromFront) {
-    const std::lock_guard lock(mutex_);
-    if (front_ == back_) return std::nullopt;
-    return fromFront ? front_++ : --back_;
-  }
-  void claimAll() {
-    const std::lock_guard lock(mutex_);
-    back_ = front_;
-  }
-
-  void readFromBack(std::size_t k) {
-    Piece& piece = pieces_[k];
-    const std::size_t share = expected_ * (std::min(piece.end, scan_.size()) - piece.begin) / scan_.size();
-    piece.document.rows.reserve(share + share / 16 + 16);
-    FileSession pieceSession(piece.document, session_.operation, session_.format, session_.settings, session_.port);
-    pieceSession.quiet = true;
-    piece.result = ReadItemsFrom(pieceSession, scan_, format_, piece.pos, piece.end);
-    finished(piece, false);
-  }
-
-  // Only this thread reports progress, as each of its pieces ends.
-  void finished(const Piece& piece, bool onCaller) {
-    bytesRead_ += std::min(piece.end, scan_.size()) - piece.begin;
-    if (onCaller) session_.progress(scan_.size(), bytesRead_);
-  }
-
-  FileSession& session_;
-  const TagScanner& scan_;
-  const ItemFormat& format_;
-  std::vector<Piece>& pieces_;
-  std::size_t expected_ = 0;
-  std::mutex mutex_;
-  std::size_t front_ = 0;  // pieces [front_, back_) are still to be read
-  std::size_t back_;
-  std::atomic<std::size_t> bytesRead_ = 0;
-};
-
-// Joins the pieces read from the back in file order, as if one reader had read on. A piece whose
-// last item reaches past the next piece's start (a tag that never closes) means the pieces do not
-// meet: then reading goes on alone from there.
-int ReadItemsInPieces(FileSession& session, const TagScanner& scan, const ItemFormat& format,
-                      std::vector<Piece>& pieces) {
-  std::size_t front = 0;
-  std::size_t pos = 0;
-  FrontRelease release;
-  if (const int result = PieceReader(session, scan, format, pieces).read(front, pos, release); result != 0) {
-    return result;
-  }
-  const bool importing = session.operation == FileOperation::Import;
-  for (std::size_t k = front; k < pieces.size() && pos == pieces[k].begin; ++k) {
-    AppendReadOn(session.document, std::move(pieces[k].document), importing);
-    if (pieces[k].result != 0) return pieces[k].result;
-    pos = pieces[k].pos;
-  }
-  // Nothing is left when the last piece read ended the file.
-  return ReadItemsFrom(session, scan, format, pos, kNotFound, &release);
 }
 
 }  // namespace
@@ -221,12 +110,22 @@ int ReadItems(FileSession& session, std::span<std::uint8_t> bytes, const ItemFor
   if (std::ranges::none_of(format.elements, [&](std::string_view start) { return HasElement(scan, start); })) {
     return kUnknownContent;
   }
-  // The duplicate-name check compares each name with every earlier one, so it reads in order.
-  const bool inPieces = bytes.size() >= kPiecesFrom && !session.settings.on(Switch::CheckName);
-  std::vector<Piece> pieces = inPieces ? SplitIntoPieces(scan, format) : std::vector<Piece>();
-  if (pieces.size() >= 2) return ReadItemsInPieces(session, scan, format, pieces);
-  std::size_t pos = 0;
   FrontRelease release;
+  std::size_t pos = 0;
+  std::size_t expectedItems = 0;
+  std::vector<FilePiece> pieces;
+  if (ReadsInPieces(session, bytes.size())) {
+    expectedItems = EstimatedItems(scan, format);
+    pieces = SplitIntoPieces(scan, format, expectedItems);
+  }
+  if (pieces.size() >= 2) {
+    const auto readPiece = [&](FileSession& reader, std::size_t k, std::size_t& from, bool fromFront) {
+      return ReadItemsFrom(reader, scan, format, from, pieces[k].end, fromFront ? &release : nullptr);
+    };
+    const int result = ReadInPieces(session, pieces, expectedItems, readPiece, pos);
+    if (result != 0) return result;
+  }
+  // What is left: nothing when the last piece read ended the file.
   return ReadItemsFrom(session, scan, format, pos, kNotFound, &release);
 }
 
