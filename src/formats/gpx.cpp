@@ -69,25 +69,6 @@ bool OptionalElement(const TagScanner& scan, std::string_view start, std::string
   return true;
 }
 
-// Reads the waypoint whose tag attributes start at `pos`; the position after it or kNotFound.
-std::size_t ParseWaypoint(const TagScanner& scan, std::size_t pos, Waypoint& waypoint) {
-  const std::size_t size = scan.size();
-  pos = ParseWaypointTag(scan, pos, waypoint);
-  if (pos == kNotFound) return kNotFound;
-  const std::size_t nameStart = scan.find("<name>", pos, size);
-  if (nameStart == kNotFound) return kNotFound;
-  const std::size_t nameEnd = scan.scanTo("</name>", nameStart + 6, size);
-  if (nameEnd == kNotFound) return kNotFound;
-  const std::size_t end = scan.find("</wpt>", nameEnd + 7, size);
-  if (end == kNotFound) return kNotFound;
-  waypoint.name = scan.slice(nameStart + 6, nameEnd);
-  if (!OptionalElement(scan, "<cmt>", "</cmt>", nameEnd + 7, end, waypoint.comment) ||
-      !OptionalElement(scan, "<desc>", "</desc>", nameEnd + 7, end, waypoint.description)) {
-    return kNotFound;
-  }
-  return end + std::strlen("</wpt>");
-}
-
 void AddWaypoint(PoiAppender& appender, const Waypoint& waypoint) {
   PoiDocument& document = appender.document();
   const PoiAppender::Position position{appender.coordinate(kLng, waypoint.longitude),
@@ -121,11 +102,25 @@ std::size_t FindWaypoint(const TagScanner& scan, std::size_t from) {
   }
 }
 
+// Reads the waypoint whose start tag begins at `start`; the position after it or kNotFound.
 std::size_t ReadWaypoint(const TagScanner& scan, std::size_t start, PoiAppender& appender) {
+  const std::size_t size = scan.size();
   Waypoint waypoint;
-  const std::size_t next = ParseWaypoint(scan, start + 4, waypoint);
-  if (next != kNotFound) AddWaypoint(appender, waypoint);
-  return next;
+  const std::size_t pos = ParseWaypointTag(scan, start + 4, waypoint);
+  if (pos == kNotFound) return kNotFound;
+  const std::size_t nameStart = scan.find("<name>", pos, size);
+  if (nameStart == kNotFound) return kNotFound;
+  const std::size_t nameEnd = scan.scanTo("</name>", nameStart + 6, size);
+  if (nameEnd == kNotFound) return kNotFound;
+  const std::size_t end = scan.find("</wpt>", nameEnd + 7, size);
+  if (end == kNotFound) return kNotFound;
+  waypoint.name = scan.slice(nameStart + 6, nameEnd);
+  if (!OptionalElement(scan, "<cmt>", "</cmt>", nameEnd + 7, end, waypoint.comment) ||
+      !OptionalElement(scan, "<desc>", "</desc>", nameEnd + 7, end, waypoint.description)) {
+    return kNotFound;
+  }
+  AddWaypoint(appender, waypoint);
+  return end + std::strlen("</wpt>");
 }
 
 constexpr ItemFormat kWaypoints{kGpxElements, FindWaypoint, ReadWaypoint};

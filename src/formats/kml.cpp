@@ -59,37 +59,6 @@ void ReplaceLineBreakTags(std::u16string& text) {
   }
 }
 
-// Reads the placemark whose start tag begins at `start`. Returns the position after it, or
-// kNotFound on a structural fault. A placemark without a Point leaves `placemark` unset.
-std::size_t ParsePlacemark(const TagScanner& scan, std::size_t start, std::optional<Placemark>& placemark) {
-  const std::size_t size = scan.size();
-  const std::size_t tagEnd = scan.endOfStartTag(start + std::strlen("<placemark"), size);
-  if (tagEnd == kNotFound) return kNotFound;
-  const std::size_t nameStart = scan.find("<name>", tagEnd, size);
-  if (nameStart == kNotFound) return kNotFound;
-  const std::size_t nameEnd = scan.scanTo("</name>", nameStart + 6, size);
-  if (nameEnd == kNotFound) return kNotFound;
-  const std::size_t afterName = nameEnd + 7;
-  const std::size_t end = scan.find("</placemark>", afterName, size);
-  if (end == kNotFound) return kNotFound;
-  std::optional<std::string_view> description;
-  if (const std::size_t tag = scan.find("<description>", afterName, end); tag != kNotFound) {
-    description = DescriptionContent(scan, tag + 13, end);
-    if (!description) return kNotFound;
-  }
-  const std::size_t next = end + std::strlen("</placemark>");
-  const std::size_t point = scan.find("<point", afterName, end);
-  if (point == kNotFound) return next;
-  const std::size_t pointEnd = scan.endOfStartTag(point + 6, end);
-  if (pointEnd == kNotFound) return kNotFound;
-  const std::size_t coordinates = scan.find("<coordinates>", pointEnd, end);
-  if (coordinates == kNotFound) return kNotFound;
-  const std::size_t coordinatesEnd = scan.scanTo("</coordinates>", coordinates + 13, end);
-  if (coordinatesEnd == kNotFound) return kNotFound;
-  placemark = Placemark{scan.slice(nameStart + 6, nameEnd), scan.slice(coordinates + 13, coordinatesEnd), description};
-  return next;
-}
-
 // The first line of a description is the telephone and the rest the memo; a description
 // that starts with a line break has them one line further down.
 void SetDescription(PoiAppender& appender, int row, std::string_view bytes) {
@@ -131,18 +100,43 @@ void AddPlacemark(PoiAppender& appender, const Placemark& placemark) {
   if (placemark.description) SetDescription(appender, row, *placemark.description);
 }
 
+// Reads the placemark whose start tag begins at `start`. Returns the position after it, or
+// kNotFound on a structural fault. A placemark without a Point adds no row.
+std::size_t ReadPlacemark(const TagScanner& scan, std::size_t start, PoiAppender& appender) {
+  const std::size_t size = scan.size();
+  const std::size_t tagEnd = scan.endOfStartTag(start + std::strlen("<placemark"), size);
+  if (tagEnd == kNotFound) return kNotFound;
+  const std::size_t nameStart = scan.find("<name>", tagEnd, size);
+  if (nameStart == kNotFound) return kNotFound;
+  const std::size_t nameEnd = scan.scanTo("</name>", nameStart + 6, size);
+  if (nameEnd == kNotFound) return kNotFound;
+  const std::size_t afterName = nameEnd + 7;
+  const std::size_t end = scan.find("</placemark>", afterName, size);
+  if (end == kNotFound) return kNotFound;
+  std::optional<std::string_view> description;
+  if (const std::size_t tag = scan.find("<description>", afterName, end); tag != kNotFound) {
+    description = DescriptionContent(scan, tag + 13, end);
+    if (!description) return kNotFound;
+  }
+  const std::size_t next = end + std::strlen("</placemark>");
+  const std::size_t point = scan.find("<point", afterName, end);
+  if (point == kNotFound) return next;
+  const std::size_t pointEnd = scan.endOfStartTag(point + 6, end);
+  if (pointEnd == kNotFound) return kNotFound;
+  const std::size_t coordinates = scan.find("<coordinates>", pointEnd, end);
+  if (coordinates == kNotFound) return kNotFound;
+  const std::size_t coordinatesEnd = scan.scanTo("</coordinates>", coordinates + 13, end);
+  if (coordinatesEnd == kNotFound) return kNotFound;
+  AddPlacemark(appender,
+               Placemark{scan.slice(nameStart + 6, nameEnd), scan.slice(coordinates + 13, coordinatesEnd), description});
+  return next;
+}
+
 // A file with none of these is no KML file; one with only a root may hold no placemark.
 constexpr std::string_view kKmlElements[] = {"<kml", "<placemark"};
 
 std::size_t FindPlacemark(const TagScanner& scan, std::size_t from) {
   return scan.find("<placemark", from, scan.size());
-}
-
-std::size_t ReadPlacemark(const TagScanner& scan, std::size_t start, PoiAppender& appender) {
-  std::optional<Placemark> placemark;
-  const std::size_t next = ParsePlacemark(scan, start, placemark);
-  if (next != kNotFound && placemark) AddPlacemark(appender, *placemark);
-  return next;
 }
 
 constexpr ItemFormat kPlacemarks{kKmlElements, FindPlacemark, ReadPlacemark};
