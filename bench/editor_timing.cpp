@@ -1,17 +1,22 @@
 // Times the desktop editor on a large file, offscreen: start-up until the first rows are
-// painted, a header click that sorts every row, its undo, a page down at the end, and Select All
-// with Del from the middle of the table and its undo.
+// painted, a header click that sorts every row, its undo, a page down at the end, Select All
+// with Del from the middle of the table and its undo, and a Replace All through the Replace dialog
+// that changes every Name, and its undo.
 #include <sys/resource.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 
 #include <cstdio>
 
 #include "core/poi_record.h"
+#include "editing/ui/find_dialog.h"
 #include "editing/ui/poi_table_view.h"
 #include "shell/command_state.h"
 #include "startup/huge_pages.h"
@@ -88,6 +93,29 @@ int main(int argc, char* argv[]) {
   window.view().viewport()->repaint();
   Report("undo of the deletion, repainted", timer);
   std::printf("%-44s %8d\n", "rows after the undo", window.view().model()->rowCount());
+
+  // Every generated name ends in x: replacing it changes the Name of every row.
+  window.run(qf::CommandId::Replace);
+  auto* dialog = window.findChild<qf::FindDialog*>();
+  const QList<QLineEdit*> edits = dialog->findChildren<QLineEdit*>();
+  edits[0]->setText(QStringLiteral("x"));
+  edits[1]->setText(QStringLiteral("y"));
+  QPushButton* ok = nullptr;
+  for (QCheckBox* box : dialog->findChildren<QCheckBox*>()) {
+    const QString text = box->text().remove(u'&');
+    box->setChecked(text == QStringLiteral("Only Name column") || text == QStringLiteral("Replace all match data"));
+  }
+  for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+    if (button->text().remove(u'&') == QStringLiteral("OK")) ok = button;
+  }
+  timer.restart();
+  ok->click();
+  window.view().viewport()->repaint();
+  Report("replace all in every Name (dialog), repainted", timer);
+  timer.restart();
+  window.run(qf::CommandId::Undo);
+  window.view().viewport()->repaint();
+  Report("undo of the replace all, repainted", timer);
   std::printf("%-44s %8ld MB\n", "peak memory", PeakMegabytes());
   // The window must not write settings or ask anything on the way out.
   std::fflush(stdout);

@@ -105,9 +105,27 @@ bool CombinationAllowed(CombinePart front, CombinePart back, bool richPoiFile) {
   return kAllowed[static_cast<int>(front)][kBackColumn[static_cast<int>(back)]];
 }
 
+bool CombinationComplete(const Combination& combination, bool richPoiFile) {
+  if (!CombinationAllowed(combination.front, combination.back, richPoiFile)) return false;
+  const auto takesText = [&combination](CombinePart part) {
+    return combination.front == part || combination.back == part;
+  };
+  if (takesText(CombinePart::Serial)) {
+    return !combination.text.empty() &&
+           combination.text.find_first_not_of(u"0123456789") == std::u16string::npos;
+  }
+  if (!takesText(CombinePart::Text)) return true;
+  std::u16string text = combination.text;
+  return CleanText(text) > 0;
+}
+
+int CombineTarget(const Combination& combination) {
+  return ColumnOf(combination.front) >= 0 ? ColumnOf(combination.front) : ColumnOf(combination.back);
+}
+
 void Combine(PoiTable& table, const Combination& combination) {
   PoiDocument& document = table.document();
-  const int target = ColumnOf(combination.front) >= 0 ? ColumnOf(combination.front) : ColumnOf(combination.back);
+  const int target = CombineTarget(combination);
   const std::vector<int> rows = RowScope(document);
   Serials serials(combination.text, rows.size());
   const PoiTable::Action action(table, PoiTable::Show::WholeTable);

@@ -17,8 +17,13 @@ struct Combination {
   CombinePart back = CombinePart::Name;
   std::u16string text;  // the text or the first serial number, when a part takes one
 };
-// Whether OK may take the pair (the edit's content is checked separately).
+// Whether the pair may be combined.
 bool CombinationAllowed(CombinePart front, CombinePart back, bool richPoiFile);
+// Whether Combine may run: an allowed pair whose Text or Serial part has a text that is not empty
+// once cleaned, a serial's only of digits.
+bool CombinationComplete(const Combination& combination, bool richPoiFile);
+// The column Combine writes.
+int CombineTarget(const Combination& combination);
 // Front part followed by back part into the front column, or into the back column when the front
 // is Text or Serial; a serial counts up from its text, zero-padded when the text starts with 0.
 void Combine(PoiTable& table, const Combination& combination);

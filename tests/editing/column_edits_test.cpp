@@ -48,6 +48,22 @@ TEST_F(ColumnEditsTest, AllowedCombinations) {
   EXPECT_TRUE(CombinationAllowed(P::Text, P::Tel, true));
 }
 
+TEST_F(ColumnEditsTest, CombineNeedsATextForItsTextOrSerialPart) {
+  using P = CombinePart;
+  const struct {
+    Combination combination;
+    bool complete;
+  } cases[] = {
+      {{P::Text, P::Name, u"@"}, true},      {{P::Text, P::Name, u" \u3000 "}, false},
+      {{P::Serial, P::Name, u"007"}, true},  {{P::Serial, P::Name, u""}, false},
+      {{P::Serial, P::Name, u"1a"}, false},  {{P::Name, P::Serial, u" 1"}, false},
+      {{P::Name, P::Tel, u""}, true},        {{P::Serial, P::Tel, u"01"}, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CombinationComplete(c.combination, false), c.complete);
+  EXPECT_EQ(CombineTarget({P::Serial, P::Name, u"1"}), kName);
+  EXPECT_EQ(CombineTarget({P::Memo, P::Tel, {}}), kMemo);
+}
+
 TEST_F(ColumnEditsTest, SerialsArePaddedToTheWidthOfTheLastNumber) {
   const struct {
     std::u16string start;

@@ -22,8 +22,11 @@
 #include "editing/base_points.h"
 #include "editing/column_edits.h"
 #include "editing/file_import.h"
+#include "editing/find_replace.h"
 #include "editing/ui/cell_editor.h"
+#include "editing/ui/clear_dialog.h"
 #include "editing/ui/clipboard.h"
+#include "editing/ui/combine_dialog.h"
 #include "editing/ui/poi_table_model.h"
 #include "editing/ui/poi_table_view.h"
 #include "formats/file_format.h"
@@ -36,6 +39,7 @@
 #include "core/string_table.h"
 #include "shell/ui/about_dialog.h"
 #include "shell/ui/appearance.h"
+#include "shell/ui/dialog_fading.h"
 #include "shell/ui/gui_user_port.h"
 #include "shell/ui/options_dialog.h"
 #include "editing/ui/qt_text.h"
@@ -365,6 +369,7 @@ void MainWindow::refreshCommandStates() { applyCommandStates(commandContext()); 
 CommandContext MainWindow::commandContext() const {
   CommandContext context = ContextFromTable(table_);
   context.headerColumn = headerColumn_;
+  context.hasFindText = !find_.findText.empty();
   const ClipboardOffer clipboard = OfferOf(QApplication::clipboard()->mimeData());
   context.clipboardHasPoiRows = clipboard.poiRows;
   context.clipboardHasCameraRows = clipboard.cameraRows;
@@ -527,9 +532,27 @@ void MainWindow::run(CommandId id) {
       SetBaseToSelection(table_);
       break;
     case CommandId::MessCoordinates:
-      showStatus(UiText(kMessingCoordinates));
-      MessCoordinates(table_, static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch()));
-      readyPending_ = true;
+      runLong(kMessingCoordinates, [this] {
+        MessCoordinates(table_, static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch()));
+      });
+      break;
+    case CommandId::Find:
+      showFindDialog(FindDialog::Mode::Find);
+      break;
+    case CommandId::Replace:
+      showFindDialog(FindDialog::Mode::Replace);
+      break;
+    case CommandId::FindNext:
+      FindNext(table_, find_);
+      break;
+    case CommandId::ReplaceNext:
+      ReplaceNext(table_, find_, checkName_);
+      break;
+    case CommandId::CombineColumns:
+      combineColumns();
+      break;
+    case CommandId::ClearColumns:
+      clearColumns();
       break;
     case CommandId::SortAscending:
     case CommandId::SortDescending:
@@ -587,6 +610,63 @@ void MainWindow::sortBy(int column, bool ascending) {
   view_->showSortArrow();
 }
 
+void MainWindow::runLong(int statusId, const std::function<void()>& work) {
+  showStatus(UiText(statusId));
+  statusText_->repaint();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  work();
+  QApplication::restoreOverrideCursor();
+  readyPending_ = true;
+}
+
+void MainWindow::showFindDialog(FindDialog::Mode mode) {
+  if (findDialog_ && findDialog_->mode() != mode) delete findDialog_.data();
+  if (findDialog_) {
+    findDialog_->showState();
+  } else {
+    const bool finding = mode == FindDialog::Mode::Find;
+    const CommandId next = finding ? CommandId::FindNext : CommandId::ReplaceNext;
+    findDialog_ = new Fading<FindDialog>(settings_.on(Switch::FadeWindow), mode, find_, *action(next), this);
+    findDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    findDialog_->setWindowIcon(action(finding ? CommandId::Find : CommandId::Replace)->icon());
+    connect(findDialog_, &FindDialog::confirmed, this, [this, mode] { findFromDialog(mode); });
+    connect(findDialog_, &FindDialog::nextRequested, this, [this, next] { run(next); });
+  }
+  findDialog_->show();
+  findDialog_->raise();
+  findDialog_->activateWindow();
+}
+
+void MainWindow::findFromDialog(FindDialog::Mode mode) {
+  if (!editor_->commit()) return;
+  if (mode == FindDialog::Mode::Find) {
+    Find(table_, find_);
+  } else if (find_.selectAll) {
+    runLong(kReplacing, [this] { ReplaceAll(table_, find_, checkName_); });
+  } else {
+    FindNext(table_, find_);
+  }
+  afterEdit();
+}
+
+void MainWindow::combineColumns() {
+  Fading<CombineDialog> dialog(settings_.on(Switch::FadeWindow), document_.richPoiFile, this);
+  dialog.setWindowIcon(action(CommandId::CombineColumns)->icon());
+  if (dialog.exec() != QDialog::Accepted) return;
+  const Combination combination = dialog.combination();
+  runLong(kCombining, [this, &combination] { Combine(table_, combination); });
+  view_->refitAfterEdit(CombineTarget(combination));
+}
+
+void MainWindow::clearColumns() {
+  Fading<ClearDialog> dialog(settings_.on(Switch::FadeWindow), document_.kind, this);
+  dialog.setWindowIcon(action(CommandId::ClearColumns)->icon());
+  if (dialog.exec() != QDialog::Accepted) return;
+  const ClearChoice choice = dialog.choice();
+  runLong(kClearing, [this, &choice] { Clear(table_, choice); });
+  table_.refitColumns();
+}
+
 void MainWindow::showHeaderMenu(int column, const QPoint& globalPosition) {
   if (!editor_->commit()) return;
   headerColumn_ = column;
@@ -619,10 +699,12 @@ void MainWindow::headerCommand(CommandId id) {
       view_->refit(-1);
       break;
     case CommandId::ClearColumn:
-      ClearColumn(table_, table_.state.currentColumn);
+      runLong(kClearing, [this] { ClearColumn(table_, table_.state.currentColumn); });
+      view_->refitAfterEdit(table_.state.currentColumn);
       break;
     case CommandId::ClearAddresses:
-      ClearAddresses(table_);
+      runLong(kClearing, [this] { ClearAddresses(table_); });
+      view_->refitAfterEdit(kMemo);
       break;
     case CommandId::ShowDistance:
       table_.toggleDistanceColumn();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 #include <filesystem>
@@ -14,7 +15,9 @@
 
 #include "core/app_settings.h"
 #include "core/poi_document.h"
+#include "editing/find_replace.h"
 #include "editing/poi_table.h"
+#include "editing/ui/find_dialog.h"
 #include "shell/command_state.h"
 #include "shell/command_table.h"
 
@@ -114,6 +117,14 @@ class MainWindow : public QMainWindow {
   void headerCommand(CommandId id);
   // Sorts by a column as one undo step, unless the rows cannot be sorted by it.
   void sortBy(int column, bool ascending);
+  // A change of many rows: its status text and the wait cursor while it works.
+  void runLong(int statusId, const std::function<void()>& work);
+  // Find and Replace: their dialog, which stays open beside the table.
+  void showFindDialog(FindDialog::Mode mode);
+  // The dialog's OK: Find searches from the first row; Replace replaces everywhere or finds the next.
+  void findFromDialog(FindDialog::Mode mode);
+  void combineColumns();
+  void clearColumns();
   void restartAutoSave();
   // Changes the settings file through `change`, unless the file is one that could not be read: its
   // settings would be lost.
@@ -147,6 +158,8 @@ class MainWindow : public QMainWindow {
   bool readyPending_ = false;
   int headerColumn_ = -1;
   FileChooser fileChooser_;
+  FindState find_;
+  QPointer<FindDialog> findDialog_;
 };
 
 }  // namespace qf
