@@ -516,6 +516,7 @@ void PoiTable::removeMyBasePoint() {
 void PoiTable::establishBase(int row) {
   SetBasePoint(document_, row);
   stale_ = StaleDistances::None;
+  notify([](TableObserver& o) { o.distancesChanged(); });
 }
 
 // ------------------------------------------------------------------------------ undo and redo

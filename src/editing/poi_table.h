@@ -23,6 +23,8 @@ class TableObserver {
   virtual void rowAboutToChange(int /*row*/) {}
   // Many rows changed, moved or were replaced: show everything again.
   virtual void tableReset() {}
+  // The base was established again: every Distance cell may show another text.
+  virtual void distancesChanged() {}
   // Scroll so that the row is visible, near the middle of the page.
   virtual void makeRowVisible(int /*row*/) {}
   // column -1 refits all; unforced refits happen only while "Auto Column" is on.

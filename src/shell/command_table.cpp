@@ -61,7 +61,7 @@ constexpr CommandInfo kCommands[] = {
     {MoveUp, "Move &Up\tCtrl+U", {"Ctrl+U"}, 34, None},
     {MoveDown, "Move &Down\tCtrl+D", {"Ctrl+D"}, 35, None},
     {SetBasePoint, "&Set Base Point\tCtrl+P", {"Ctrl+P"}, 36, None},
-    {MyBasePoint, "My &Base Point...\tCtrl+M", {"Ctrl+M"}, 37, None, NotYet},
+    {MyBasePoint, "My &Base Point...\tCtrl+M", {"Ctrl+M"}, 37, None},
     {SortAscending, "Sort &Ascending\tCtrl+J", {"Ctrl+J"}, 38, None},
     {SortDescending, "Sort Des&cending\tCtrl+K", {"Ctrl+K"}, 39, None},
     {GoogleMaps, "Google &Maps\tF5", {"F5"}, 40, None},

@@ -36,6 +36,7 @@
 #include "core/string_table.h"
 #include "shell/ui/about_dialog.h"
 #include "shell/ui/appearance.h"
+#include "shell/ui/base_point_dialog.h"
 #include "shell/ui/gui_user_port.h"
 #include "shell/ui/options_dialog.h"
 #include "editing/ui/qt_text.h"
@@ -330,6 +331,22 @@ void MainWindow::customizeToolbar() {
   dialog.exec();
 }
 
+void MainWindow::showMyBasePoint() {
+  BasePointDialog dialog(table_, settings_, view_->palette().color(QPalette::Text), this);
+  dialog.setWindowIcon(action(CommandId::MyBasePoint)->icon());
+  const int result = dialog.exec();
+  settings_.basePoints.dialogWidth = dialog.width();
+  settings_.basePoints.dialogHeight = dialog.height();
+  updateSettingsFile([this, &dialog, result](ProfileFile& profile) {
+    if (dialog.listKept()) {
+      SaveBasePointList(settings_, profile);
+    } else if (result != QDialog::Rejected) {
+      SaveBasePointIndex(settings_, profile);
+    }
+    SaveBasePointDialogSize(settings_, profile);
+  });
+}
+
 void MainWindow::updateSettingsFile(const std::function<void(ProfileFile&)>& change) {
   ProfileFile profile;
   if (!MaySaveOver(profile.load(settingsPath_))) return;
@@ -525,6 +542,9 @@ void MainWindow::run(CommandId id) {
       break;
     case CommandId::SetBasePoint:
       SetBaseToSelection(table_);
+      break;
+    case CommandId::MyBasePoint:
+      showMyBasePoint();
       break;
     case CommandId::MessCoordinates:
       showStatus(UiText(kMessingCoordinates));

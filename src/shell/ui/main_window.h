@@ -89,6 +89,7 @@ class MainWindow : public QMainWindow {
   void applyTableFont(const QFont& font, const QColor& colour);
   void toggleTableBackground();
   void showOptions();
+  void showMyBasePoint();
   void rebuildRecentFiles();
   void applySettingsToDocument();
   void refreshCommandStates();
