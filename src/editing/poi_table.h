@@ -19,6 +19,12 @@ class TableObserver {
   virtual void rowsInserted(int /*first*/, int /*count*/) {}
   virtual void rowsRemoved(int /*first*/, int /*count*/) {}
   virtual void rowChanged(int /*row*/) {}
+  // One cell took another text (told after rowChanged).
+  virtual void cellChanged(int /*row*/, int /*column*/) {}
+  // A row is about to leave the table: deleted, or its insertion undone.
+  virtual void rowAboutToBeRemoved(int /*row*/) {}
+  // Moving a row up or down swapped the texts of two rows.
+  virtual void rowsSwapped(int /*rowA*/, int /*rowB*/) {}
   // A row's texts are about to change (the map pane lets go of it).
   virtual void rowAboutToChange(int /*row*/) {}
   // Many rows changed, moved or were replaced: show everything again.
@@ -78,6 +84,7 @@ class PoiTable {
   void clearHistory() { undo_.clear(); }
 
   void addObserver(TableObserver* observer) { observers_.push_back(observer); }
+  void removeObserver(TableObserver* observer) { std::erase(observers_, observer); }
   void clearSelection();
   void selectAndFocus(int row);
   // Moves the focus mark to a row, as the keyboard's current row moves.

@@ -53,7 +53,7 @@ constexpr CommandInfo kCommands[] = {
     {Replace, "Rep&lace...\tCtrl+H", {"Ctrl+H"}, 28, None, NotYet},
     {ReplaceNext, "Replace Ne&xt\tF4", {"F4"}, 29, None, NotYet},
     {MessCoordinates, "Mess Coordinates\tAlt+M", {"Alt+M"}, 30, None},
-    {Check, "C&heck...\tCtrl+G", {"Ctrl+G"}, 31, CheckMark, NotYet},
+    {Check, "C&heck...\tCtrl+G", {"Ctrl+G"}, 31, CheckMark},
     {AddFavorite, "Add Fa&vorite\tCtrl+R", {"Ctrl+R"}, 32, None},
     {AddItns, "Add ITNs\tAlt+X", {"Alt+X"}, 33, None},
     {SelectAll, "&Select All\tCtrl+A", {"Ctrl+A"}, -1, None},

@@ -37,6 +37,8 @@
 #include "shell/ui/about_dialog.h"
 #include "shell/ui/appearance.h"
 #include "shell/ui/base_point_dialog.h"
+#include "shell/ui/check_dialog.h"
+#include "shell/ui/check_results_window.h"
 #include "shell/ui/gui_user_port.h"
 #include "shell/ui/options_dialog.h"
 #include "editing/ui/qt_text.h"
@@ -144,7 +146,8 @@ MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
   newDocument();
 }
 
-MainWindow::~MainWindow() = default;
+// The results window observes the table, which goes before the window's children do.
+MainWindow::~MainWindow() { delete checkWindow_; }
 
 void MainWindow::applySettingsToDocument() {
   document_.display = settings_.displayOptions();
@@ -347,6 +350,39 @@ void MainWindow::showMyBasePoint() {
   });
 }
 
+void MainWindow::startCheck() {
+  if (checkWindow_) {
+    checkWindow_->raise();
+    checkWindow_->activateWindow();
+    return;
+  }
+  CheckDialog dialog(checkSettings_, document_, settings_.on(Switch::FadeWindow), this);
+  dialog.setWindowIcon(action(CommandId::Check)->icon());
+  if (dialog.exec() != QDialog::Accepted) return;
+  checkSettings_ = dialog.choices();
+  checkWindow_ = new CheckResultsWindow(table_, *view_, checkSettings_, settings_, *port_, this);
+  checkWindow_->setWindowIcon(action(CommandId::Check)->icon());
+  connect(checkWindow_, &CheckResultsWindow::running, this, [this](bool running) {
+    busy_ = running;
+    readyPending_ = !running;
+  });
+  connect(checkWindow_, &CheckResultsWindow::goToRequested, this, [this] {
+    activateWindow();
+    view_->setFocus();
+  });
+  connect(checkWindow_, &CheckResultsWindow::activated, editor_, &CellEditor::cancel);
+  connect(checkWindow_, &QDialog::finished, this, [this] {
+    checkWindow_ = nullptr;
+    updateSettingsFile([this](ProfileFile& profile) { SaveCheckWindow(settings_, profile); });
+    refreshCommandStates();
+  });
+  checkWindow_->start();
+}
+
+void MainWindow::closeCheck() {
+  if (checkWindow_) checkWindow_->reject();
+}
+
 void MainWindow::updateSettingsFile(const std::function<void(ProfileFile&)>& change) {
   ProfileFile profile;
   if (!MaySaveOver(profile.load(settingsPath_))) return;
@@ -393,6 +429,7 @@ CommandContext MainWindow::commandContext() const {
   context.wrapToolbar = settings_.on(Switch::WrapToolbar);
   context.statusBarShown = settings_.on(Switch::ShowStatusBar);
   context.tableBackgroundShown = settings_.font.useBackground;
+  context.checkWindowOpen = checkWindow_ != nullptr;
   return context;
 }
 
@@ -546,6 +583,9 @@ void MainWindow::run(CommandId id) {
     case CommandId::MyBasePoint:
       showMyBasePoint();
       break;
+    case CommandId::Check:
+      startCheck();
+      break;
     case CommandId::MessCoordinates:
       showStatus(UiText(kMessingCoordinates));
       MessCoordinates(table_, static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch()));
@@ -632,6 +672,7 @@ void MainWindow::headerCommand(CommandId id) {
       settings_.set(Switch::DmsFormat, document.display.dms);
       settings_.set(Switch::CompassDirection, document.display.compass);
       table_.notifyReset();
+      if (checkWindow_) checkWindow_->displayOptionsChanged();
       view_->refitAfterEdit(kLng);
       view_->refitAfterEdit(kLat);
       break;
@@ -654,6 +695,7 @@ void MainWindow::headerCommand(CommandId id) {
       settings_.set(Switch::MetricUnit, document.display.metric);
       SetBasePoint(document, -1);
       table_.notifyReset();
+      if (checkWindow_) checkWindow_->displayOptionsChanged();
       break;
     case CommandId::AdjacentDistances:
     case CommandId::BasePointDistances: {
@@ -695,6 +737,7 @@ bool MainWindow::confirmDiscard() {
 }
 
 void MainWindow::newDocument() {
+  closeCheck();
   ResetToNew(document_);
   applySettingsToDocument();
   afterDocumentReplaced();
@@ -716,6 +759,7 @@ void MainWindow::restartAutoSave() {
 }
 
 bool MainWindow::runFileOperation(FileOperation operation, FileFormat format, const fs::path& path) {
+  if (operation == FileOperation::Open) closeCheck();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   busy_ = true;
   WriteCounts counts;
@@ -843,6 +887,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  closeCheck();
   if (!isMaximized()) {
     settings_.window.rect = {geometry().left(), geometry().top(), geometry().width(), geometry().height()};
   }

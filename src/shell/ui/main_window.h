@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <memory>
 
 #include "core/app_settings.h"
+#include "core/poi_checks.h"
 #include "core/poi_document.h"
 #include "editing/poi_table.h"
 #include "shell/command_state.h"
@@ -25,6 +27,7 @@ class QProgressBar;
 namespace qf {
 
 class CellEditor;
+class CheckResultsWindow;
 class GuiUserPort;
 class PoiTableModel;
 class PoiTableView;
@@ -90,6 +93,9 @@ class MainWindow : public QMainWindow {
   void toggleTableBackground();
   void showOptions();
   void showMyBasePoint();
+  // The check dialog, then the results window; an open results window is only brought forward.
+  void startCheck();
+  void closeCheck();
   void rebuildRecentFiles();
   void applySettingsToDocument();
   void refreshCommandStates();
@@ -148,6 +154,8 @@ class MainWindow : public QMainWindow {
   bool readyPending_ = false;
   int headerColumn_ = -1;
   FileChooser fileChooser_;
+  CheckSettings checkSettings_;
+  QPointer<CheckResultsWindow> checkWindow_;
 };
 
 }  // namespace qf
