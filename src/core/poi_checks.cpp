@@ -454,13 +454,15 @@ void CheckRun::rowDeleted(const PoiDocument& /*document*/, RowId id) {
   }
 }
 
+// Moving a row swaps the texts of two rows, not their ids: the list, which holds the ids in table
+// order, stays in table order, and the results go with their texts to the other id.
 void CheckRun::rowsSwapped(const PoiDocument& document, int rowA, int rowB) {
-  const auto a = listIndex_.find(document.rows[static_cast<std::size_t>(rowA)].id());
-  const auto b = listIndex_.find(document.rows[static_cast<std::size_t>(rowB)].id());
-  if (a == listIndex_.end() || b == listIndex_.end()) return;
-  std::swap(list_[static_cast<std::size_t>(a->second)], list_[static_cast<std::size_t>(b->second)]);
-  std::swap(a->second, b->second);
-  nearIndexStale_ = nameKeysStale_ = true;
+  const RowId idA = document.rows[static_cast<std::size_t>(rowA)].id();
+  const RowId idB = document.rows[static_cast<std::size_t>(rowB)].id();
+  for (CheckResult& result : results_) {
+    if (result.id == idA || result.id == idB) result.id = result.id == idA ? idB : idA;
+  }
+  if (listIndex_.contains(idA) || listIndex_.contains(idB)) nearIndexStale_ = nameKeysStale_ = true;
 }
 
 void CheckRun::displayOptionsChanged(const PoiDocument& document) {

@@ -94,6 +94,7 @@ class CheckRun {
   // the row leaves the document.
   void rowChanged(const PoiDocument& document, int row, int column);
   void rowDeleted(const PoiDocument& document, RowId id);
+  // Move Up or Down traded the texts of two rows (their ids stay in place).
   void rowsSwapped(const PoiDocument& document, int rowA, int rowB);
   void displayOptionsChanged(const PoiDocument& document);
 

@@ -149,6 +149,7 @@ int PoiTable::placeRow(int index, std::u16string_view name, bool select) {
 
 void PoiTable::removeRow(int row) {
   notify([&](TableObserver& o) { o.rowAboutToChange(row); });
+  notify([&](TableObserver& o) { o.rowAboutToBeRemoved(row); });
   document_.rows.erase(document_.rows.begin() + row);
   if (row == document_.baseRow) {
     document_.baseRow = -1;
@@ -181,6 +182,7 @@ void PoiTable::setCell(int row, int column, std::u16string_view text) {
   markModified(row);
   if (column == kLng || column == kLat) positionChanged(row);
   notify([&](TableObserver& o) { o.rowChanged(row); });
+  notify([&](TableObserver& o) { o.cellChanged(row, column); });
 }
 
 // ------------------------------------------------------------------------------ commands
@@ -237,6 +239,7 @@ void PoiTable::deleteSelected() {
       if (!rowAt(row).selected) continue;
       const int at = row - deleted++;
       notify([&](TableObserver& o) { o.rowAboutToChange(row); });
+      notify([&](TableObserver& o) { o.rowAboutToBeRemoved(row); });
       if (UndoRecord* made = undo_.record(UndoKind::RowDelete, at, document_.modified)) {
         made->baseMark = baseMarkOf(row);
         made->texts = textsOf(row);
@@ -369,6 +372,7 @@ void PoiTable::moveRow(int from, int to) {
   const int context = from < to ? std::min(from + 3, document_.rowCount() - 1) : std::max(0, from - 3);
   notify([&](TableObserver& o) { o.rowChanged(from); });
   notify([&](TableObserver& o) { o.rowChanged(to); });
+  notify([&](TableObserver& o) { o.rowsSwapped(from, to); });
   notify([&](TableObserver& o) { o.makeRowVisible(context); });
 }
 
@@ -516,6 +520,7 @@ void PoiTable::removeMyBasePoint() {
 void PoiTable::establishBase(int row) {
   SetBasePoint(document_, row);
   stale_ = StaleDistances::None;
+  notify([](TableObserver& o) { o.distancesChanged(); });
 }
 
 // ------------------------------------------------------------------------------ undo and redo
@@ -547,6 +552,7 @@ void PoiTable::swapCellText(UndoRecord& record) {
   record.text = std::move(current);
   selectAndFocus(record.row);
   notify([&](TableObserver& o) { o.rowChanged(record.row); });
+  notify([&](TableObserver& o) { o.cellChanged(record.row, record.column); });
 }
 
 void PoiTable::undoRecord(UndoRecord& record) {
@@ -681,13 +687,15 @@ void PoiTable::redoDeletions(std::vector<UndoRecord>& group, std::size_t start, 
   std::vector<bool> removed(document_.rows.size(), false);
   for (std::size_t j = start; j < end; ++j) {
     const UndoRecord& record = group[j];
+    const int row = record.row + static_cast<int>(j - start);  // the row's index before the run
     notify([&](TableObserver& o) { o.rowAboutToChange(record.row); });
+    notify([&](TableObserver& o) { o.rowAboutToBeRemoved(row); });
     if (isMyBasePointRow(record.row)) {
       document_.basePointPinned = false;
     } else {
       document_.modified = true;
     }
-    removed[static_cast<std::size_t>(record.row) + (j - start)] = true;
+    removed[static_cast<std::size_t>(row)] = true;
   }
   int base = document_.baseRow;
   if (base >= 0) {
@@ -720,6 +728,7 @@ void PoiTable::undoInsertions(std::vector<UndoRecord>& group, std::size_t start,
   for (std::size_t j = start; j < end; ++j) {
     UndoRecord& record = group[j];
     notify([&](TableObserver& o) { o.rowAboutToChange(record.row); });
+    notify([&](TableObserver& o) { o.rowAboutToBeRemoved(record.row); });
     if (!record.texts) record.texts = textsOf(record.row);
     if (record.baseMark == BaseMark::MyBasePoint) document_.basePointPinned = false;
   }

@@ -19,10 +19,18 @@ class TableObserver {
   virtual void rowsInserted(int /*first*/, int /*count*/) {}
   virtual void rowsRemoved(int /*first*/, int /*count*/) {}
   virtual void rowChanged(int /*row*/) {}
+  // One cell took another text (told after rowChanged).
+  virtual void cellChanged(int /*row*/, int /*column*/) {}
+  // A row is about to leave the table: deleted, or its insertion undone.
+  virtual void rowAboutToBeRemoved(int /*row*/) {}
+  // Moving a row up or down swapped the texts of two rows.
+  virtual void rowsSwapped(int /*rowA*/, int /*rowB*/) {}
   // A row's texts are about to change (the map pane lets go of it).
   virtual void rowAboutToChange(int /*row*/) {}
   // Many rows changed, moved or were replaced: show everything again.
   virtual void tableReset() {}
+  // The base was established again: every Distance cell may show another text.
+  virtual void distancesChanged() {}
   // Scroll so that the row is visible, near the middle of the page.
   virtual void makeRowVisible(int /*row*/) {}
   // column -1 refits all; unforced refits happen only while "Auto Column" is on.
@@ -76,6 +84,7 @@ class PoiTable {
   void clearHistory() { undo_.clear(); }
 
   void addObserver(TableObserver* observer) { observers_.push_back(observer); }
+  void removeObserver(TableObserver* observer) { std::erase(observers_, observer); }
   void clearSelection();
   void selectAndFocus(int row);
   // Moves the focus mark to a row, as the keyboard's current row moves.

@@ -18,4 +18,15 @@ WindowPlacement PlaceMainWindow(const WindowSettings& saved, const ScreenRect& w
   return {{x, y, width, height}, saved.show.value_or(1) == 3};
 }
 
+ScreenRect PlaceCheckWindow(const SavedRect& saved, const ScreenRect& workArea) {
+  const int width = std::clamp(saved.width.value_or(kMinCheckWindowWidth), kMinCheckWindowWidth,
+                               std::max(workArea.width, kMinCheckWindowWidth));
+  const int height = std::clamp(saved.height.value_or(kMinCheckWindowHeight), kMinCheckWindowHeight,
+                                std::max(workArea.height, kMinCheckWindowHeight));
+  const int left = saved.left.value_or(workArea.left + (workArea.width - width) / 2);
+  const int top = saved.top.value_or(workArea.top + (workArea.height - height) / 2);
+  return {std::clamp(left, workArea.left, std::max(workArea.left, workArea.left + workArea.width - width)),
+          std::clamp(top, workArea.top, std::max(workArea.top, workArea.top + workArea.height - height)), width, height};
+}
+
 }  // namespace qf

@@ -24,4 +24,11 @@ inline constexpr int kMinWindowHeight = 320;
 // 480 x 320, a quarter in from the corner and half the work area when nothing was saved.
 WindowPlacement PlaceMainWindow(const WindowSettings& saved, const ScreenRect& workArea);
 
+inline constexpr int kMinCheckWindowWidth = 320;
+inline constexpr int kMinCheckWindowHeight = 240;
+
+// Where the check-results window opens: the saved rectangle, no smaller than 320 x 240 and moved
+// into the work area; centred at 320 x 240 when nothing was saved.
+ScreenRect PlaceCheckWindow(const SavedRect& saved, const ScreenRect& workArea);
+
 }  // namespace qf

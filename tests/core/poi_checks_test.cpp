@@ -71,6 +71,17 @@ class PoiChecksTest : public testing::Test {
     document.rows.erase(document.rows.begin() + row);
     run.rowDeleted(document, id);
   }
+  // Move Up and Move Down trade the texts of two rows, as the table does it.
+  void swapTexts(CheckRun& run, int rowA, int rowB) {
+    PoiRecord& a = document.rows[static_cast<std::size_t>(rowA)];
+    PoiRecord& b = document.rows[static_cast<std::size_t>(rowB)];
+    for (int column = kName; column <= kMemo; ++column) {
+      const std::u16string text(a.text(column));
+      a.setText(column, b.text(column));
+      b.setText(column, text);
+    }
+    run.rowsSwapped(document, rowA, rowB);
+  }
   void setCell(CheckRun& run, int row, int column, std::u16string_view text) {
     document.rows[static_cast<std::size_t>(row)].setText(column, text);
     run.rowChanged(document, row, column);
@@ -219,11 +230,15 @@ TEST_F(PoiChecksTest, DeletedRowsLeaveTheListWithoutSkippingOthers) {
   EXPECT_EQ(Group(run), (Names{u"Gamma", u"Gamma 0"}));
 }
 
-TEST_F(PoiChecksTest, SwappedRowsSwapTheirPlacesInTheList) {
+TEST_F(PoiChecksTest, MovedRowsKeepTheListInTableOrderAndTheirResults) {
   CheckRun run(document, Checks(true, false, false));
-  std::swap(document.rows[0], document.rows[4]);  // Move Up/Down in many steps, in one swap here
-  run.rowsSwapped(document, 0, 4);
+  swapTexts(run, 0, 4);  // Move Up/Down in many steps, in one swap here
   ASSERT_EQ(run.start(document, keepGoing), CheckOutcome::GroupFound);
+  EXPECT_EQ(Group(run), (Names{u"alpha centre", u"Alpha"}));
+  // A shown row moved on: its result names the row it went to.
+  swapTexts(run, 3, 4);
+  std::vector<int> alpha{1};
+  EXPECT_EQ(run.rowsOfResults(document, alpha), (std::vector<int>{3}));
   EXPECT_EQ(Group(run), (Names{u"alpha centre", u"Alpha"}));
 }
 

@@ -26,5 +26,18 @@ TEST(WindowPlacement, SavedRectangleIsKeptOnTheWorkArea) {
   }
 }
 
+TEST(WindowPlacement, CheckWindowStaysOnTheWorkArea) {
+  const ScreenRect workArea{0, 30, 1920, 1050};
+  const std::pair<SavedRect, ScreenRect> cases[] = {
+      {{}, {800, 435, 320, 240}},                                  // nothing saved: centred, 320 x 240
+      {{100, 100, 200, 100}, {100, 100, 320, 240}},                // never smaller than 320 x 240
+      {{1800, 1000, 400, 300}, {1520, 780, 400, 300}},             // moved back inside
+      {{-50, 0, 4000, 500}, {0, 30, 1920, 500}},                   // at most the work area
+  };
+  for (const auto& [saved, expected] : cases) {
+    EXPECT_EQ(PlaceCheckWindow(saved, workArea), expected) << saved.left.value_or(-1);
+  }
+}
+
 }  // namespace
 }  // namespace qf

@@ -108,6 +108,14 @@ void PoiTableModel::tableReset() {
   reset();
 }
 
+void PoiTableModel::distancesChanged() {
+  if (suspended_) {
+    resetPending_ = true;
+    return;
+  }
+  if (rowCount() > 0) emit dataChanged(index(0, kDistance), index(rowCount() - 1, kDistance));
+}
+
 void PoiTableModel::makeRowVisible(int row) { emit rowVisibilityRequested(row); }
 
 void PoiTableModel::refitColumns(int column, bool forced) { emit columnsRefitRequested(column, forced); }

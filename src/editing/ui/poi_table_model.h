@@ -37,6 +37,7 @@ class PoiTableModel : public QAbstractTableModel, public TableObserver {
   void rowsRemoved(int first, int count) override;
   void rowChanged(int row) override;
   void tableReset() override;
+  void distancesChanged() override;
   void makeRowVisible(int row) override;
   void refitColumns(int column, bool forced) override;
   void redrawSuspended(bool suspended) override;

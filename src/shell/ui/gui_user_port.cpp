@@ -113,8 +113,14 @@ bool GuiUserPort::cancelRequested() {
   return pressed;
 }
 
+void GuiUserPort::busy(std::u16string_view text) {
+  progressBar_->setRange(0, 0);
+  progress(text, 0);
+}
+
 void GuiUserPort::finishProgress() {
   progressBar_->hide();
+  progressBar_->setRange(0, 100);
   escPressed_ = false;
 }
 

@@ -22,6 +22,9 @@ class GuiUserPort : public UserPort {
   void progress(std::u16string_view text, int percent) override;
   bool cancelRequested() override;
 
+  // An operation without a known end: its text beside a running bar; paints and notices Esc as
+  // progress() does.
+  void busy(std::u16string_view text);
   // Ends the progress display of a finished operation.
   void finishProgress();
 

@@ -39,6 +39,9 @@
 #include "core/string_table.h"
 #include "shell/ui/about_dialog.h"
 #include "shell/ui/appearance.h"
+#include "shell/ui/base_point_dialog.h"
+#include "shell/ui/check_dialog.h"
+#include "shell/ui/check_results_window.h"
 #include "shell/ui/dialog_fading.h"
 #include "shell/ui/gui_user_port.h"
 #include "shell/ui/options_dialog.h"
@@ -147,7 +150,8 @@ MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
   newDocument();
 }
 
-MainWindow::~MainWindow() = default;
+// The results window observes the table, which goes before the window's children do.
+MainWindow::~MainWindow() { delete checkWindow_; }
 
 void MainWindow::applySettingsToDocument() {
   document_.display = settings_.displayOptions();
@@ -334,6 +338,55 @@ void MainWindow::customizeToolbar() {
   dialog.exec();
 }
 
+void MainWindow::showMyBasePoint() {
+  BasePointDialog dialog(table_, settings_, view_->palette().color(QPalette::Text), this);
+  dialog.setWindowIcon(action(CommandId::MyBasePoint)->icon());
+  const int result = dialog.exec();
+  settings_.basePoints.dialogWidth = dialog.width();
+  settings_.basePoints.dialogHeight = dialog.height();
+  updateSettingsFile([this, &dialog, result](ProfileFile& profile) {
+    if (dialog.listKept()) {
+      SaveBasePointList(settings_, profile);
+    } else if (result != QDialog::Rejected) {
+      SaveBasePointIndex(settings_, profile);
+    }
+    SaveBasePointDialogSize(settings_, profile);
+  });
+}
+
+void MainWindow::startCheck() {
+  if (checkWindow_) {
+    checkWindow_->raise();
+    checkWindow_->activateWindow();
+    return;
+  }
+  CheckDialog dialog(checkSettings_, document_, settings_.on(Switch::FadeWindow), this);
+  dialog.setWindowIcon(action(CommandId::Check)->icon());
+  if (dialog.exec() != QDialog::Accepted) return;
+  checkSettings_ = dialog.choices();
+  checkWindow_ = new CheckResultsWindow(table_, *view_, checkSettings_, settings_, *port_, this);
+  checkWindow_->setWindowIcon(action(CommandId::Check)->icon());
+  connect(checkWindow_, &CheckResultsWindow::running, this, [this](bool running) {
+    busy_ = running;
+    readyPending_ = !running;
+  });
+  connect(checkWindow_, &CheckResultsWindow::goToRequested, this, [this] {
+    activateWindow();
+    view_->setFocus();
+  });
+  connect(checkWindow_, &CheckResultsWindow::activated, editor_, &CellEditor::cancel);
+  connect(checkWindow_, &QDialog::finished, this, [this] {
+    checkWindow_ = nullptr;
+    updateSettingsFile([this](ProfileFile& profile) { SaveCheckWindow(settings_, profile); });
+    refreshCommandStates();
+  });
+  checkWindow_->start();
+}
+
+void MainWindow::closeCheck() {
+  if (checkWindow_) checkWindow_->reject();
+}
+
 void MainWindow::updateSettingsFile(const std::function<void(ProfileFile&)>& change) {
   ProfileFile profile;
   if (!MaySaveOver(profile.load(settingsPath_))) return;
@@ -381,6 +434,7 @@ CommandContext MainWindow::commandContext() const {
   context.wrapToolbar = settings_.on(Switch::WrapToolbar);
   context.statusBarShown = settings_.on(Switch::ShowStatusBar);
   context.tableBackgroundShown = settings_.font.useBackground;
+  context.checkWindowOpen = checkWindow_ != nullptr;
   return context;
 }
 
@@ -530,6 +584,12 @@ void MainWindow::run(CommandId id) {
       break;
     case CommandId::SetBasePoint:
       SetBaseToSelection(table_);
+      break;
+    case CommandId::MyBasePoint:
+      showMyBasePoint();
+      break;
+    case CommandId::Check:
+      startCheck();
       break;
     case CommandId::MessCoordinates:
       runLong(kMessingCoordinates, [this] {
@@ -692,6 +752,7 @@ void MainWindow::headerCommand(CommandId id) {
       settings_.set(Switch::DmsFormat, document.display.dms);
       settings_.set(Switch::CompassDirection, document.display.compass);
       table_.notifyReset();
+      if (checkWindow_) checkWindow_->displayOptionsChanged();
       view_->refitAfterEdit(kLng);
       view_->refitAfterEdit(kLat);
       break;
@@ -716,6 +777,7 @@ void MainWindow::headerCommand(CommandId id) {
       settings_.set(Switch::MetricUnit, document.display.metric);
       SetBasePoint(document, -1);
       table_.notifyReset();
+      if (checkWindow_) checkWindow_->displayOptionsChanged();
       break;
     case CommandId::AdjacentDistances:
     case CommandId::BasePointDistances: {
@@ -757,6 +819,7 @@ bool MainWindow::confirmDiscard() {
 }
 
 void MainWindow::newDocument() {
+  closeCheck();
   ResetToNew(document_);
   applySettingsToDocument();
   afterDocumentReplaced();
@@ -778,6 +841,7 @@ void MainWindow::restartAutoSave() {
 }
 
 bool MainWindow::runFileOperation(FileOperation operation, FileFormat format, const fs::path& path) {
+  if (operation == FileOperation::Open) closeCheck();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   busy_ = true;
   WriteCounts counts;
@@ -905,6 +969,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  closeCheck();
   if (!isMaximized()) {
     settings_.window.rect = {geometry().left(), geometry().top(), geometry().width(), geometry().height()};
   }

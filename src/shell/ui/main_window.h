@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "core/app_settings.h"
+#include "core/poi_checks.h"
 #include "core/poi_document.h"
 #include "editing/find_replace.h"
 #include "editing/poi_table.h"
@@ -28,6 +29,7 @@ class QProgressBar;
 namespace qf {
 
 class CellEditor;
+class CheckResultsWindow;
 class GuiUserPort;
 class PoiTableModel;
 class PoiTableView;
@@ -92,6 +94,10 @@ class MainWindow : public QMainWindow {
   void applyTableFont(const QFont& font, const QColor& colour);
   void toggleTableBackground();
   void showOptions();
+  void showMyBasePoint();
+  // The check dialog, then the results window; an open results window is only brought forward.
+  void startCheck();
+  void closeCheck();
   void rebuildRecentFiles();
   void applySettingsToDocument();
   void refreshCommandStates();
@@ -160,6 +166,8 @@ class MainWindow : public QMainWindow {
   FileChooser fileChooser_;
   FindState find_;
   QPointer<FindDialog> findDialog_;
+  CheckSettings checkSettings_;
+  QPointer<CheckResultsWindow> checkWindow_;
 };
 
 }  // namespace qf
