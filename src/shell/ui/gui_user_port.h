@@ -22,10 +22,15 @@ class GuiUserPort : public UserPort {
   void progress(std::u16string_view text, int percent) override;
   bool cancelRequested() override;
 
+  // The status line of a long folder operation, which runs until Esc.
+  void status(std::u16string_view text);
   // Ends the progress display of a finished operation.
   void finishProgress();
 
  private:
+  // Paints and serves timers while an operation runs, and notices Esc.
+  void pump();
+
   QWidget* owner_;
   QLabel* statusText_;
   QProgressBar* progressBar_;
