@@ -70,7 +70,9 @@ bool Open(Session& session, const CliRequest& request, const std::filesystem::pa
   const FileFormat format = request.inputFormat.value_or(ReadFormatForPath(path));
   if (!Supported(format, false)) return false;
   const int result =
-      RunFileOperation(session.document, FileOperation::Open, format, path, session.settings, session.port);
+      format == FileFormat::Favourites
+          ? OpenFavourites(session.document, path, request.includeHome, session.settings, session.port)
+          : RunFileOperation(session.document, FileOperation::Open, format, path, session.settings, session.port);
   session.port.finishProgress();
   return result == 0;
 }

@@ -37,6 +37,7 @@ struct CliRequest {
   bool checkEmpty = false;                     // check --empty
   std::optional<std::string> checkNear;        // check --near: a distance such as 100m or 0.5km
   bool checkSimilar = false;                   // check --similar
+  bool includeHome = false;                    // favourites: home and recent destinations too
 };
 
 // Runs the command; the exit status is 0 on success, 1 when an operation failed

@@ -39,6 +39,8 @@ Commands:
 Options:
   --format N             force the output format of convert (a file-dialog format number)
   --input-format N       force the format IN is read as
+  --include-home         with --input-format 0: the home and recent destinations too, each
+                         named in its Memo ("Favorite", "Home", "Recent destination")
   --encoding ansi|unicode|utf8
                          encoding of the csv, asc, poi and txt files convert writes
                          (ansi is the code page of the "Code Page" setting; default ansi)
@@ -105,6 +107,8 @@ int main(int argc, char** argv) {
       const std::optional<qf::TextEncoding> encoding = qf::EncodingNamed(value());
       if (!encoding) return qf::UsageError("--encoding takes ansi, unicode or utf8");
       request.encoding = *encoding;
+    } else if (arg == "--include-home") {
+      request.includeHome = true;
     } else if (arg == "--json") {
       request.json = true;
     } else if (arg == "--optimise" || arg == "--optimize") {
@@ -162,6 +166,9 @@ int main(int argc, char** argv) {
   }
   if (positional.empty()) return Usage(stderr, 2);
   if (positional.front() == "help") return Usage(stdout, 0);
+  if (request.includeHome && request.inputFormat != qf::FileFormat::Favourites) {
+    return qf::UsageError("--include-home reads favourites: give --input-format 0 too");
+  }
   request.command = positional.front();
   request.files.assign(positional.begin() + 1, positional.end());
   std::error_code error;

@@ -6,6 +6,8 @@
 
 #include "core/coordinates.h"
 #include "core/field_rules.h"
+#include "core/string_table.h"
+#include "core/unicode.h"
 #include "formats/charcode.h"
 #include "formats/little_endian.h"
 
@@ -132,6 +134,10 @@ class FavouritesReader {
 int ReadFavourites(FileSession& session, std::span<std::uint8_t> bytes, bool includeHome) {
   FavouritesReader(session, includeHome).read(bytes);
   return 0;
+}
+
+std::filesystem::path FavouritesFileIn(const std::filesystem::path& folder) {
+  return folder / Utf16ToUtf8(LoadString(kMapSettingsName));
 }
 
 }  // namespace qf

@@ -217,9 +217,12 @@ std::u16string FileMessageText(int messageId, std::u16string_view name, std::err
 
 std::u16string DisplayName(const fs::path& path) { return FromTomTomCharCode(Utf8ToUtf16(path.string())); }
 
-int RunFileOperation(PoiDocument& document, FileOperation operation, FileFormat format, const fs::path& path,
-                     const AppSettings& settings, UserPort& port, WriteCounts* counts) {
-  FileSession session(document, operation, format, settings, port);
+namespace {
+
+int Run(FileSession& session, const fs::path& path, WriteCounts* counts) {
+  PoiDocument& document = session.document;
+  const FileOperation operation = session.operation;
+  UserPort& port = session.port;
   const int rowsBefore = document.rowCount();
   const bool writing = operation == FileOperation::Save || operation == FileOperation::Export;
   const int result = writing ? Save(session, path) : Read(session, path);
@@ -238,6 +241,26 @@ int RunFileOperation(PoiDocument& document, FileOperation operation, FileFormat 
       break;
     case FileOperation::Export:
       break;
+  }
+  return result;
+}
+
+}  // namespace
+
+int RunFileOperation(PoiDocument& document, FileOperation operation, FileFormat format, const fs::path& path,
+                     const AppSettings& settings, UserPort& port, WriteCounts* counts) {
+  FileSession session(document, operation, format, settings, port);
+  return Run(session, path, counts);
+}
+
+int OpenFavourites(PoiDocument& document, const fs::path& path, bool includeHome, const AppSettings& settings,
+                   UserPort& port) {
+  FileSession session(document, FileOperation::Open, FileFormat::Favourites, settings, port);
+  session.includeHome = includeHome;
+  const int result = Run(session, path, nullptr);
+  if (result == 0) {
+    document.path.clear();
+    document.title = LoadString(kFavoritesTitle);
   }
   return result;
 }

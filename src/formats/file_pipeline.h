@@ -36,6 +36,12 @@ int RunFileOperation(PoiDocument& document, FileOperation operation, FileFormat 
                      const std::filesystem::path& path, const AppSettings& settings, UserPort& port,
                      WriteCounts* counts = nullptr);
 
+// Open Favorites: reads a Nav2 device's "MapSettings.cfg" as the document, with includeHome its
+// home and recent destinations too. The document is titled "Favorites" and has no path, so that
+// it is never saved over the device's file. Returns what RunFileOperation returns.
+int OpenFavourites(PoiDocument& document, const std::filesystem::path& path, bool includeHome,
+                   const AppSettings& settings, UserPort& port);
+
 // A whole file with the two bytes after it that the format's reader expects. Large files get
 // transparent huge pages: filling hundreds of megabytes page by page costs more than reading them.
 class FileBuffer {

@@ -28,6 +28,7 @@ class FileSession {
   const AppSettings& settings;
   UserPort& port;
   bool quiet = false;  // no progress line (automatic saving, batch conversion)
+  bool includeHome = false;  // favourites: the home and recent destinations too
   WriteCounts counts;  // what a writer wrote, for the caller to report
   std::error_code reason;  // what the system said when reading or writing the file failed
 

@@ -19,9 +19,8 @@ namespace {
 using enum FormatLayout;
 using enum TextEncoding;
 
-// Favourites only; home and recent destinations come with the device's own open command.
 int ReadDeviceFavourites(FileSession& session, std::span<std::uint8_t> bytes) {
-  return ReadFavourites(session, bytes, false);
+  return ReadFavourites(session, bytes, session.includeHome);
 }
 
 // Readers of text stop at a line end after the last byte, the KML and GPX scanners at a zero.

@@ -19,7 +19,7 @@ constexpr std::array<const char*, 2> kNoKeys{nullptr, nullptr};
 constexpr CommandInfo kCommands[] = {
     {New, "&New\tCtrl+N", {"Ctrl+N"}, 0, None},
     {Open, "&Open...\tCtrl+O", {"Ctrl+O"}, 1, None},
-    {OpenFavorites, "Open &Favorites...\tAlt+R", {"Alt+R"}, 2, None, NotYet},
+    {OpenFavorites, "Open &Favorites...\tAlt+R", {"Alt+R"}, 2, None},
     {OpenDevice, "Open &Device...\tAlt+D", {"Alt+D"}, 3, None},
     {DumpDevice, "D&ump Device...\tAlt+I", {"Alt+I"}, 4, None},
     {Save, "&Save\tCtrl+S", {"Ctrl+S"}, 5, None},
@@ -27,9 +27,9 @@ constexpr CommandInfo kCommands[] = {
     {SaveDevice, "Sa&ve Device...\tAlt+U", {"Alt+U"}, 7, None},
     {Import, "&Import...\tCtrl+I", {"Ctrl+I"}, 8, None},
     {Export, "&Export...\tCtrl+E", {"Ctrl+E"}, 9, None},
-    {QueryNames, "&Query Names...\tAlt+N", {"Alt+N"}, 10, None, NotYet},
-    {TranslateNames, "&Translate Names...\tCtrl+T", {"Ctrl+T"}, 11, None, NotYet},
-    {ConvertFormats, "&Convert Formats...\tAlt+B", {"Alt+B"}, 12, None, NotYet},
+    {QueryNames, "&Query Names...\tAlt+N", {"Alt+N"}, 10, None},
+    {TranslateNames, "&Translate Names...\tCtrl+T", {"Ctrl+T"}, 11, None},
+    {ConvertFormats, "&Convert Formats...\tAlt+B", {"Alt+B"}, 12, None},
     // The window system's own close key; bound here too for desktops that leave it to the program.
     {Exit, "E&xit\tAlt+F4", {"Alt+F4"}, -1, None},
     {Undo, "&Undo\tCtrl+Z", {"Ctrl+Z"}, 13, None},

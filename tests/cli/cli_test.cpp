@@ -138,6 +138,37 @@ TEST_F(CliTest, GarminFilesConvertToOv2) {
   EXPECT_NE(cli("info '" + (dir / "garmin.ov2").string() + "'").out.find("POIs: 86\n"), std::string::npos);
 }
 
+TEST_F(CliTest, FavouritesWithAndWithoutHomeAndRecentDestinations) {
+  // A Nav2 "MapSettings.cfg": per entry a header of 27 bytes with its kind (3 favourite, 4 home,
+  // 7 recent) and position, then the chain to its name.
+  std::string bytes = "\x11\x22";
+  std::int32_t units = 490000;
+  for (const auto& [kind, name] : {std::pair{'\3', "Office"}, {'\4', "Home sweet"}, {'\7', "Station"}}) {
+    std::string entry(29, '\0');
+    entry[0] = 4;
+    entry[2] = kind;
+    entry[6] = entry[16] = 8;
+    for (int i = 0; i < 4; ++i) {
+      entry[8 + i] = static_cast<char>(units >> 8 * i);
+      entry[12 + i] = static_cast<char>((units + 4700000) >> 8 * i);
+    }
+    entry[26] = entry[27] = 27;
+    entry[28] = static_cast<char>(std::string_view(name).size() + 27);
+    bytes += entry + name;
+    units += 1000;
+  }
+  bytes += std::string(8, '\0');
+  const fs::path file = dir / "MapSettings.cfg";
+  std::ofstream(file, std::ios::binary) << bytes;
+  const std::string path = " '" + file.string() + "'";
+  EXPECT_EQ(cli("cat --input-format 0" + path).out, "Office\t4.90000\t51.90000\t\t\n");
+  EXPECT_EQ(cli("cat --input-format 0 --include-home" + path).out,
+            "Office\t4.90000\t51.90000\t\tFavorite\n"
+            "Home sweet\t4.91000\t51.91000\t\tHome\n"
+            "Station\t4.92000\t51.92000\t\tRecent destination\n");
+  EXPECT_EQ(cli("cat --include-home" + path).status, 2);  // only favourites have home destinations
+}
+
 TEST_F(CliTest, PhonebooksConvertWithTheirFormatNumber) {
   std::ofstream(dir / "phones.txt", std::ios::binary) << "\"Anna\",\"+31 20 555\",\"CELL\"\r\n";
   const std::string out = "'" + (dir / "copy.txt").string() + "'";

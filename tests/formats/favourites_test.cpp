@@ -112,6 +112,28 @@ TEST_F(FavouritesTest, OpenedAsFormatZeroTheyBecomeAnOv2Document) {
   EXPECT_EQ(document.format, FileFormat::Ov2);
 }
 
+TEST_F(FavouritesTest, OpenFavoritesTitlesTheDocumentAndKeepsNoPath) {
+  Bytes bytes;
+  AppendEntry(bytes, kFavourite, 1234567, -4500000, "Office");
+  AppendEntry(bytes, kHome, 100, 200, "Home sweet");
+  AppendEntry(bytes, kRecent, 300, 400, "Station");
+  const std::filesystem::path path = test::TempDir() / "MapSettings.cfg";
+  test::WriteBytes(path, bytes);
+  for (const bool includeHome : {false, true}) {
+    ASSERT_EQ(OpenFavourites(document, path, includeHome, settings, port), 0);
+    EXPECT_EQ(document.rowCount(), includeHome ? 3 : 1);
+    EXPECT_EQ(document.text(document.rowCount() - 1, kMemo), includeHome ? u"Recent destination" : u"");
+    EXPECT_EQ(document.title, u"Favorites");
+    EXPECT_TRUE(document.path.empty());  // a Save asks for a file name
+    EXPECT_EQ(document.format, FileFormat::Ov2);
+    EXPECT_FALSE(document.modified);
+  }
+  // A folder without the file leaves an empty untitled document.
+  EXPECT_EQ(OpenFavourites(document, test::TempDir() / "absent" / "MapSettings.cfg", true, settings, port), kCannotOpen);
+  EXPECT_EQ(document.title, u"Untitled");
+  EXPECT_EQ(document.rowCount(), 0);
+}
+
 TEST_F(FavouritesTest, HeaderMustMatchExactly) {
   const struct {
     std::size_t offset;

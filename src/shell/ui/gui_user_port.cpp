@@ -100,7 +100,15 @@ void GuiUserPort::progress(std::u16string_view text, int percent) {
   statusText_->setText(ToQString(StatusText(text)));
   progressBar_->setValue(percent);
   progressBar_->show();
-  // Paint and serve timers, and notice Esc.
+  pump();
+}
+
+void GuiUserPort::status(std::u16string_view text) {
+  statusText_->setText(ToQString(StatusText(text)));
+  pump();
+}
+
+void GuiUserPort::pump() {
   EscFilter filter(escPressed_);
   qApp->installEventFilter(&filter);
   QCoreApplication::processEvents();

@@ -25,10 +25,15 @@ class GuiUserPort : public UserPort {
   // An operation without a known end: its text beside a running bar; paints and notices Esc as
   // progress() does.
   void busy(std::u16string_view text);
+  // The status line of a long folder operation, which runs until Esc.
+  void status(std::u16string_view text);
   // Ends the progress display of a finished operation.
   void finishProgress();
 
  private:
+  // Paints and serves timers while an operation runs, and notices Esc.
+  void pump();
+
   QWidget* owner_;
   QLabel* statusText_;
   QProgressBar* progressBar_;

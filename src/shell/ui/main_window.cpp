@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QImage>
@@ -30,9 +31,13 @@
 #include "editing/ui/poi_table_model.h"
 #include "editing/ui/poi_table_view.h"
 #include "formats/file_format.h"
+#include "formats/batch_conversion.h"
+#include "formats/favourites.h"
 #include "formats/file_pipeline.h"
+#include "formats/name_translation.h"
 #include "shell/command_table.h"
 #include "shell/document_icon.h"
+#include "shell/favorite_url.h"
 #include "shell/file_commands.h"
 #include "shell/option_changes.h"
 #include "shell/status_text.h"
@@ -44,6 +49,9 @@
 #include "shell/ui/check_results_window.h"
 #include "shell/ui/dialog_fading.h"
 #include "shell/ui/gui_user_port.h"
+#include "shell/ui/name_preview.h"
+#include "shell/ui/query_names_dialog.h"
+#include "shell/ui/url_handlers.h"
 #include "shell/ui/options_dialog.h"
 #include "editing/ui/qt_text.h"
 #include "shell/ui/toolbar.h"
@@ -81,7 +89,10 @@ QIcon CommandIcon(int image) {
 }  // namespace
 
 MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
-    : QMainWindow(parent), settingsPath_(std::move(settingsPath)) {
+    : QMainWindow(parent),
+      settingsPath_(std::move(settingsPath)),
+      tomtomHomeProbe_([] { return HasUrlHandler(u"tomtomhome"_s); }),
+      urlOpener_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
   StartSettings start = ReadSettingsFile(settingsPath_);
   settings_ = start.settings;
   settingsWarnings_ = std::move(start.warnings);
@@ -435,6 +446,8 @@ CommandContext MainWindow::commandContext() const {
   context.statusBarShown = settings_.on(Switch::ShowStatusBar);
   context.tableBackgroundShown = settings_.font.useBackground;
   context.checkWindowOpen = checkWindow_ != nullptr;
+  if (!tomtomHomeInstalled_) tomtomHomeInstalled_ = tomtomHomeProbe_();
+  context.homeServiceInstalled = *tomtomHomeInstalled_;
   return context;
 }
 
@@ -536,6 +549,24 @@ void MainWindow::run(CommandId id) {
       break;
     case CommandId::Export:
       fileWithDialog(FileOperation::Export);
+      break;
+    case CommandId::OpenFavorites:
+      openFavorites();
+      break;
+    case CommandId::QueryNames: {
+      Fading<QueryNamesDialog> dialog(settings_.on(Switch::FadeWindow), this);
+      dialog.setWindowIcon(action(id)->icon());
+      dialog.exec();
+      break;
+    }
+    case CommandId::TranslateNames:
+      translateNames();
+      break;
+    case CommandId::ConvertFormats:
+      convertFormats();
+      break;
+    case CommandId::AddFavorite:
+      addFavorite();
       break;
     case CommandId::Exit:
       close();
@@ -845,9 +876,11 @@ bool MainWindow::runFileOperation(FileOperation operation, FileFormat format, co
   QApplication::setOverrideCursor(Qt::WaitCursor);
   busy_ = true;
   WriteCounts counts;
-  const int result = operation == FileOperation::Import
-                         ? ImportFile(table_, format, path, settings_, *port_)
-                         : RunFileOperation(document_, operation, format, path, settings_, *port_, &counts);
+  const bool favourites = format == FileFormat::Favourites;
+  const int result =
+      operation == FileOperation::Import ? ImportFile(table_, format, path, settings_, *port_)
+      : favourites ? OpenFavourites(document_, path, favoritesChoice_.includeHome, settings_, *port_)
+                   : RunFileOperation(document_, operation, format, path, settings_, *port_, &counts);
   busy_ = false;
   QApplication::restoreOverrideCursor();
   port_->finishProgress();
@@ -868,7 +901,8 @@ bool MainWindow::runFileOperation(FileOperation operation, FileFormat format, co
   if (operation == FileOperation::Open || operation == FileOperation::Save) restartAutoSave();
   showDocumentIcon();
   if (result != 0) return false;
-  addRecentFile(path);
+  // The device's file is no document file of the user's.
+  if (!favourites) addRecentFile(path);
   return true;
 }
 
@@ -909,10 +943,11 @@ std::optional<MainWindow::ChosenFile> MainWindow::chooseFile(FileOperation opera
   const std::vector<FileFilter> filters = FileFilters(kind);
   QStringList filterTexts;
   for (const FileFilter& filter : filters) filterTexts.append(ToQString(filter.name));
-  QFileDialog dialog(this, titles[static_cast<int>(operation)]);
+  Fading<QFileDialog> dialog(settings_.on(Switch::FadeWindow), this, titles[static_cast<int>(operation)]);
   dialog.setAcceptMode(opening ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
   dialog.setFileMode(opening ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setNameFilters(filterTexts);
+  AddTomTomNamePreview(dialog);
   // A name typed without an extension takes the chosen filter's.
   const auto followFilter = [&dialog, &filters, &filterTexts](const QString& filter) {
     const qsizetype index = std::max<qsizetype>(filterTexts.indexOf(filter), 0);
@@ -944,6 +979,66 @@ void MainWindow::fileWithDialog(FileOperation operation) {
       document_.kind != DocumentKind::Phonebook) {
     document_.format = format;
   }
+}
+
+void MainWindow::convertFormats() {
+  Fading<ConvertFormatsDialog> dialog(settings_.on(Switch::FadeWindow), convertChoice_, this);
+  dialog.setWindowIcon(action(CommandId::ConvertFormats)->icon());
+  if (dialog.exec() != QDialog::Accepted) return;
+  convertChoice_ = dialog.choice();
+  ConvertFolderResult result;
+  runFolderOperation([this, &result](const StatusLine& status) {
+    result = ConvertFolder(convertChoice_.folder, convertChoice_.targetFormat(), settings_, *port_, status);
+  });
+  if (result.messageId != 0) {
+    port_->showMessage(static_cast<MessageId>(result.messageId), Severity::Warning,
+                       FileMessageText(result.messageId, result.name, result.reason));
+    return;
+  }
+  port_->showMessage(kConvertedCount, Severity::Information, FormatMessage(kConvertedCount, result.count));
+  if (result.leftOut > 0) {
+    // Stays until the next command, as after an Export.
+    showStatus(ToQString(FormatMessage(kWithoutCoordinates, result.leftOut)));
+    readyPending_ = false;
+  }
+}
+
+void MainWindow::translateNames() {
+  Fading<TranslateNamesDialog> dialog(settings_.on(Switch::FadeWindow), translateChoice_, this);
+  dialog.setWindowIcon(action(CommandId::TranslateNames)->icon());
+  if (dialog.exec() != QDialog::Accepted) return;
+  translateChoice_ = dialog.choice();
+  TranslateNamesResult result;
+  runFolderOperation([this, &result](const StatusLine& status) {
+    result = TranslateNames(translateChoice_.folder, translateChoice_.direction, *port_, status);
+  });
+  const int id = result.messageId != 0 ? result.messageId : kTranslatedCount;
+  port_->showMessage(static_cast<MessageId>(id), result.messageId != 0 ? Severity::Warning : Severity::Information,
+                     result.messageId != 0 ? FormatMessage(id, result.name) : FormatMessage(id, result.count));
+}
+
+void MainWindow::runFolderOperation(const std::function<void(const StatusLine&)>& work) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  busy_ = true;
+  work([this](std::u16string_view text) { port_->status(text); });
+  busy_ = false;
+  QApplication::restoreOverrideCursor();
+  port_->finishProgress();
+  readyPending_ = true;
+}
+
+void MainWindow::openFavorites() {
+  if (document_.modified && !confirmDiscard()) return;
+  Fading<FavoritesDialog> dialog(settings_.on(Switch::FadeWindow), favoritesChoice_, this);
+  dialog.setWindowIcon(action(CommandId::OpenFavorites)->icon());
+  if (dialog.exec() != QDialog::Accepted) return;
+  favoritesChoice_ = dialog.choice();
+  runFileOperation(FileOperation::Open, FileFormat::Favourites, FavouritesFileIn(favoritesChoice_.folder));
+}
+
+void MainWindow::addFavorite() {
+  const int row = table_.firstSelected();
+  if (row >= 0) urlOpener_(QUrl::fromEncoded(QByteArray::fromStdString(AddFavoriteUrl(document_, row))));
 }
 
 void MainWindow::addRecentFile(const fs::path& path) {

@@ -21,10 +21,14 @@
 #include "editing/ui/find_dialog.h"
 #include "shell/command_state.h"
 #include "shell/command_table.h"
+#include "shell/ui/convert_formats_dialog.h"
+#include "shell/ui/favorites_dialog.h"
+#include "shell/ui/translate_names_dialog.h"
 
 class QLabel;
 class QMenu;
 class QProgressBar;
+class QUrl;
 
 namespace qf {
 
@@ -68,6 +72,13 @@ class MainWindow : public QMainWindow {
   using FileChooser = std::function<std::optional<ChosenFile>(FileOperation)>;
   // Answers the file dialogs instead of the user (tests).
   void setFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
+  // How Add Favorite reaches TomTom's desktop application: whether a program takes its links, and
+  // the hand-off of a link (tests look at the link instead).
+  void setTomTomHomeProbe(std::function<bool()> probe) {
+    tomtomHomeProbe_ = std::move(probe);
+    tomtomHomeInstalled_.reset();
+  }
+  void setUrlOpener(std::function<void(const QUrl&)> opener) { urlOpener_ = std::move(opener); }
   const QTimer& autoSaveTimer() const { return autoSaveTimer_; }
   // The length of the automatic save's minute (tests shorten it to see the timer fire).
   void setAutoSaveMinute(int milliseconds) {
@@ -118,6 +129,13 @@ class MainWindow : public QMainWindow {
   bool save(bool quiet);
   bool runFileOperation(FileOperation operation, FileFormat format, const std::filesystem::path& path);
   void addRecentFile(const std::filesystem::path& path);
+  // The folder commands and the favourites of a Nav2 device.
+  void convertFormats();
+  void translateNames();
+  // A folder command's run: the wait cursor, its status line with Esc, then its message.
+  void runFolderOperation(const std::function<void(const StatusLine&)>& work);
+  void openFavorites();
+  void addFavorite();
 
   void showHeaderMenu(int column, const QPoint& globalPosition);
   void headerCommand(CommandId id);
@@ -164,6 +182,12 @@ class MainWindow : public QMainWindow {
   bool readyPending_ = false;
   int headerColumn_ = -1;
   FileChooser fileChooser_;
+  ConvertChoice convertChoice_;
+  TranslateChoice translateChoice_;
+  FavoritesChoice favoritesChoice_;
+  std::function<bool()> tomtomHomeProbe_;
+  mutable std::optional<bool> tomtomHomeInstalled_;  // asked once, when the commands are first enabled
+  std::function<void(const QUrl&)> urlOpener_;
   FindState find_;
   QPointer<FindDialog> findDialog_;
   CheckSettings checkSettings_;
