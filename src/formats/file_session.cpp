@@ -30,6 +30,7 @@ void FileSession::setMemo(int row, std::u16string_view memo) {
 
 void FileSession::progress(std::uint64_t total, std::uint64_t current) {
   if (quiet || total == 0) return;
+  current = static_cast<std::uint64_t>(static_cast<std::int64_t>(current) + progressShift);
   const int percent = static_cast<int>(std::min<std::uint64_t>(current * 100 / total, 100));
   if (percent == lastPercent_) return;
   lastPercent_ = percent;

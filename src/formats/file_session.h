@@ -28,6 +28,9 @@ class FileSession {
   const AppSettings& settings;
   UserPort& port;
   bool quiet = false;  // no progress line (automatic saving, batch conversion)
+  // Added to the positions a reader reports: a file read in pieces by turns reports how much of
+  // the whole is done, not where in the file the piece in hand stands.
+  std::int64_t progressShift = 0;
   bool includeHome = false;  // favourites: the home and recent destinations too
   WriteCounts counts;  // what a writer wrote, for the caller to report
   std::error_code reason;  // what the system said when reading or writing the file failed

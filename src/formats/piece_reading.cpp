@@ -50,7 +50,7 @@ class PieceReader {
     }
     FileSession frontSession(session_.document, session_.operation, session_.format, session_.settings,
                              session_.port);
-    frontSession.quiet = true;
+    frontSession.quiet = session_.quiet;
     int result = 0;
     std::jthread helper([this] {
       while (const std::optional<std::size_t> k = claim(false)) readFromBack(*k);
@@ -58,6 +58,8 @@ class PieceReader {
     while (result == 0) {
       const std::optional<std::size_t> k = claim(true);
       if (!k) break;
+      // Progress goes on from what both threads have read so far.
+      frontSession.progressShift = static_cast<std::int64_t>(bytesRead_) - static_cast<std::int64_t>(pieces_[*k].begin);
       result = read_(frontSession, *k, pos, true);
       front = *k + 1;
       finished(pieces_[*k], true);
@@ -74,6 +76,7 @@ class PieceReader {
       if (backPieces_[k].result != 0) return backPieces_[k].result;
       pos = backPieces_[k].pos;
     }
+    session_.progress(fileBytes_, pos);
     return 0;
   }
 
@@ -97,7 +100,7 @@ class PieceReader {
     finished(pieces_[k], false);
   }
 
-  // Only this thread reports progress, as each of its pieces ends.
+  // Only this thread reports progress: as it reads, and as each of its pieces ends.
   void finished(const FilePiece& piece, bool onCaller) {
     bytesRead_ += piece.end - piece.begin;
     if (onCaller) session_.progress(fileBytes_, bytesRead_);

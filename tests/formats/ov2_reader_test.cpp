@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "core/byte_sink.h"
 #include "core/field_rules.h"
+#include "core/unicode.h"
 #include "formats/charcode.h"
 #include "formats/file_pipeline.h"
 #include "formats/ov2_huffman.h"
+#include "formats/ov2_writer.h"
 #include "support/test_support.h"
 
 namespace qf {
@@ -186,20 +189,20 @@ TEST_F(Ov2ReaderTest, DamagedFilesAreRejected) {
     Bytes bytes;
     int id;
   } cases[] = {
-      {"skipper block longer than the file", Skipper(200, 0, 0, 0, 0) + Poi(Latin1(u"A"), 0, 0), 14224},
-      {"header cut short", test::Hex("02 18 00 00"), 14224},
-      {"record longer than the bytes left", test::Hex("02 18 00 00 00 28 76 07 00 08 E9 4F 00 43 00"), 14224},
-      {"length near 2^32", test::Hex("02 FF FF FF FF 00 00 00 00 00 00 00 00 41 00"), 14224},
-      {"length below 5", test::Hex("00 04 00 00 00"), 14224},
-      {"POI below 15 bytes", test::Hex("02 0E 00 00 00 00 00 00 00 00 00 00 00 41"), 14224},
-      {"scrambled POI below 15 bytes", test::Hex("0F 0E 00 00 00 00 00 00 00 00 00 00 00 41"), 14224},
-      {"skipper below 21 bytes", test::Hex("01 14 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"), 14224},
-      {"rich POI below 16 bytes", Rich(5, {1, 0x41, 0x21, 0x41}), 14224},
-      {"mark of 20 bytes", Bytes{100, 20, 0, 0, 0} + Bytes(15, 0), 14224},
-      {"type 4", test::Hex("04 05 00 00 00"), 14219},
-      {"type 99", test::Hex("63 05 00 00 00"), 14219},
-      {"type 101", test::Hex("65 05 00 00 00"), 14219},
-      {"type 255 with a wrong length", test::Hex("FF 02 00 00 00"), 14224},
+      {"skipper block longer than the file", Skipper(200, 0, 0, 0, 0) + Poi(Latin1(u"A"), 0, 0), kWrongContent},
+      {"header cut short", test::Hex("02 18 00 00"), kWrongContent},
+      {"record longer than the bytes left", test::Hex("02 18 00 00 00 28 76 07 00 08 E9 4F 00 43 00"), kWrongContent},
+      {"length near 2^32", test::Hex("02 FF FF FF FF 00 00 00 00 00 00 00 00 41 00"), kWrongContent},
+      {"length below 5", test::Hex("00 04 00 00 00"), kWrongContent},
+      {"POI below 15 bytes", test::Hex("02 0E 00 00 00 00 00 00 00 00 00 00 00 41"), kWrongContent},
+      {"scrambled POI below 15 bytes", test::Hex("0F 0E 00 00 00 00 00 00 00 00 00 00 00 41"), kWrongContent},
+      {"skipper below 21 bytes", test::Hex("01 14 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"), kWrongContent},
+      {"rich POI below 16 bytes", Rich(5, {1, 0x41, 0x21, 0x41}), kWrongContent},
+      {"mark of 20 bytes", Bytes{100, 20, 0, 0, 0} + Bytes(15, 0), kWrongContent},
+      {"type 4", test::Hex("04 05 00 00 00"), kUnknownContent},
+      {"type 99", test::Hex("63 05 00 00 00"), kUnknownContent},
+      {"type 101", test::Hex("65 05 00 00 00"), kUnknownContent},
+      {"type 255 with a wrong length", test::Hex("FF 02 00 00 00"), kWrongContent},
   };
   for (const auto& c : cases) {
     document = PoiDocument{};
@@ -207,11 +210,11 @@ TEST_F(Ov2ReaderTest, DamagedFilesAreRejected) {
   }
   Bytes truncatedCompact = Compact(Latin1(u"Abc"), 0, 0);
   truncatedCompact.pop_back();
-  EXPECT_EQ(read(truncatedCompact), 14224);
+  EXPECT_EQ(read(truncatedCompact), kWrongContent);
 }
 
 TEST_F(Ov2ReaderTest, RowsBeforeAnErrorStay) {
-  EXPECT_EQ(read(Poi(Latin1(u"A"), 0, 0) + test::Hex("04 05 00 00 00") + Poi(Latin1(u"B"), 0, 0)), 14219);
+  EXPECT_EQ(read(Poi(Latin1(u"A"), 0, 0) + test::Hex("04 05 00 00 00") + Poi(Latin1(u"B"), 0, 0)), kUnknownContent);
   ASSERT_EQ(document.rowCount(), 1);
   EXPECT_EQ(cell(0, kName), u"A");
 }
@@ -385,11 +388,11 @@ TEST_F(Ov2ReaderTest, CamerasAndPlainPoisDoNotMix) {
   EXPECT_EQ(document.rowCount(), 2);
   // Cameras followed by a plain POI fail, keeping the rows before it.
   document = PoiDocument{};
-  EXPECT_EQ(read(Camera(129, 10) + Compact(Latin1(u"B"), 0, 0)), 14330);
+  EXPECT_EQ(read(Camera(129, 10) + Compact(Latin1(u"B"), 0, 0)), kIncompatibleStructures);
   EXPECT_EQ(document.rowCount(), 1);
   // Importing cameras into an ordinary document fails at the first camera.
   document = PoiDocument{};
-  EXPECT_EQ(read(Poi(Latin1(u"A"), 0, 0) + Camera(129, 10) + Poi(Latin1(u"B"), 0, 0), FileOperation::Import), 14330);
+  EXPECT_EQ(read(Poi(Latin1(u"A"), 0, 0) + Camera(129, 10) + Poi(Latin1(u"B"), 0, 0), FileOperation::Import), kIncompatibleStructures);
   EXPECT_EQ(document.kind, DocumentKind::Poi);
   ASSERT_EQ(document.rowCount(), 1);
   EXPECT_EQ(cell(0, kName), u"A");
@@ -429,7 +432,7 @@ TEST_F(Ov2ReaderTest, EveryTruncationIsReadWithinTheBytes) {
   for (std::size_t size = 0; size < file.size(); ++size) {
     document = PoiDocument{};
     const int result = read(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size)));
-    EXPECT_TRUE(result == 0 || result == 14224) << size;
+    EXPECT_TRUE(result == 0 || result == kWrongContent) << size;
   }
   document = PoiDocument{};
   ASSERT_EQ(read(file), 0);
@@ -451,7 +454,7 @@ TEST_F(Ov2ReaderTest, CorpusFilesGiveTheirPoiCounts) {
     EXPECT_EQ(document.rowCount(), c.pois) << c.file;
   }
   document = PoiDocument{};
-  EXPECT_EQ(read(test::ReadBytes(test::CorpusPath("malformed/stations_PL.ov2"))), 14224);
+  EXPECT_EQ(read(test::ReadBytes(test::CorpusPath("malformed/stations_PL.ov2"))), kWrongContent);
 }
 
 }  // namespace
@@ -521,15 +524,6 @@ TEST_F(Ov2ReaderTest, ImportOfALargeFileSelectsItsRowsAndFocusesTheLast) {
   EXPECT_GT(document.nextRowId, document.rows[2].id());
 }
 
-}  // namespace
-}  // namespace qf
-
-#include "core/byte_sink.h"
-#include "formats/ov2_writer.h"
-
-namespace qf {
-namespace {
-
 // A large file read in two halves gives exactly what reading it in one go gives, for every
 // kind of document and for the nested skippers of optimised files.
 TEST(Ov2LargeFileTest, TwoHalvesReadLikeOne) {
@@ -584,6 +578,28 @@ TEST(Ov2LargeFileTest, TwoHalvesReadLikeOne) {
       }
     }
   }
+}
+
+// A file read in two halves shows its progress as it goes, not only as each half ends.
+TEST(Ov2LargeFileTest, ReadingInHalvesShowsProgressAllAlong) {
+  PoiDocument source;
+  for (int i = 0; i < 80000; ++i) {
+    const int row = AppendPoi(source, u"POI " + Utf8ToUtf16(std::to_string(i)), false);
+    SetCoordinateText(source, row, kLng, u"4.5", false);
+    SetCoordinateText(source, row, kLat, u"52.25", false);
+  }
+  AppSettings settings;
+  SilentUserPort silent;
+  MemorySink sink;
+  FileSession save(source, FileOperation::Save, FileFormat::Ov2, settings, silent);
+  ASSERT_EQ(WriteOv2(save, sink), 0);
+  ASSERT_GT(sink.bytes.size(), 1u << 20);
+  PoiDocument document;
+  test::ScriptedUserPort port;
+  FileSession open(document, FileOperation::Open, FileFormat::Ov2, settings, port);
+  ASSERT_EQ(ReadOv2(open, sink.bytes), 0);
+  EXPECT_GE(port.progressCalls, 40);
+  EXPECT_EQ(port.lastPercent, 100);
 }
 
 }  // namespace
