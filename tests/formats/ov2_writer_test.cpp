@@ -321,7 +321,7 @@ TEST_F(Ov2WriterTest, FailedWritesAreReported) {
     settings.set(Switch::OptimisePoi, optimise);
     FailingSink sink;
     FileSession session(document, FileOperation::Save, FileFormat::Ov2, settings, port);
-    EXPECT_EQ(WriteOv2(session, sink), 14221);
+    EXPECT_EQ(WriteOv2(session, sink), kCannotWrite);
   }
 }
 

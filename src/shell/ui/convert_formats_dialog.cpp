@@ -9,12 +9,6 @@
 
 namespace qf {
 
-namespace {
-
-constexpr int kFirstTargetText = 14543;
-
-}  // namespace
-
 FileFormat ConvertChoice::targetFormat() const {
   return toOv2 ? FileFormat::Ov2 : ConversionTargets()[static_cast<std::size_t>(target)];
 }
@@ -24,8 +18,9 @@ ConvertFormatsDialog::ConvertFormatsDialog(const ConvertChoice& choice, QWidget*
   toOv2_ = new QRadioButton(UiText(kConvertToOv2), this);
   toTarget_ = new QRadioButton(UiText(kConvertTo), this);
   targets_ = new QComboBox(this);
+  // The targets' texts follow one another in the string table, in the order of ConversionTargets().
   for (std::size_t i = 0; i < ConversionTargets().size(); ++i) {
-    targets_->addItem(UiText(kFirstTargetText + static_cast<int>(i)));
+    targets_->addItem(UiText(kConvertTargetKml + static_cast<int>(i)));
   }
   targets_->setCurrentIndex(choice.target);
   (choice.toOv2 ? toOv2_ : toTarget_)->setChecked(true);
