@@ -85,6 +85,9 @@ FolderDialog::FolderDialog(const QString& caption, const QString& position, QWid
   }
   addRoot(u"~"_s, ToPath(QDir::homePath()));
   addRoot(u"/"_s, "/");
+  // No folder is chosen until the user chooses one; otherwise the tree takes its first folder as
+  // soon as it gets the focus.
+  tree_->setCurrentIndex(QModelIndex());
   connect(tree_, &QTreeWidget::itemExpanded, this, &FolderDialog::fillChildren);
   connect(tree_, &QTreeWidget::currentItemChanged, this, &FolderDialog::folderChanged);
 
