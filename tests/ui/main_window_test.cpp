@@ -91,6 +91,29 @@ bool ColumnFitsItsTexts(MainWindow& window, int column) {
   return view.columnWidth(column) >= widest;
 }
 
+// Every text the status bar's message part showed on screen, in order.
+class StatusWatch : public QObject {
+ public:
+  explicit StatusWatch(MainWindow& window) {
+    for (auto* label : window.statusBar()->findChildren<QLabel*>()) {
+      if (label->text() == ToQString(LoadString(kReady))) label_ = label;
+    }
+    if (label_) label_->installEventFilter(this);
+  }
+  QStringList shown;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint && (shown.isEmpty() || shown.back() != label_->text())) {
+      shown.append(label_->text());
+    }
+    return false;
+  }
+
+ private:
+  QLabel* label_ = nullptr;
+};
+
 // The status bar's "POI n - s / N" counter.
 QString CounterText(MainWindow& window) {
   for (auto* label : window.statusBar()->findChildren<QLabel*>()) {
@@ -763,6 +786,36 @@ class MainWindowTest : public QObject {
     const QMimeData* data = QApplication::clipboard()->mimeData();
     QCOMPARE(data->text(), ToQString(window.table().document().text(2, kName)));
     QVERIFY(!data->hasFormat(QStringLiteral("application/x-quillfern-poi-rows")));
+  }
+
+  // Edits of many rows tell what they do while they run, and "Ready" comes back afterwards.
+  void rowEditsShowTheirStatusWhileTheyRun() {
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
+    test::ClickRow(window, 1);
+    StatusWatch watch(window);
+    const struct {
+      Qt::Key key;
+      Qt::KeyboardModifiers modifiers;
+      QList<MessageId> texts;
+    } steps[] = {
+        {Qt::Key_C, Qt::ControlModifier, {kCopying}},
+        {Qt::Key_X, Qt::ControlModifier, {kCopying, kCutting}},
+        {Qt::Key_V, Qt::ControlModifier, {kPasting}},
+        {Qt::Key_Delete, Qt::NoModifier, {kDeleting}},
+        {Qt::Key_Z, Qt::ControlModifier, {kUndoing}},
+        {Qt::Key_Y, Qt::ControlModifier, {kRedoing}},
+    };
+    for (const auto& step : steps) {
+      watch.shown.clear();
+      test::Press(window, step.key, step.modifiers);
+      QApplication::processEvents();  // paints "Ready" again
+      QStringList expected;
+      for (const MessageId id : step.texts) expected.append(ToQString(LoadString(id)));
+      expected.append(ToQString(LoadString(kReady)));
+      QCOMPARE(watch.shown, expected);
+    }
   }
 
   void recentFilesKeepOneEntryPerFile() {

@@ -120,7 +120,7 @@ MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
     listViewMenu_->exec(position);
   });
   connect(view_, &PoiTableView::rowsDropped, this, [this](int dropRow, bool copy) {
-    table_.dropRows(dropRow, copy);
+    runLong(copy ? kCopying : kMoving, [this, dropRow, copy] { table_.dropRows(dropRow, copy); });
     afterEdit();
   });
   connect(editor_, &CellEditor::hintChanged, this, [this](const QString& hint) { showStatus(hint); });
@@ -541,10 +541,10 @@ void MainWindow::run(CommandId id) {
       close();
       break;
     case CommandId::Undo:
-      table_.undo();
+      runLong(kUndoing, [this] { table_.undo(); });
       break;
     case CommandId::Redo:
-      table_.redo();
+      runLong(kRedoing, [this] { table_.redo(); });
       break;
     case CommandId::Add:
       editor_->open(table_.addRow(), kName);
@@ -556,21 +556,21 @@ void MainWindow::run(CommandId id) {
       if (table_.firstSelected() >= 0) editor_->open(table_.firstSelected(), table_.state.currentColumn);
       break;
     case CommandId::Delete:
-      table_.deleteSelected();
+      runLong(kDeleting, [this] { table_.deleteSelected(); });
       break;
     case CommandId::Cut:
     case CommandId::Copy:
-      CopyRows(document_, table_.state.lngFirst);
-      if (id == CommandId::Cut) table_.deleteSelected();
+      runLong(kCopying, [this] { CopyRows(document_, table_.state.lngFirst); });
+      if (id == CommandId::Cut) runLong(kCutting, [this] { table_.deleteSelected(); });
       break;
     case CommandId::Paste:
-      PasteFromClipboard(table_, checkName_, *port_);
+      runLong(kPasting, [this] { PasteFromClipboard(table_, checkName_, *port_); });
       break;
     case CommandId::CopyCoordinates:
       CopyCoordinates(document_);
       break;
     case CommandId::PasteCoordinates:
-      PasteCoordinatesFromClipboard(table_);
+      runLong(kPasting, [this] { PasteCoordinatesFromClipboard(table_); });
       break;
     case CommandId::SelectAll:
       table_.selectAll();
