@@ -842,6 +842,18 @@ class MainWindowTest : public QObject {
     third->trigger();
     QCOMPARE(window.table().document().title, std::u16string(u"tomtom"));
     QCOMPARE(recent[0].filename(), fs::path("tomtom.ov2"));
+
+    // A file deep down is shown in the menu's 300 pixels, its name whole.
+    const fs::path deep = fs::path(ToU16(folder_.path())) / std::string(60, 'd') / std::string(60, 'e') / "cafes.ov2";
+    fs::create_directories(deep.parent_path());
+    fs::copy_file(CorpusFile("ov2/tomtom.ov2"), deep, fs::copy_options::overwrite_existing);
+    QVERIFY(window.openPath(deep));
+    QString shown;
+    for (QAction* item : window.recentFilesMenu()->actions()) {
+      if (item->text().startsWith(QStringLiteral("&1 "))) shown = item->text();
+    }
+    QVERIFY2(shown.endsWith(QStringLiteral("/.../cafes.ov2")), qPrintable(shown));
+    QVERIFY(QFontMetrics(window.recentFilesMenu()->font()).horizontalAdvance(shown.mid(3)) <= 300);
   }
 
   void droppedFiles() {

@@ -403,9 +403,11 @@ void MainWindow::rebuildRecentFiles() {
   recentActions_.clear();
   if (!settings_.on(Switch::RecentFile) || settings_.recentFiles.empty()) return;
   QAction* exit = action(CommandId::Exit);
+  const QFontMetrics metrics(fileMenu_->font());
+  const TextWidth width = [&metrics](std::u16string_view text) { return metrics.horizontalAdvance(ToQString(text)); };
   for (std::size_t i = 0; i < settings_.recentFiles.size(); ++i) {
     const fs::path path = settings_.recentFiles[i];
-    auto* item = new QAction(ToQString(RecentFileMenuText(static_cast<int>(i), path)), fileMenu_);
+    auto* item = new QAction(ToQString(RecentFileMenuText(static_cast<int>(i), path, width)), fileMenu_);
     item->setData(kFirstRecentCommand + static_cast<int>(i));
     item->setStatusTip(UiText(kRecentFileHelp) + u' ' + ToQString(path.u16string()));
     connect(item, &QAction::triggered, this, [this, path] { openPath(path); });
