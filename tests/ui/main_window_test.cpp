@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QStyledItemDelegate>
 #include <QStatusBar>
@@ -816,6 +817,54 @@ class MainWindowTest : public QObject {
       expected.append(ToQString(LoadString(kReady)));
       QCOMPARE(watch.shown, expected);
     }
+  }
+
+  // While a cell is edited no command's key runs, and a menu opens only once the cell took its value.
+  void anOpenEditorHoldsTheKeysAndTheMenus() {
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    const fs::path file = copyOf("ov2/ov2-geo-out.ov2");
+    QVERIFY(window.openPath(file));
+    const PoiDocument& document = window.table().document();
+    const std::vector<std::u16string> names = Names(document);
+    test::DoubleClickCell(window, 2, kLat);
+    test::Type(window, QStringLiteral("45.5"));
+    const struct {
+      Qt::Key key;
+      Qt::KeyboardModifiers modifiers;
+    } commandKeys[] = {{Qt::Key_S, Qt::ControlModifier}, {Qt::Key_J, Qt::ControlModifier},
+                       {Qt::Key_B, Qt::ControlModifier}, {Qt::Key_U, Qt::ControlModifier},
+                       {Qt::Key_M, Qt::AltModifier}};
+    for (const auto& key : commandKeys) {
+      test::Press(window, key.key, key.modifiers);
+      QVERIFY(window.cellEditor().isOpen());
+      QCOMPARE(OpenEditBox(window)->text(), QStringLiteral("45.5"));
+    }
+    QVERIFY(!document.modified);
+    QVERIFY(Names(document) == names);
+
+    // A rejected latitude keeps the menus shut, by mouse and by key.
+    OpenEditBox(window)->selectAll();
+    test::Type(window, QStringLiteral("95"));
+    QMenuBar* bar = window.menuBar();
+    const QPoint fileTitle = bar->actionGeometry(window.recentFilesMenu()->menuAction()).center();
+    test::DialogAnswerer answerer;
+    answerer.answerNext(QMessageBox::Ok);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, fileTitle);
+    QCOMPARE(answerer.answered(), 1);
+    QVERIFY(!QApplication::activePopupWidget());
+    answerer.answerNext(QMessageBox::Ok);
+    test::Press(window, Qt::Key_F, Qt::AltModifier);
+    QCOMPARE(answerer.answered(), 2);
+    QVERIFY(!QApplication::activePopupWidget());
+    QVERIFY(window.cellEditor().isOpen());
+
+    test::Type(window, QStringLiteral("45.5"));  // the rejected text is selected: typing replaces it
+    QTest::mouseClick(bar, Qt::LeftButton, {}, fileTitle);
+    QVERIFY(!window.cellEditor().isOpen());
+    QCOMPARE(QApplication::activePopupWidget(), window.recentFilesMenu());
+    window.recentFilesMenu()->close();
+    QCOMPARE(document.text(2, kLat), std::u16string_view(u"45.50000"));
   }
 
   void recentFilesKeepOneEntryPerFile() {

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -243,6 +244,7 @@ void MainWindow::buildMenus() {
     });
     if (!fileMenu_) fileMenu_ = menu;
   }
+  menuBar()->installEventFilter(this);
   listViewMenu_ = new QMenu(this);
   fillMenu(listViewMenu_, ListViewPopup());
   menuBar()->setVisible(settings_.on(Switch::ShowMenuBar));
@@ -964,6 +966,31 @@ void MainWindow::autoSave() {
 }
 
 // ------------------------------------------------------------------------------------ window
+
+// While a cell is edited its edit box keeps every key: no command's key runs, not even one the box
+// has no use for.
+bool MainWindow::event(QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride && editor_->isOpen() &&
+      isCommandKey(*static_cast<QKeyEvent*>(event))) {
+    event->accept();
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+bool MainWindow::isCommandKey(const QKeyEvent& key) const {
+  const QKeySequence pressed(key.keyCombination());
+  return std::ranges::any_of(actions_,
+                             [&pressed](const auto& entry) { return entry.second->shortcuts().contains(pressed); });
+}
+
+// A menu of the menu bar opens only once an edited cell has taken its value.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  const bool opensMenu = type == QEvent::MouseButtonPress || type == QEvent::Shortcut || type == QEvent::KeyPress;
+  if (watched == menuBar() && opensMenu && !editor_->commit()) return true;
+  return QMainWindow::eventFilter(watched, event);
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   // A file operation in progress finishes first.

@@ -22,6 +22,7 @@
 #include "shell/command_state.h"
 #include "shell/command_table.h"
 
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -76,6 +77,8 @@ class MainWindow : public QMainWindow {
   }
 
  protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -88,6 +91,7 @@ class MainWindow : public QMainWindow {
   void fillMenu(QMenu* menu, std::span<const MenuItem> items);
   void buildToolbar();
   void buildWindowMenu();
+  bool isCommandKey(const QKeyEvent& key) const;
   void showStatus(const QString& text);
   void customizeToolbar();
   void chooseToolbarColour();
