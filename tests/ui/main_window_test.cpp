@@ -641,6 +641,29 @@ class MainWindowTest : public QObject {
   }
 
   // A file named on the command line that cannot be opened says so.
+  // The last column reaches the table's right edge, so that a selected row is marked across the
+  // whole width, and gives the width back when the window narrows; it never hides its texts.
+  void theLastColumnFillsTheTable() {
+    MainWindow window(settingsPath());
+    window.resize(1400, 600);
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
+    PoiTableView& view = window.view();
+    QHeaderView* header = view.horizontalHeader();
+    QCOMPARE(header->length(), view.viewport()->width());
+    const int filled = header->sectionSize(kMemo);
+
+    window.resize(500, 600);
+    QTRY_VERIFY(header->sectionSize(kMemo) < filled);
+    QVERIFY(header->length() >= view.viewport()->width());
+    QVERIFY(ColumnFitsItsTexts(window, kMemo));
+
+    window.resize(1200, 600);
+    QTRY_COMPARE(header->length(), view.viewport()->width());
+    test::ChooseFromHeaderMenu(window, kName, QStringLiteral("Adjust Widths"));
+    QCOMPARE(header->length(), view.viewport()->width());
+  }
+
   void startFileThatCannotBeOpenedSaysSo() {
     for (const fs::path& path : {fs::path(ToU16(folder_.path())) / "missing.ov2", fs::path(ToU16(folder_.path()))}) {
       MainWindow window(settingsPath());
