@@ -226,8 +226,10 @@ AppSettings LoadSettings(const ProfileFile& profile) {
   LoadBasePoints(profile, settings.basePoints);
   LoadFont(profile, settings.font);
   settings.toolbarSpacing = std::clamp(profile.getInt(kOptions, "Toolbar Spacing", 0), 0, 9);
-  std::u16string buttons = ReadText(profile, kOptions, "Toolbar Button", kMaxToolbarButtons);
-  if (!buttons.empty()) settings.toolbarButtons = std::move(buttons);
+  // Stored empty, it stands for a toolbar without buttons.
+  if (profile.hasKey(kOptions, "Toolbar Button")) {
+    settings.toolbarButtons = ReadText(profile, kOptions, "Toolbar Button", kMaxToolbarButtons);
+  }
   settings.adjacentDistance = ReadSwitch(profile, kOptions, "Adjacent Distance", true);
   LoadRecentFiles(profile, settings);
   settings.window = {.rect = ReadRect(profile, kWindow),

@@ -39,6 +39,8 @@ class ProfileFile {
   // Writes the file atomically, creating its folder when needed; false when it could not be written.
   bool save(const std::filesystem::path& path) const;
 
+  // Whether the key is there, even with an empty value.
+  bool hasKey(std::string_view section, std::string_view key) const { return findKey(section, key) != nullptr; }
   // The value of the first matching key of the first matching section, or `fallback` when there is none.
   std::string getString(std::string_view section, std::string_view key, std::string_view fallback) const;
   // The value as an integer: optional sign and leading decimal digits, the rest ignored ("12abc" is 12,

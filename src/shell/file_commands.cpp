@@ -80,11 +80,37 @@ void AddRecentFile(std::vector<fs::path>& recentFiles, const fs::path& path, int
   }
 }
 
-std::u16string RecentFileMenuText(int index, const fs::path& path) {
+std::u16string CompactPath(std::u16string_view path, int maxWidth, const TextWidth& width) {
+  const auto fits = [&](std::u16string_view text) { return width(text) <= maxWidth; };
+  if (fits(path)) return std::u16string(path);
+  constexpr auto npos = std::u16string_view::npos;
+  const std::size_t slash = path.rfind(u'/');
+  const std::u16string_view name = slash == npos ? path : path.substr(slash + 1);
+  if (slash != npos && slash > 0) {
+    const std::u16string tail = u".../" + std::u16string(name);
+    for (std::size_t cut = path.rfind(u'/', slash - 1); cut != npos; cut = cut == 0 ? npos : path.rfind(u'/', cut - 1)) {
+      std::u16string text = std::u16string(path.substr(0, cut + 1)) + tail;
+      if (fits(text)) return text;
+    }
+    if (fits(tail)) return tail;
+  }
+  for (std::size_t keep = name.size(); keep-- > 0;) {
+    const bool splitsPair = name[keep] >= 0xDC00 && name[keep] <= 0xDFFF;
+    std::u16string text = std::u16string(name.substr(0, keep)) + u"...";
+    if (!splitsPair && fits(text)) return text;
+  }
+  return u"...";
+}
+
+std::u16string RecentFileMenuText(int index, const fs::path& path, const TextWidth& width) {
   std::u16string text = u"&";
   text += static_cast<char16_t>(u'1' + index);
   text += u' ';
-  return text + DisplayName(path);
+  for (const char16_t c : CompactPath(DisplayName(path), kRecentFileWidth, width)) {
+    if (c == u'&') text += u'&';
+    text += c;
+  }
+  return text;
 }
 
 DropDecision DecideDrop(const std::vector<fs::path>& files) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,16 @@ std::u16string DiscardPromptText(DiscardPrompt prompt, const PoiDocument& docume
 // Puts a path first in the recent list (an entry equal but for case moves up), keeping at most
 // `fileCount` entries.
 void AddRecentFile(std::vector<std::filesystem::path>& recentFiles, const std::filesystem::path& path, int fileCount);
-// The recent-file menu text of entry `index`, e.g. "&1 /home/ann/poi/cafes.ov2".
-std::u16string RecentFileMenuText(int index, const std::filesystem::path& path);
+// How wide a text is shown, in pixels.
+using TextWidth = std::function<int(std::u16string_view)>;
+// A path shortened with "..." to at most `maxWidth`: the folders nearest the root and the file name
+// stay while the folders between give way ("/home/ann/.../cafes.ov2"); a file name too wide on its
+// own is cut at its end.
+std::u16string CompactPath(std::u16string_view path, int maxWidth, const TextWidth& width);
+inline constexpr int kRecentFileWidth = 300;
+// The recent-file menu text of entry `index`, e.g. "&1 /home/ann/poi/cafes.ov2", the path compacted
+// to kRecentFileWidth and an '&' in it doubled, so that it shows rather than marking a key.
+std::u16string RecentFileMenuText(int index, const std::filesystem::path& path, const TextWidth& width);
 
 // What a drop of files on the window does: open one file, or show a message.
 struct DropDecision {

@@ -137,6 +137,9 @@ TEST(AppSettingsTest, ToolbarKeysKeepTheirRawText) {
   EXPECT_EQ(settings.customColours[3], 0x00FFFFFFu);
   EXPECT_EQ(settings.customColours[4], kDefaultToolbarColour);
   EXPECT_EQ(settings.toolbarButtons, std::u16string(255, u'1'));
+  // Stored empty is an arrangement without buttons, not the default one.
+  EXPECT_EQ(LoadSettings(Parsed("[Options]\nToolbar Button=\n")).toolbarButtons, std::u16string());
+  EXPECT_EQ(LoadSettings(Parsed("[Options]\n")).toolbarButtons, std::nullopt);
 }
 
 TEST(AppSettingsTest, FreshFileIsWrittenInSaveOrder) {

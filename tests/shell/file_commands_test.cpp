@@ -74,7 +74,32 @@ TEST(FileCommands, RecentFilesMoveUpAndDropTheOldest) {
   std::vector<fs::path> recent;
   for (const char* path : {"/p/a.ov2", "/p/b.ov2", "/p/A.OV2", "/p/c.ov2", "/p/d.ov2"}) AddRecentFile(recent, path, 3);
   EXPECT_EQ(recent, (std::vector<fs::path>{"/p/d.ov2", "/p/c.ov2", "/p/A.OV2"}));
-  EXPECT_EQ(RecentFileMenuText(1, "/p/c.ov2"), u"&2 /p/c.ov2");
+}
+
+// Widths in characters: every text is as wide as its UTF-16 units.
+int Units(std::u16string_view text) { return static_cast<int>(text.size()); }
+
+TEST(FileCommands, RecentFileTextsAreCompacted) {
+  const struct {
+    int maxWidth;
+    std::u16string_view shown;
+  } cases[] = {
+      {23, u"/home/ann/poi/cafes.ov2"},  // fits as it is
+      {22, u"/home/.../cafes.ov2"},      // "poi" alone is as wide as "..."
+      {19, u"/home/.../cafes.ov2"},
+      {18, u"/.../cafes.ov2"},
+      {13, u".../cafes.ov2"},
+      {12, u"cafes.ov..."},
+      {3, u"..."},
+      {1, u"..."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CompactPath(u"/home/ann/poi/cafes.ov2", c.maxWidth, Units), c.shown) << c.maxWidth;
+  }
+  // A file name is never cut between the two halves of a character.
+  EXPECT_EQ(CompactPath(u"/\U0001F600\U0001F600\U0001F600", 6, Units), u"\U0001F600...");
+  EXPECT_EQ(RecentFileMenuText(1, "/p/c&d.ov2", Units), u"&2 /p/c&&d.ov2");
+  EXPECT_EQ(RecentFileMenuText(0, "/" + std::string(400, 'a') + "/b.ov2", Units), u"&1 /.../b.ov2");
 }
 
 TEST(FileCommands, DroppedFiles) {

@@ -2,12 +2,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QFile>
 #include <QFontMetrics>
 #include <QImage>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -100,6 +102,35 @@ class AppearanceTest : public QObject {
     QCOMPARE(font.weight, 700);
     QVERIFY(font.height < -12);
     QCOMPARE(applied.first(), ToQFont(font));
+  }
+
+  // The colour is chosen beside the font from the classic 16; a stored colour that is none of them
+  // is offered too, so that confirming the dialog keeps it.
+  void textColourIsChosenWithTheFont() {
+    FontSettings font = Font(-12);
+    for (const Colour stored : {Rgb(255, 0, 0), Rgb(1, 2, 3)}) {
+      font.colour = stored;
+      QList<QColor> applied;
+      test::DialogAnswerer answerer;
+      answerer.handleNext([&](QWidget* dialog) {
+        auto* list = dialog->findChild<QComboBox*>(u"textColour"_s);
+        QVERIFY(list && list->isEnabled());
+        QCOMPARE(list->count(), stored == Rgb(255, 0, 0) ? 16 : 17);
+        QCOMPARE(list->currentText(), stored == Rgb(255, 0, 0) ? u"Red"_s : u"Custom"_s);
+        ApplyButton(dialog)->click();
+        list->setCurrentIndex(list->findText(u"Navy"_s));
+        QLineEdit* sample = nullptr;
+        for (auto* edit : dialog->findChildren<QLineEdit*>()) {
+          if (edit->parentWidget() != dialog) sample = edit;
+        }
+        QVERIFY(sample);
+        QCOMPARE(sample->palette().color(QPalette::Text), QColor(0, 0, 128));
+        static_cast<QDialog*>(dialog)->accept();
+      });
+      QVERIFY(ChooseTableFont(nullptr, font, false, [&](const QFont&, QColor colour) { applied.append(colour); }));
+      QCOMPARE(applied, (QList<QColor>{ToQColor(stored), QColor(0, 0, 128)}));
+      QCOMPARE(font.colour, Rgb(0, 0, 128));
+    }
   }
 
   void backgroundTilesAReadableImageOnly() {

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QStyledItemDelegate>
 #include <QStatusBar>
@@ -90,6 +91,29 @@ bool ColumnFitsItsTexts(MainWindow& window, int column) {
   }
   return view.columnWidth(column) >= widest;
 }
+
+// Every text the status bar's message part showed on screen, in order.
+class StatusWatch : public QObject {
+ public:
+  explicit StatusWatch(MainWindow& window) {
+    for (auto* label : window.statusBar()->findChildren<QLabel*>()) {
+      if (label->text() == ToQString(LoadString(kReady))) label_ = label;
+    }
+    if (label_) label_->installEventFilter(this);
+  }
+  QStringList shown;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint && (shown.isEmpty() || shown.back() != label_->text())) {
+      shown.append(label_->text());
+    }
+    return false;
+  }
+
+ private:
+  QLabel* label_ = nullptr;
+};
 
 // The status bar's "POI n - s / N" counter.
 QString CounterText(MainWindow& window) {
@@ -617,6 +641,29 @@ class MainWindowTest : public QObject {
   }
 
   // A file named on the command line that cannot be opened says so.
+  // The last column reaches the table's right edge, so that a selected row is marked across the
+  // whole width, and gives the width back when the window narrows; it never hides its texts.
+  void theLastColumnFillsTheTable() {
+    MainWindow window(settingsPath());
+    window.resize(1400, 600);
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
+    PoiTableView& view = window.view();
+    QHeaderView* header = view.horizontalHeader();
+    QCOMPARE(header->length(), view.viewport()->width());
+    const int filled = header->sectionSize(kMemo);
+
+    window.resize(500, 600);
+    QTRY_VERIFY(header->sectionSize(kMemo) < filled);
+    QVERIFY(header->length() >= view.viewport()->width());
+    QVERIFY(ColumnFitsItsTexts(window, kMemo));
+
+    window.resize(1200, 600);
+    QTRY_COMPARE(header->length(), view.viewport()->width());
+    test::ChooseFromHeaderMenu(window, kName, QStringLiteral("Adjust Widths"));
+    QCOMPARE(header->length(), view.viewport()->width());
+  }
+
   void startFileThatCannotBeOpenedSaysSo() {
     for (const fs::path& path : {fs::path(ToU16(folder_.path())) / "missing.ov2", fs::path(ToU16(folder_.path()))}) {
       MainWindow window(settingsPath());
@@ -765,6 +812,84 @@ class MainWindowTest : public QObject {
     QVERIFY(!data->hasFormat(QStringLiteral("application/x-quillfern-poi-rows")));
   }
 
+  // Edits of many rows tell what they do while they run, and "Ready" comes back afterwards.
+  void rowEditsShowTheirStatusWhileTheyRun() {
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    test::OpenThroughMenu(window, CorpusFile("ov2/ov2-geo-out.ov2"));
+    test::ClickRow(window, 1);
+    StatusWatch watch(window);
+    const struct {
+      Qt::Key key;
+      Qt::KeyboardModifiers modifiers;
+      QList<MessageId> texts;
+    } steps[] = {
+        {Qt::Key_C, Qt::ControlModifier, {kCopying}},
+        {Qt::Key_X, Qt::ControlModifier, {kCopying, kCutting}},
+        {Qt::Key_V, Qt::ControlModifier, {kPasting}},
+        {Qt::Key_Delete, Qt::NoModifier, {kDeleting}},
+        {Qt::Key_Z, Qt::ControlModifier, {kUndoing}},
+        {Qt::Key_Y, Qt::ControlModifier, {kRedoing}},
+    };
+    for (const auto& step : steps) {
+      watch.shown.clear();
+      test::Press(window, step.key, step.modifiers);
+      QApplication::processEvents();  // paints "Ready" again
+      QStringList expected;
+      for (const MessageId id : step.texts) expected.append(ToQString(LoadString(id)));
+      expected.append(ToQString(LoadString(kReady)));
+      QCOMPARE(watch.shown, expected);
+    }
+  }
+
+  // While a cell is edited no command's key runs, and a menu opens only once the cell took its value.
+  void anOpenEditorHoldsTheKeysAndTheMenus() {
+    MainWindow window(settingsPath());
+    QVERIFY(test::ShowActive(window));
+    const fs::path file = copyOf("ov2/ov2-geo-out.ov2");
+    QVERIFY(window.openPath(file));
+    const PoiDocument& document = window.table().document();
+    const std::vector<std::u16string> names = Names(document);
+    test::DoubleClickCell(window, 2, kLat);
+    test::Type(window, QStringLiteral("45.5"));
+    const struct {
+      Qt::Key key;
+      Qt::KeyboardModifiers modifiers;
+    } commandKeys[] = {{Qt::Key_S, Qt::ControlModifier}, {Qt::Key_J, Qt::ControlModifier},
+                       {Qt::Key_B, Qt::ControlModifier}, {Qt::Key_U, Qt::ControlModifier},
+                       {Qt::Key_M, Qt::AltModifier}};
+    for (const auto& key : commandKeys) {
+      test::Press(window, key.key, key.modifiers);
+      QVERIFY(window.cellEditor().isOpen());
+      QCOMPARE(OpenEditBox(window)->text(), QStringLiteral("45.5"));
+    }
+    QVERIFY(!document.modified);
+    QVERIFY(Names(document) == names);
+
+    // A rejected latitude keeps the menus shut, by mouse and by key.
+    OpenEditBox(window)->selectAll();
+    test::Type(window, QStringLiteral("95"));
+    QMenuBar* bar = window.menuBar();
+    const QPoint fileTitle = bar->actionGeometry(window.recentFilesMenu()->menuAction()).center();
+    test::DialogAnswerer answerer;
+    answerer.answerNext(QMessageBox::Ok);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, fileTitle);
+    QCOMPARE(answerer.answered(), 1);
+    QVERIFY(!QApplication::activePopupWidget());
+    answerer.answerNext(QMessageBox::Ok);
+    test::Press(window, Qt::Key_F, Qt::AltModifier);
+    QCOMPARE(answerer.answered(), 2);
+    QVERIFY(!QApplication::activePopupWidget());
+    QVERIFY(window.cellEditor().isOpen());
+
+    test::Type(window, QStringLiteral("45.5"));  // the rejected text is selected: typing replaces it
+    QTest::mouseClick(bar, Qt::LeftButton, {}, fileTitle);
+    QVERIFY(!window.cellEditor().isOpen());
+    QCOMPARE(QApplication::activePopupWidget(), window.recentFilesMenu());
+    window.recentFilesMenu()->close();
+    QCOMPARE(document.text(2, kLat), std::u16string_view(u"45.50000"));
+  }
+
   void recentFilesKeepOneEntryPerFile() {
     MainWindow window(settingsPath());
     window.settings().fileCount = 3;
@@ -789,6 +914,18 @@ class MainWindowTest : public QObject {
     third->trigger();
     QCOMPARE(window.table().document().title, std::u16string(u"tomtom"));
     QCOMPARE(recent[0].filename(), fs::path("tomtom.ov2"));
+
+    // A file deep down is shown in the menu's 300 pixels, its name whole.
+    const fs::path deep = fs::path(ToU16(folder_.path())) / std::string(60, 'd') / std::string(60, 'e') / "cafes.ov2";
+    fs::create_directories(deep.parent_path());
+    fs::copy_file(CorpusFile("ov2/tomtom.ov2"), deep, fs::copy_options::overwrite_existing);
+    QVERIFY(window.openPath(deep));
+    QString shown;
+    for (QAction* item : window.recentFilesMenu()->actions()) {
+      if (item->text().startsWith(QStringLiteral("&1 "))) shown = item->text();
+    }
+    QVERIFY2(shown.endsWith(QStringLiteral("/.../cafes.ov2")), qPrintable(shown));
+    QVERIFY(QFontMetrics(window.recentFilesMenu()->font()).horizontalAdvance(shown.mid(3)) <= 300);
   }
 
   void droppedFiles() {

@@ -66,10 +66,15 @@ PoiTableView::PoiTableView(PoiTableModel& model, QWidget* parent) : QTableView(p
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   horizontalHeader()->setSectionsClickable(true);
   horizontalHeader()->setHighlightSections(false);
+  // Qt's stretching would squeeze the last column's texts; fillWidth stretches it without that.
   horizontalHeader()->setStretchLastSection(false);
   horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &PoiTableView::headerClicked);
   connect(horizontalHeader(), &QHeaderView::sectionHandleDoubleClicked, this, [this](int column) { refit(column); });
+  connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+    if (column == kMemo && !filling_) memoWidth_ = width;
+    fillWidth();
+  });
   connect(horizontalHeader(), &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
     emit headerMenuRequested(horizontalHeader()->logicalIndexAt(position), horizontalHeader()->mapToGlobal(position));
   });
@@ -172,6 +177,22 @@ int PoiTableView::fittedWidth(int column) {
   int width = horizontalHeader()->sectionSizeHint(column);
   for (const int row : rows) width = std::max(width, delegate->sizeHint(option, model_.index(row, column)).width());
   return width;
+}
+
+// Memo, always the last column, fills what the others leave of the table's width, so that a
+// selected row is marked up to the edge; where its own width is more, it keeps that.
+void PoiTableView::fillWidth() {
+  QHeaderView* header = horizontalHeader();
+  const int width = std::max(memoWidth_, viewport()->width() - (header->length() - header->sectionSize(kMemo)));
+  if (width == header->sectionSize(kMemo)) return;
+  filling_ = true;
+  header->resizeSection(kMemo, width);
+  filling_ = false;
+}
+
+void PoiTableView::updateGeometries() {
+  QTableView::updateGeometries();
+  fillWidth();
 }
 
 void PoiTableView::showSortArrow() {

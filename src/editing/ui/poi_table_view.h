@@ -59,12 +59,14 @@ class PoiTableView : public QTableView {
   void dragLeaveEvent(QDragLeaveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  void updateGeometries() override;
 
  private:
   void takeViewSelection(const QItemSelection& selected, const QItemSelection& deselected);
   bool isOwnDrag(const QMimeData* data) const;
   PoiTable& table() const;
   int fittedWidth(int column);
+  void fillWidth();
 
   static constexpr std::size_t kMeasuredTexts = 32;
 
@@ -72,6 +74,8 @@ class PoiTableView : public QTableView {
   bool showingEngineSelection_ = false;
   int dropRow_ = -1;  // where the drop indicator is drawn
   bool autoColumn_ = true;
+  int memoWidth_ = 0;  // the last column's own width, fitted or dragged, before it fills the table
+  bool filling_ = false;
 };
 
 }  // namespace qf

@@ -10,8 +10,13 @@
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QImage>
 #include <QKeySequence>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -43,6 +48,52 @@ void FreeAltA(QDialog& dialog, const QPushButton* apply) {
     if (button == apply || QKeySequence::mnemonic(button->text()) != QKeySequence(Qt::ALT | Qt::Key_A)) continue;
     button->setText(button->text().remove(mnemonicA));
   }
+}
+
+// The colour list of the classic font dialog: its 16 colours, by name.
+struct NamedColour {
+  const char16_t* name;
+  Colour colour;
+};
+constexpr NamedColour kTextColours[] = {
+    {u"Black", Rgb(0, 0, 0)},      {u"Maroon", Rgb(128, 0, 0)},    {u"Green", Rgb(0, 128, 0)},
+    {u"Olive", Rgb(128, 128, 0)},  {u"Navy", Rgb(0, 0, 128)},      {u"Purple", Rgb(128, 0, 128)},
+    {u"Teal", Rgb(0, 128, 128)},   {u"Gray", Rgb(128, 128, 128)},  {u"Silver", Rgb(192, 192, 192)},
+    {u"Red", Rgb(255, 0, 0)},      {u"Lime", Rgb(0, 255, 0)},      {u"Yellow", Rgb(255, 255, 0)},
+    {u"Blue", Rgb(0, 0, 255)},     {u"Fuchsia", Rgb(255, 0, 255)}, {u"Aqua", Rgb(0, 255, 255)},
+    {u"White", Rgb(255, 255, 255)},
+};
+
+// The font dialog's "Colo&r:" list under its effects, on `current`; a stored colour that is none of
+// the 16 is offered as "Custom", so that OK keeps it. The sample text shows the chosen colour.
+QComboBox* AddColourList(QFontDialog& dialog, Colour current) {
+  const auto* effect = dialog.findChild<QCheckBox*>();
+  QWidget* effects = effect ? effect->parentWidget() : nullptr;
+  if (!effects || !effects->layout()) return nullptr;
+  auto* list = new QComboBox(effects);
+  list->setObjectName(u"textColour"_s);
+  const auto add = [list](const QString& name, Colour colour) {
+    QPixmap swatch(16, 12);
+    swatch.fill(ToQColor(colour));
+    list->addItem(QIcon(swatch), name, static_cast<uint>(colour));
+  };
+  for (const NamedColour& entry : kTextColours) add(QString::fromUtf16(entry.name), entry.colour);
+  if (list->findData(static_cast<uint>(current)) < 0) add(u"Custom"_s, current);
+  auto* label = new QLabel(u"Colo&r:"_s, effects);
+  label->setBuddy(list);
+  effects->layout()->addWidget(label);
+  effects->layout()->addWidget(list);
+  for (QLineEdit* sample : dialog.findChildren<QLineEdit*>()) {
+    if (!qobject_cast<QGroupBox*>(sample->parentWidget())) continue;
+    QObject::connect(list, &QComboBox::currentIndexChanged, sample, [list, sample] {
+      QPalette palette = sample->palette();
+      palette.setColor(QPalette::Text, ToQColor(list->currentData().toUInt()));
+      sample->setPalette(palette);
+    });
+  }
+  list->setCurrentIndex(-1);  // so that the sample follows the first choice too
+  list->setCurrentIndex(list->findData(static_cast<uint>(current)));
+  return list;
 }
 
 }  // namespace
@@ -86,8 +137,10 @@ bool ChooseTableFont(QWidget* parent, FontSettings& font, bool fade,
   // Only what the settings keep can be chosen: no strikeout, no underline, no script.
   for (QCheckBox* effect : dialog.findChildren<QCheckBox*>()) effect->setEnabled(false);
   for (QComboBox* script : dialog.findChildren<QComboBox*>()) script->setEnabled(false);
+  const QComboBox* colours = AddColourList(dialog, font.colour);
   const auto applyCurrent = [&] {
     StoreFont(dialog.currentFont(), font);
+    if (colours) font.colour = colours->currentData().toUInt();
     apply(ToQFont(font), ToQColor(font.colour));
   };
   if (QPushButton* applyButton = AddApplyButton(dialog)) {

@@ -29,9 +29,10 @@ QFont ToQFont(const FontSettings& font);
 // colour and the background image stay as they are.
 void StoreFont(const QFont& font, FontSettings& settings);
 
-// "Display Font": a font dialog on the table font with an Apply button. Apply and OK hand the font
-// and the text colour to `apply` and store them in `font`, so that `font` always holds what the
-// table shows; Cancel keeps what was applied last. Returns whether the dialog was confirmed.
+// "Display Font": a font dialog on the table font with a list of text colours and an Apply button.
+// Apply and OK hand the font and the chosen colour to `apply` and store them in `font`, so that
+// `font` always holds what the table shows; Cancel keeps what was applied last. Returns whether the
+// dialog was confirmed.
 bool ChooseTableFont(QWidget* parent, FontSettings& font, bool fade,
                      const std::function<void(const QFont&, QColor)>& apply);
 

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -131,7 +132,7 @@ MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
     listViewMenu_->exec(position);
   });
   connect(view_, &PoiTableView::rowsDropped, this, [this](int dropRow, bool copy) {
-    table_.dropRows(dropRow, copy);
+    runLong(copy ? kCopying : kMoving, [this, dropRow, copy] { table_.dropRows(dropRow, copy); });
     afterEdit();
   });
   connect(editor_, &CellEditor::hintChanged, this, [this](const QString& hint) { showStatus(hint); });
@@ -254,6 +255,7 @@ void MainWindow::buildMenus() {
     });
     if (!fileMenu_) fileMenu_ = menu;
   }
+  menuBar()->installEventFilter(this);
   listViewMenu_ = new QMenu(this);
   fillMenu(listViewMenu_, ListViewPopup());
   menuBar()->setVisible(settings_.on(Switch::ShowMenuBar));
@@ -414,9 +416,11 @@ void MainWindow::rebuildRecentFiles() {
   recentActions_.clear();
   if (!settings_.on(Switch::RecentFile) || settings_.recentFiles.empty()) return;
   QAction* exit = action(CommandId::Exit);
+  const QFontMetrics metrics(fileMenu_->font());
+  const TextWidth width = [&metrics](std::u16string_view text) { return metrics.horizontalAdvance(ToQString(text)); };
   for (std::size_t i = 0; i < settings_.recentFiles.size(); ++i) {
     const fs::path path = settings_.recentFiles[i];
-    auto* item = new QAction(ToQString(RecentFileMenuText(static_cast<int>(i), path)), fileMenu_);
+    auto* item = new QAction(ToQString(RecentFileMenuText(static_cast<int>(i), path, width)), fileMenu_);
     item->setData(kFirstRecentCommand + static_cast<int>(i));
     item->setStatusTip(UiText(kRecentFileHelp) + u' ' + ToQString(path.u16string()));
     connect(item, &QAction::triggered, this, [this, path] { openPath(path); });
@@ -572,10 +576,10 @@ void MainWindow::run(CommandId id) {
       close();
       break;
     case CommandId::Undo:
-      table_.undo();
+      runLong(kUndoing, [this] { table_.undo(); });
       break;
     case CommandId::Redo:
-      table_.redo();
+      runLong(kRedoing, [this] { table_.redo(); });
       break;
     case CommandId::Add:
       editor_->open(table_.addRow(), kName);
@@ -587,21 +591,21 @@ void MainWindow::run(CommandId id) {
       if (table_.firstSelected() >= 0) editor_->open(table_.firstSelected(), table_.state.currentColumn);
       break;
     case CommandId::Delete:
-      table_.deleteSelected();
+      runLong(kDeleting, [this] { table_.deleteSelected(); });
       break;
     case CommandId::Cut:
     case CommandId::Copy:
-      CopyRows(document_, table_.state.lngFirst);
-      if (id == CommandId::Cut) table_.deleteSelected();
+      runLong(kCopying, [this] { CopyRows(document_, table_.state.lngFirst); });
+      if (id == CommandId::Cut) runLong(kCutting, [this] { table_.deleteSelected(); });
       break;
     case CommandId::Paste:
-      PasteFromClipboard(table_, checkName_, *port_);
+      runLong(kPasting, [this] { PasteFromClipboard(table_, checkName_, *port_); });
       break;
     case CommandId::CopyCoordinates:
       CopyCoordinates(document_);
       break;
     case CommandId::PasteCoordinates:
-      PasteCoordinatesFromClipboard(table_);
+      runLong(kPasting, [this] { PasteCoordinatesFromClipboard(table_); });
       break;
     case CommandId::SelectAll:
       table_.selectAll();
@@ -1057,6 +1061,31 @@ void MainWindow::autoSave() {
 }
 
 // ------------------------------------------------------------------------------------ window
+
+// While a cell is edited its edit box keeps every key: no command's key runs, not even one the box
+// has no use for.
+bool MainWindow::event(QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride && editor_->isOpen() &&
+      isCommandKey(*static_cast<QKeyEvent*>(event))) {
+    event->accept();
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+bool MainWindow::isCommandKey(const QKeyEvent& key) const {
+  const QKeySequence pressed(key.keyCombination());
+  return std::ranges::any_of(actions_,
+                             [&pressed](const auto& entry) { return entry.second->shortcuts().contains(pressed); });
+}
+
+// A menu of the menu bar opens only once an edited cell has taken its value.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  const bool opensMenu = type == QEvent::MouseButtonPress || type == QEvent::Shortcut || type == QEvent::KeyPress;
+  if (watched == menuBar() && opensMenu && !editor_->commit()) return true;
+  return QMainWindow::eventFilter(watched, event);
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   // A file operation in progress finishes first.

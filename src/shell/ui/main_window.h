@@ -25,6 +25,7 @@
 #include "shell/ui/favorites_dialog.h"
 #include "shell/ui/translate_names_dialog.h"
 
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -87,6 +88,8 @@ class MainWindow : public QMainWindow {
   }
 
  protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -99,6 +102,7 @@ class MainWindow : public QMainWindow {
   void fillMenu(QMenu* menu, std::span<const MenuItem> items);
   void buildToolbar();
   void buildWindowMenu();
+  bool isCommandKey(const QKeyEvent& key) const;
   void showStatus(const QString& text);
   void customizeToolbar();
   void chooseToolbarColour();
