@@ -6,16 +6,14 @@ namespace qf {
 
 Ov2Summary SummariseOv2(std::span<const std::uint8_t> bytes) {
   Ov2Summary summary;
-  std::size_t position = 0;
-  while (position < bytes.size()) {
-    const auto rest = bytes.subspan(position);
-    if (rest.size() < ov2::kHeaderBytes) break;
-    const std::uint64_t length = ov2::RecordLength(rest);
-    if (length < ov2::kHeaderBytes || length > rest.size()) break;
-    ++summary.recordCounts[rest[0]];
-    position += ov2::Advance(rest[0], length);
+  ov2::RecordWalker walk(bytes, 0);
+  while (walk.position() < bytes.size()) {
+    const std::span<const std::uint8_t> record = walk.record();
+    if (record.empty()) break;
+    ++summary.recordCounts[record[0]];
+    walk.next(record);
   }
-  summary.complete = position == bytes.size();
+  summary.complete = walk.position() == bytes.size();
   return summary;
 }
 

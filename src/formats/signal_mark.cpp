@@ -3,12 +3,14 @@
 #include <chrono>
 #include <random>
 
+#include "formats/ov2_record.h"
+
 namespace qf {
 
 namespace {
 
-constexpr std::uint8_t kMarkType = 100;
-constexpr std::uint8_t kMarkLength = 21;
+constexpr auto kMarkType = static_cast<std::uint8_t>(ov2::RecordType::kSignalMark);
+constexpr auto kMarkLength = static_cast<std::uint8_t>(std::tuple_size_v<SignalMark>);
 // r1 + r2 + r3 + r4 + b: with k = 255 - b at offset 16 and 0x80 at offset 14 the check sum is 391.
 constexpr int kRandomAndBalance = 518;
 
