@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -78,8 +79,8 @@ class CheckResultsWindowTest : public QObject {
   QTemporaryDir folder_;
   fs::path settingsPath() const { return fs::path(ToU16(folder_.filePath(u"quillfern.ini"_s))); }
 
-  // Three POIs within a few metres of each other, two far away.
-  fs::path poiFile() {
+  // Three POIs within a few metres of each other, two far away; `suffix` ends every name.
+  fs::path poiFile(const std::u16string& suffix = u"") {
     PoiDocument pois;
     const char16_t* rows[][3] = {{u"Alpha", u"121.50000", u"25.03300"},
                                  {u"Gamma", u"121.50000", u"25.03301"},
@@ -87,7 +88,7 @@ class CheckResultsWindowTest : public QObject {
                                  {u"alpha centre", u"121.50000", u"25.03300"},
                                  {u"Omega", u"10.00000", u"10.00000"}};
     for (const auto& [name, longitude, latitude] : rows) {
-      const int row = AppendPoi(pois, name, false);
+      const int row = AppendPoi(pois, name + suffix, false);
       SetCoordinateText(pois, row, kLng, longitude, false);
       SetCoordinateText(pois, row, kLat, latitude, false);
     }
@@ -99,10 +100,10 @@ class CheckResultsWindowTest : public QObject {
     return file;
   }
 
-  void openNearFile(MainWindow& window) {
+  void openNearFile(MainWindow& window, const std::u16string& suffix = u"") {
     QVERIFY(test::ShowActive(window));
     window.settings().set(Switch::MetricUnit, true);
-    test::OpenThroughMenu(window, poiFile());
+    test::OpenThroughMenu(window, poiFile(suffix));
     QCOMPARE(window.table().document().rowCount(), 5);
   }
 
@@ -191,6 +192,26 @@ class CheckResultsWindowTest : public QObject {
     ProfileFile profile;
     profile.load(settingsPath());
     QVERIFY(profile.getInt("Check POI", "Width", 0) >= 320);
+  }
+
+  // Names wider than the window: the list still starts at its left edge, with the Distance column
+  // in view, whichever column holds the current result.
+  void theListStartsAtItsLeftEdge() {
+    MainWindow window(settingsPath());
+    window.settings().set(Switch::ShowDistance, true);
+    openNearFile(window, u" " + std::u16string(120, u'x'));
+    test::DialogAnswerer answerer;
+    answerer.handleNext([](QWidget* dialog) {
+      ChooseNearDistances(dialog, u"5"_s);
+      Control<QPushButton>(dialog, u"OK"_s)->click();
+    });
+    window.action(CommandId::Check)->trigger();
+    QPointer<CheckResultsWindow> results = window.findChild<CheckResultsWindow*>();
+    QVERIFY(results && results->isVisible());
+    QTreeWidget* list = results->findChild<QTreeWidget*>();
+    QVERIFY(!list->isColumnHidden(kDistance));
+    QVERIFY(list->horizontalScrollBar()->maximum() > 0);
+    QCOMPARE(list->horizontalScrollBar()->value(), 0);
   }
 
   void theDialogRefusesWhatItCannotCheck() {

@@ -150,7 +150,7 @@ void CheckResultsWindow::showGroup() {
   setWindowTitle(QString::fromUtf8(CheckTitle(run_.stage())));
   results_->header()->setSortIndicatorShown(false);
   fill();
-  if (results_->topLevelItemCount() > 0) results_->setCurrentItem(results_->topLevelItem(0));
+  if (results_->topLevelItemCount() > 0) results_->setCurrentItem(results_->topLevelItem(0), firstShownColumn());
   show();
   raise();
   activateWindow();
@@ -158,6 +158,17 @@ void CheckResultsWindow::showGroup() {
 }
 
 // ------------------------------------------------------------------------------------ the list
+
+// The leftmost column shown: a current result in any other column would scroll the list away
+// from its left edge when the names are wider than the window.
+int CheckResultsWindow::firstShownColumn() const {
+  const QHeaderView* header = results_->header();
+  for (int visual = 0; visual < header->count(); ++visual) {
+    const int column = header->logicalIndex(visual);
+    if (!header->isSectionHidden(column)) return column;
+  }
+  return kName;
+}
 
 void CheckResultsWindow::resultsChanged() {
   if (fillPending_) return;

@@ -57,6 +57,7 @@ class CheckResultsWindow : public QDialog, public TableObserver {
   void fill();
   void fillIfPending();
   std::vector<int> selectedResults() const;
+  int firstShownColumn() const;
   void selectionChanged();
   void deleteResults(bool all);
   void sortBy(int column);
