@@ -60,9 +60,10 @@ CombineDialog::CombineDialog(bool richPoiFile, QWidget* parent) : QDialog(parent
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-  for (const auto& [combo, edit] : {std::pair{front_, frontText_}, std::pair{back_, backText_}}) {
-    connect(combo, &QComboBox::currentIndexChanged, this,
-            [this, combo, edit] { choose(edit, PartOf(combo)); });
+  for (const auto& part : {std::pair{front_, frontText_}, std::pair{back_, backText_}}) {
+    QComboBox* combo = part.first;
+    QLineEdit* edit = part.second;
+    connect(combo, &QComboBox::currentIndexChanged, this, [this, combo, edit] { choose(edit, PartOf(combo)); });
     connect(edit, &QLineEdit::textChanged, this, &CombineDialog::updateOk);
     choose(edit, PartOf(combo));
   }
