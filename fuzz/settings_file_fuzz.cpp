@@ -70,8 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                                  static_cast<std::streamsize>(size));
   const qf::StartSettings start = qf::ReadSettingsFile(path);
   if (start.file != qf::ProfileLoad::Read) __builtin_trap();
-  for (const std::u16string& warning : start.warnings) {
-    if (warning.empty()) __builtin_trap();
+  for (const qf::SettingsWarning& warning : start.warnings) {
+    if (warning.text.empty()) __builtin_trap();
   }
   CheckRanges(start.settings);
   UseSettings(start.settings);
