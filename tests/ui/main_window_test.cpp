@@ -902,9 +902,12 @@ class MainWindowTest : public QObject {
     QCOMPARE(recent[0].filename(), fs::path("Speed_Cameras.ov2"));
     QCOMPARE(recent[1].filename(), fs::path("ov2-geo-out.ov2"));
     QCOMPARE(recent[2].filename(), fs::path("tomtom.ov2"));
-    QStringList texts;
-    for (QAction* item : window.recentFilesMenu()->actions()) texts.append(item->text());
-    QVERIFY(texts.contains(QStringLiteral("&1 ") + ToQString(recent[0].u16string())));
+    // A long corpus path may be shortened in the middle, so only the ends are certain.
+    QString first;
+    for (QAction* item : window.recentFilesMenu()->actions()) {
+      if (item->text().startsWith(QStringLiteral("&1 "))) first = item->text();
+    }
+    QVERIFY2(first.endsWith(QStringLiteral("/Speed_Cameras.ov2")), qPrintable(first));
     // The third entry opens its file and comes first; the click rebuilds the list it is in.
     QAction* third = nullptr;
     for (QAction* item : window.recentFilesMenu()->actions()) {
