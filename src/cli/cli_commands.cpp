@@ -14,6 +14,7 @@
 #include "core/settings_location.h"
 #include "core/unicode.h"
 #include "formats/batch_conversion.h"
+#include "formats/file_buffer.h"
 #include "formats/file_format.h"
 #include "formats/file_pipeline.h"
 #include "formats/format_table.h"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "formats/file_format.h"
+#include "formats/file_buffer.h"
 #include "formats/file_pipeline.h"
 #include "formats/folder_listing.h"
 #include "formats/format_table.h"
@@ -43,7 +44,8 @@ int ReadSource(PoiDocument& scratch, const fs::path& source, FileFormat format, 
   if (reader == nullptr) return kUnknownContent;
   FileSession session(scratch, FileOperation::Open, format, settings, port);
   session.quiet = true;
-  return reader(session, buffer.bytes());
+  const int result = reader(session, buffer.bytes());
+  return result == 0 && buffer.shrank() ? kCannotRead : result;
 }
 
 // Writes the scratch document to the output all at once, so that a failure leaves an existing

@@ -1,24 +1,19 @@
 #include "formats/file_pipeline.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <memory>
-#include <new>
-#include <span>
 #include <system_error>
 
 #include "core/atomic_file.h"
 #include "core/distances.h"
-#include "core/every_core.h"
 #include "core/regular_file.h"
 #include "core/unicode.h"
 #include "formats/charcode.h"
+#include "formats/file_buffer.h"
 #include "formats/file_session.h"
 #include "core/string_table.h"
 
@@ -95,6 +90,7 @@ int Read(FileSession& session, const fs::path& path) {
   if (reader == nullptr) return kUnknownContent;
   const int result = reader(session, buffer.bytes());
   if (result != 0) return result;
+  if (buffer.shrank()) return kCannotRead;
   session.progress(1, 1);
   if (session.operation == FileOperation::Open) {
     document.basePointPinned = false;
@@ -122,76 +118,7 @@ void FinishOpen(FileSession& session, const fs::path& path, int result) {
   document.format = session.format == FileFormat::Favourites ? FileFormat::Ov2 : session.format;
 }
 
-bool ReadRange(int fd, std::uint8_t* data, std::size_t size, off_t offset) {
-  while (size > 0) {
-    const ssize_t count = ::pread(fd, data, size, offset);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return false;
-    data += count;
-    size -= static_cast<std::size_t>(count);
-    offset += count;
-  }
-  return true;
-}
-
-// Copying from the page cache into fresh pages costs as much as parsing, so large files are
-// read on every core, a piece at a time.
-bool ReadAt(int fd, std::uint8_t* data, std::size_t size) {
-  constexpr std::size_t kPieceBytes = std::size_t{4} << 20;
-  std::atomic<bool> good = true;
-  RunOnEveryCore((size + kPieceBytes - 1) / kPieceBytes, [&](std::size_t k, bool) {
-    const std::size_t offset = k * kPieceBytes;
-    if (good && !ReadRange(fd, data + offset, std::min(kPieceBytes, size - offset), static_cast<off_t>(offset))) {
-      good = false;
-    }
-  });
-  return good;
-}
-
 }  // namespace
-
-FileBuffer::~FileBuffer() { release(); }
-
-void FileBuffer::release() {
-  if (mapped_ != 0) {
-    ::munmap(data_, mapped_);
-  } else {
-    delete[] data_;
-  }
-  data_ = nullptr;
-  size_ = mapped_ = 0;
-}
-
-bool FileBuffer::allocate(std::size_t size) {
-  constexpr std::size_t kHugePage = std::size_t{2} << 20;
-  release();
-  if (size + 2 < kHugePage) {
-    data_ = new (std::nothrow) std::uint8_t[size + 2];
-  } else {
-    const std::size_t length = (size + 2 + kHugePage - 1) / kHugePage * kHugePage;
-    void* mapping = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapping != MAP_FAILED) {
-      ::madvise(mapping, length, MADV_HUGEPAGE);  // only advice: without it the pages are small
-      data_ = static_cast<std::uint8_t*>(mapping);
-      mapped_ = length;
-    }
-  }
-  size_ = data_ == nullptr ? 0 : size;
-  return data_ != nullptr;
-}
-
-int ReadWholeFile(const fs::path& path, FileFormat format, FileBuffer& buffer, std::error_code& reason) {
-  const ReadableFile file(path);
-  reason = file.reason();
-  if (file.fd() < 0) return kCannotOpen;
-  const auto size = static_cast<std::size_t>(file.size());
-  if (!buffer.allocate(size)) return kNoMemory;
-  if (!ReadAt(file.fd(), buffer.data(), size)) return kCannotRead;
-  const auto [first, second] = SpareBytes(format);
-  buffer.data()[size] = first;
-  buffer.data()[size + 1] = second;
-  return 0;
-}
 
 bool ClearReadOnly(const fs::path& path) {
   std::error_code error;

@@ -42,31 +42,6 @@ int RunFileOperation(PoiDocument& document, FileOperation operation, FileFormat 
 int OpenFavourites(PoiDocument& document, const std::filesystem::path& path, bool includeHome,
                    const AppSettings& settings, UserPort& port);
 
-// A whole file with the two bytes after it that the format's reader expects. Large files get
-// transparent huge pages: filling hundreds of megabytes page by page costs more than reading them.
-class FileBuffer {
- public:
-  FileBuffer() = default;
-  FileBuffer(FileBuffer&&) = delete;
-  ~FileBuffer();
-  // Room for `size` bytes and the two spare ones; false when there is not enough memory.
-  bool allocate(std::size_t size);
-  std::uint8_t* data() const { return data_; }
-  std::size_t size() const { return size_; }
-  // The file's bytes, without the spare ones.
-  std::span<std::uint8_t> bytes() const { return {data_, size_}; }
-
- private:
-  void release();
-  std::uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
-  std::size_t mapped_ = 0;  // bytes of an anonymous mapping, 0 for the heap
-};
-// Returns 0, kCannotOpen, kCannotRead or kNoMemory. Anything but a regular file is refused with
-// kCannotOpen. `reason` tells what the system said about a failure, where it said something.
-int ReadWholeFile(const std::filesystem::path& path, FileFormat format, FileBuffer& buffer,
-                  std::error_code& reason);
-
 // Writes the session's document in its format to `path` through a temporary file, so that a
 // failure leaves an existing file as it was; the writer's counts are then in the session.
 // Returns 0 or the writer's, kCannotSave or kCannotWrite; the session's reason tells what the system

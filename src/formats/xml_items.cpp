@@ -120,7 +120,11 @@ int ReadItems(FileSession& session, std::span<std::uint8_t> bytes, const ItemFor
   }
   if (pieces.size() >= 2) {
     const auto readPiece = [&](FileSession& reader, std::size_t k, std::size_t& from, bool fromFront) {
-      return ReadItemsFrom(reader, scan, format, from, pieces[k].end, fromFront ? &release : nullptr);
+      if (fromFront) return ReadItemsFrom(reader, scan, format, from, pieces[k].end, &release);
+      const int result = ReadItemsFrom(reader, scan, format, from, pieces[k].end);
+      // Items of the piece before, read later, may reach into this one.
+      scan.releaseIfMapped(pieces[k].begin, pieces[k].end);
+      return result;
     };
     const int result = ReadInPieces(session, pieces, expectedItems, readPiece, pos);
     if (result != 0) return result;

@@ -1,6 +1,7 @@
 #include "formats/xml_tag_scanner.h"
 
 #include "core/unicode.h"
+#include "formats/file_buffer.h"
 #include "formats/passed_bytes.h"
 
 namespace qf {
@@ -24,6 +25,10 @@ std::pair<std::size_t, char16_t> ReferenceAt(std::u16string_view text) {
 
 void TagScanner::release(std::size_t from, std::size_t to) const {
   ReleasePassedBytes({reinterpret_cast<const std::uint8_t*>(text_.data()) + from, to - from});
+}
+
+void TagScanner::releaseIfMapped(std::size_t from, std::size_t to) const {
+  ReleaseIfMapped({reinterpret_cast<const std::uint8_t*>(text_.data()) + from, to - from});
 }
 
 bool HasElement(const TagScanner& scan, std::string_view start) {

@@ -81,6 +81,8 @@ class TagScanner {
 
   // Gives back the memory of bytes no scan reads again.
   void release(std::size_t from, std::size_t to) const;
+  // Gives back the memory of bytes a scan may still read, where they can be read again from the file.
+  void releaseIfMapped(std::size_t from, std::size_t to) const;
 
   // Just after the `>` of a start tag whose name ends at `pos`.
   std::size_t endOfStartTag(std::size_t pos, std::size_t limit) const {
