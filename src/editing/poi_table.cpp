@@ -688,9 +688,9 @@ void PoiTable::redoDeletions(std::vector<UndoRecord>& group, std::size_t start, 
   for (std::size_t j = start; j < end; ++j) {
     const UndoRecord& record = group[j];
     const int row = record.row + static_cast<int>(j - start);  // the row's index before the run
-    notify([&](TableObserver& o) { o.rowAboutToChange(record.row); });
+    notify([&](TableObserver& o) { o.rowAboutToChange(row); });
     notify([&](TableObserver& o) { o.rowAboutToBeRemoved(row); });
-    if (isMyBasePointRow(record.row)) {
+    if (isMyBasePointRow(row)) {
       document_.basePointPinned = false;
     } else {
       document_.modified = true;

@@ -113,21 +113,37 @@ TEST_F(PoiTableTest, DeletedRowsComeBackAtTheirPlacesSelected) {
 }
 
 TEST_F(PoiTableTest, LargeDeletionsReplayLikeOneByOne) {
+  // Observers are told each leaving row while it still stands where they know it.
+  struct Told : TableObserver {
+    explicit Told(const PoiDocument& document) : document(document) {}
+    void rowAboutToChange(int row) override { changing.emplace_back(document.text(row, kName)); }
+    void rowAboutToBeRemoved(int row) override { removed.emplace_back(document.text(row, kName)); }
+    const PoiDocument& document;
+    std::vector<std::u16string> changing;
+    std::vector<std::u16string> removed;
+  } told(document);
+  table.addObserver(&told);
   fill(2000);
   std::mt19937 random(7);
   std::vector<std::u16string> expected;
+  std::vector<std::u16string> deleted;
   for (int row = 0; row < document.rowCount(); ++row) {
     const bool selected = random() % 3 == 0;
     document.rows[static_cast<std::size_t>(row)].selected = selected;
-    if (!selected) expected.push_back(Name(row));
+    (selected ? deleted : expected).push_back(Name(row));
   }
   const std::vector<std::u16string> before = names();
   table.deleteSelected();
   EXPECT_EQ(names(), expected);
   table.undo();
   EXPECT_EQ(names(), before);
+  told.changing.clear();
+  told.removed.clear();
   table.redo();
   EXPECT_EQ(names(), expected);
+  EXPECT_EQ(told.changing, deleted);
+  EXPECT_EQ(told.removed, deleted);
+  table.removeObserver(&told);
 }
 
 TEST_F(PoiTableTest, UndoingAnEditOfTheBaseRowRestoresItsDistances) {
