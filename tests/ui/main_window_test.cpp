@@ -929,6 +929,17 @@ class MainWindowTest : public QObject {
     }
     QVERIFY2(shown.endsWith(QStringLiteral("/.../cafes.ov2")), qPrintable(shown));
     QVERIFY(QFontMetrics(window.recentFilesMenu()->font()).horizontalAdvance(shown.mid(3)) <= 300);
+    // Its help in a narrow status bar keeps the file's name in view.
+    window.show();
+    window.resize(420, window.height());
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (QAction* item : window.recentFilesMenu()->actions()) {
+      if (item->text().startsWith(QStringLiteral("&1 "))) item->hover();
+    }
+    const QString help = window.statusBar()->currentMessage();
+    QVERIFY2(help.startsWith(QStringLiteral("Opens the recent file /")) && help.endsWith(QStringLiteral("/cafes.ov2")),
+             qPrintable(help));
+    QVERIFY(QFontMetrics(window.statusBar()->font()).horizontalAdvance(help) <= window.statusBar()->width() - 8);
   }
 
   void droppedFiles() {

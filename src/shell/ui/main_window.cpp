@@ -422,12 +422,27 @@ void MainWindow::rebuildRecentFiles() {
     const fs::path path = settings_.recentFiles[i];
     auto* item = new QAction(ToQString(RecentFileMenuText(static_cast<int>(i), path, width)), fileMenu_);
     item->setData(kFirstRecentCommand + static_cast<int>(i));
-    item->setStatusTip(UiText(kRecentFileHelp) + u' ' + ToQString(path.u16string()));
+    item->setStatusTip(recentFileHelp(path));
+    // The status bar may have changed its width since the list was built.
+    connect(item, &QAction::hovered, this, [this, item, path] {
+      item->setStatusTip(recentFileHelp(path));
+      statusBar()->showMessage(item->statusTip());
+    });
     connect(item, &QAction::triggered, this, [this, path] { openPath(path); });
     fileMenu_->insertAction(exit, item);
     recentActions_.append(item);
   }
   recentActions_.append(fileMenu_->insertSeparator(exit));
+}
+
+// "Opens the recent file" and the path, shortened to fit the status bar.
+QString MainWindow::recentFileHelp(const fs::path& path) const {
+  const QFontMetrics metrics(statusBar()->font());
+  const TextWidth width = [&metrics](std::u16string_view text) { return metrics.horizontalAdvance(ToQString(text)); };
+  const QString help = UiText(kRecentFileHelp) + u' ';
+  constexpr int kStatusMargin = 8;
+  const int room = statusBar()->width() - kStatusMargin - metrics.horizontalAdvance(help);
+  return help + ToQString(CompactPath(path.u16string(), room, width));
 }
 
 // ------------------------------------------------------------------------------------ state

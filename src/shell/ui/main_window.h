@@ -113,6 +113,7 @@ class MainWindow : public QMainWindow {
   // The check dialog, then the results window; an open results window is only brought forward.
   void startCheck();
   void closeCheck();
+  QString recentFileHelp(const std::filesystem::path& path) const;
   void rebuildRecentFiles();
   void applySettingsToDocument();
   void refreshCommandStates();
