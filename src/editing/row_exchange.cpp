@@ -200,6 +200,14 @@ std::optional<std::u16string> PlainCoordinate(std::u16string_view value) {
   return text;
 }
 
+// A rich POI file's memo stays home.
+std::vector<std::uint8_t> EncodeDragRecordsIn(std::span<const ExchangeRow> rows, bool richPoiFile, std::size_t room) {
+  if (!richPoiFile) return EncodeTerminated(rows, 5, false, room);
+  ExchangeRows withoutMemo(rows.begin(), rows.end());
+  for (ExchangeRow& row : withoutMemo) row.texts[kMemo].clear();
+  return EncodeTerminated(withoutMemo, 5, false, room);
+}
+
 }  // namespace
 
 ExchangeRow MakeExchangeRow(const PoiDocument& document, int row) {
@@ -278,10 +286,11 @@ ExchangeRows DecodePositionRecords(std::span<const std::uint8_t> bytes) {
 }
 
 std::vector<std::uint8_t> EncodeDragRecords(std::span<const ExchangeRow> rows, bool richPoiFile) {
-  if (!richPoiFile) return EncodeTerminated(rows, 5, false, kDragRecordRoom);
-  ExchangeRows withoutMemo(rows.begin(), rows.end());
-  for (ExchangeRow& row : withoutMemo) row.texts[kMemo].clear();
-  return EncodeTerminated(withoutMemo, 5, false, kDragRecordRoom);
+  return EncodeDragRecordsIn(rows, richPoiFile, kDragRecordRoom);
+}
+
+std::vector<std::uint8_t> EncodeDragData(std::span<const ExchangeRow> rows, bool richPoiFile) {
+  return EncodeDragRecordsIn(rows, richPoiFile, 0);
 }
 
 ExchangeRows DecodeDragRecords(std::span<const std::uint8_t> bytes) {

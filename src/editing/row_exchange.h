@@ -69,6 +69,8 @@ std::vector<std::uint8_t> EncodePositionRecords(std::span<const ExchangeRow> row
 ExchangeRows DecodePositionRecords(std::span<const std::uint8_t> bytes);
 // All five texts per record, ended like the position records; a rich POI file's memo stays home.
 std::vector<std::uint8_t> EncodeDragRecords(std::span<const ExchangeRow> rows, bool richPoiFile);
+// The same records without the room, as the desktop's drag and drop carries them.
+std::vector<std::uint8_t> EncodeDragData(std::span<const ExchangeRow> rows, bool richPoiFile);
 ExchangeRows DecodeDragRecords(std::span<const std::uint8_t> bytes);
 // The route editor's drag: a non-zero unit, then Name, Lng, Lat; a zero unit instead of the
 // next record ends the list (as does the end of the memory after a whole record).

@@ -20,6 +20,51 @@ std::span<const std::uint8_t> Bytes(const QByteArray& data) {
   return {reinterpret_cast<const std::uint8_t*>(data.constData()), static_cast<std::size_t>(data.size())};
 }
 
+QByteArray ByteArray(const std::vector<std::uint8_t>& bytes) {
+  return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+}
+
+QString TextOf(const ExchangeRows& rows, bool lngFirst, bool phonebook) {
+  std::u16string text = RowsAsText(rows, lngFirst, phonebook);
+  // The text form's byte-order mark and closing NUL belong to the raw clipboard, not to Qt's text.
+  if (!text.empty() && text.front() == u'\xFEFF') text.erase(0, 1);
+  while (!text.empty() && text.back() == u'\0') text.pop_back();
+  return ToQString(text);
+}
+
+// The drag's rows, made from the selection when a target first asks for them.
+class DraggedRows : public QMimeData {
+ public:
+  explicit DraggedRows(const PoiTable& table) : table_(table) {}
+
+  QStringList formats() const override {
+    QStringList formats = QMimeData::formats();
+    formats << QString::fromLatin1(kPoiRowsType) << QStringLiteral("text/plain");
+    return formats;
+  }
+  bool hasFormat(const QString& type) const override { return formats().contains(type); }
+
+ protected:
+  QVariant retrieveData(const QString& type, QMetaType metaType) const override {
+    if (type == QLatin1String(kPoiRowsType)) {
+      return ByteArray(EncodeDragData(rows(), table_.document().richPoiFile));
+    }
+    if (type == QLatin1String("text/plain")) {
+      return TextOf(rows(), table_.state.lngFirst, table_.document().kind == DocumentKind::Phonebook);
+    }
+    return QMimeData::retrieveData(type, metaType);
+  }
+
+ private:
+  const ExchangeRows& rows() const {
+    if (!rows_) rows_ = SelectedExchangeRows(table_.document());
+    return *rows_;
+  }
+
+  const PoiTable& table_;
+  mutable std::optional<ExchangeRows> rows_;
+};
+
 }  // namespace
 
 ClipboardOffer OfferOf(const QMimeData* data) {
@@ -33,13 +78,8 @@ void CopyRows(const PoiDocument& document, bool lngFirst) {
   if (rows.empty()) return;
   const std::vector<std::uint8_t> block = EncodeRowBlock(rows);
   auto* data = new QMimeData;
-  data->setData(RowsTypeFor(document.kind), QByteArray(reinterpret_cast<const char*>(block.data()),
-                                                       static_cast<qsizetype>(block.size())));
-  std::u16string text = RowsAsText(rows, lngFirst, document.kind == DocumentKind::Phonebook);
-  // The text form's byte-order mark and closing NUL belong to the raw clipboard, not to Qt's text.
-  if (!text.empty() && text.front() == u'\xFEFF') text.erase(0, 1);
-  while (!text.empty() && text.back() == u'\0') text.pop_back();
-  data->setText(ToQString(text));
+  data->setData(RowsTypeFor(document.kind), ByteArray(block));
+  data->setText(TextOf(rows, lngFirst, document.kind == DocumentKind::Phonebook));
   QApplication::clipboard()->setMimeData(data);
 }
 
@@ -56,6 +96,20 @@ void PasteFromClipboard(PoiTable& table, bool checkName, UserPort& port) {
   if (const int eliminated = PasteRows(table, rows, checkName, port)) {
     port.showMessage(kEliminatedDuplicates, Severity::Information, FormatMessage(kEliminatedDuplicates, eliminated));
   }
+}
+
+QMimeData* NewDraggedRows(const PoiTable& table) { return new DraggedRows(table); }
+
+bool HasDroppedRows(const QMimeData* data) {
+  return data && (data->hasFormat(kPoiRowsType) || data->hasFormat(kRouteRowsType));
+}
+
+// Another editor drags the five fields, the route editor a position behind its own mark.
+ExchangeRows DroppedRows(const QMimeData* data) {
+  if (!data) return {};
+  if (data->hasFormat(kPoiRowsType)) return DecodeDragRecords(Bytes(data->data(kPoiRowsType)));
+  if (data->hasFormat(kRouteRowsType)) return DecodeRouteDragRecords(Bytes(data->data(kRouteRowsType)));
+  return {};
 }
 
 void CopyCoordinates(const PoiDocument& document) {

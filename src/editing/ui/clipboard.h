@@ -3,6 +3,7 @@
 #include "core/poi_document.h"
 #include "core/user_port.h"
 #include "editing/poi_table.h"
+#include "editing/row_exchange.h"
 
 class QMimeData;
 
@@ -27,5 +28,12 @@ void CopyRows(const PoiDocument& document, bool lngFirst);
 void PasteFromClipboard(PoiTable& table, bool checkName, UserPort& port);
 void CopyCoordinates(const PoiDocument& document);
 void PasteCoordinatesFromClipboard(PoiTable& table);
+
+// Rows dragged onto another program: the selected rows in the drag layout and as text, made only
+// when a target asks for them (a drag inside the table never needs them).
+QMimeData* NewDraggedRows(const PoiTable& table);
+// Rows another editor or the route editor dropped here; none when the data holds no rows.
+bool HasDroppedRows(const QMimeData* data);
+ExchangeRows DroppedRows(const QMimeData* data);
 
 }  // namespace qf

@@ -4,12 +4,15 @@
 #include <QDragMoveEvent>
 #include <QHeaderView>
 #include <QMimeData>
+#include <QCoreApplication>
 #include <QPainter>
 
 #include <functional>
+#include <memory>
 #include <queue>
 #include <vector>
 
+#include "editing/ui/clipboard.h"
 #include "editing/ui/distance_delegate.h"
 #include "editing/ui/poi_table_model.h"
 
@@ -17,10 +20,14 @@ namespace qf {
 
 namespace {
 
-// Rows dragged inside one table; the rows themselves stay in the engine, the data names the view.
+// Rows dragged inside one table; the rows themselves stay in the engine, the data names the view
+// (with the process: another running editor's view may lie at the same address).
 constexpr char kInternalDragType[] = "application/x-quillfern-table-drag";
 
-QByteArray DragMark(const QWidget* view) { return QByteArray::number(reinterpret_cast<quintptr>(view)); }
+QByteArray DragMark(const QWidget* view) {
+  return QByteArray::number(QCoreApplication::applicationPid()) + ':' +
+         QByteArray::number(reinterpret_cast<quintptr>(view));
+}
 
 // A text's width in narrow characters: CJK and other wide characters count twice.
 std::size_t WidthInCharacters(std::u16string_view text) {
@@ -274,17 +281,35 @@ void PoiTableView::contextMenuEvent(QContextMenuEvent* event) {
 
 void PoiTableView::startDrag(Qt::DropActions) {
   if (table().firstSelected() < 0) return;
-  auto* drag = new QDrag(this);
-  drag->setMimeData(dragData());
-  drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
+  dragging_ = true;
+  Qt::DropAction taken = Qt::IgnoreAction;
+  bool otherProgram = true;
+  if (dragRunner_) {
+    const std::unique_ptr<QMimeData> data(dragData());
+    taken = dragRunner_(*data);
+  } else {
+    auto* drag = new QDrag(this);
+    drag->setMimeData(dragData());
+    // Copy unless Shift asks for a move: a program that takes what it is offered must not take the
+    // rows away by default. Inside the table, the table chooses the action itself.
+    taken = drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::CopyAction);
+    otherProgram = !drag->target();
+  }
+  dragging_ = false;
+  // Rows moved inside this program were moved by the table itself.
+  if (taken == Qt::MoveAction && otherProgram) emit rowsMovedAway();
 }
 
 bool PoiTableView::isOwnDrag(const QMimeData* data) const {
   return data && data->data(kInternalDragType) == DragMark(this);
 }
 
+bool PoiTableView::takesRowsOf(const QMimeData* data) const {
+  return !isOwnDrag(data) && HasDroppedRows(data) && readyForRows_ && readyForRows_();
+}
+
 QMimeData* PoiTableView::dragData() const {
-  auto* data = new QMimeData;
+  QMimeData* data = table().document().kind == DocumentKind::Poi ? NewDraggedRows(table()) : new QMimeData;
   data->setData(kInternalDragType, DragMark(this));
   return data;
 }
@@ -295,7 +320,7 @@ int PoiTableView::dropRowAt(const QPoint& position) const {
 }
 
 void PoiTableView::dragEnterEvent(QDragEnterEvent* event) {
-  if (isOwnDrag(event->mimeData())) {
+  if (isOwnDrag(event->mimeData()) || takesRowsOf(event->mimeData())) {
     event->acceptProposedAction();
     return;
   }
@@ -303,12 +328,20 @@ void PoiTableView::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void PoiTableView::dragMoveEvent(QDragMoveEvent* event) {
+  const int dropRow = dropRowAt(event->position().toPoint());
+  if (takesRowsOf(event->mimeData())) {
+    // Rows of another program are copied here; with Shift they leave the other program.
+    dropRow_ = dropRow;
+    viewport()->update();
+    event->setDropAction(event->modifiers() & Qt::ShiftModifier ? Qt::MoveAction : Qt::CopyAction);
+    event->accept();
+    return;
+  }
   if (!isOwnDrag(event->mimeData())) {
     event->ignore();
     return;
   }
   const bool copy = event->modifiers() & Qt::ControlModifier;
-  const int dropRow = dropRowAt(event->position().toPoint());
   const PoiTable::DropEffect effect = table().dropEffect(dropRow, copy);
   dropRow_ = effect == PoiTable::DropEffect::None ? -1 : dropRow;
   viewport()->update();
@@ -329,9 +362,19 @@ void PoiTableView::dragLeaveEvent(QDragLeaveEvent* event) {
 void PoiTableView::dropEvent(QDropEvent* event) {
   dropRow_ = -1;
   viewport()->update();
+  const int dropRow = dropRowAt(event->position().toPoint());
+  if (takesRowsOf(event->mimeData())) {
+    event->setDropAction(event->modifiers() & Qt::ShiftModifier ? Qt::MoveAction : Qt::CopyAction);
+    event->accept();
+    // The rows go in after the drop has ended, so that a question about them does not hold the
+    // other program's drag.
+    QMetaObject::invokeMethod(
+        this, [this, dropRow, rows = DroppedRows(event->mimeData())] { emit rowsReceived(dropRow, rows); },
+        Qt::QueuedConnection);
+    return;
+  }
   if (!isOwnDrag(event->mimeData())) return;
   const bool copy = event->modifiers() & Qt::ControlModifier;
-  const int dropRow = dropRowAt(event->position().toPoint());
   if (table().dropEffect(dropRow, copy) == PoiTable::DropEffect::None) return;
   event->setDropAction(Qt::IgnoreAction);  // the engine has moved the rows; Qt must not remove any
   event->accept();

@@ -3,9 +3,12 @@
 #include <QItemSelection>
 #include <QTableView>
 
+#include <functional>
+
 class QMimeData;
 
 #include "editing/poi_table.h"
+#include "editing/row_exchange.h"
 
 namespace qf {
 
@@ -34,8 +37,14 @@ class PoiTableView : public QTableView {
   void showSortArrow();
   // The row a drop at a viewport position lands before, or -1 where nothing may be dropped.
   int dropRowAt(const QPoint& position) const;
-  // What a drag of the selected rows carries: only a mark of this view.
+  // What a drag of the selected rows carries: a mark of this view, and in a plain POI document the
+  // rows for another program.
   QMimeData* dragData() const;
+  // Rows of another program are taken only while this says so (no dialog open, a plain POI document).
+  void setReadyForRows(std::function<bool()> ready) { readyForRows_ = std::move(ready); }
+  // Runs a drag instead of the desktop and returns the action the target took (tests).
+  void setDragRunner(std::function<Qt::DropAction(const QMimeData&)> runner) { dragRunner_ = std::move(runner); }
+  bool isDragging() const { return dragging_; }
 
  signals:
   void addRequested();
@@ -44,6 +53,10 @@ class PoiTableView : public QTableView {
   void headerMenuRequested(int column, const QPoint& globalPosition);
   void tableMenuRequested(const QPoint& globalPosition);
   void rowsDropped(int dropRow, bool copy);
+  // Rows of another program dropped here, told once the drop is over.
+  void rowsReceived(int dropRow, const ExchangeRows& rows);
+  // Another program took the dragged rows with Shift: they leave this table.
+  void rowsMovedAway();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -64,6 +77,7 @@ class PoiTableView : public QTableView {
  private:
   void takeViewSelection(const QItemSelection& selected, const QItemSelection& deselected);
   bool isOwnDrag(const QMimeData* data) const;
+  bool takesRowsOf(const QMimeData* data) const;
   PoiTable& table() const;
   int fittedWidth(int column);
   void fillWidth();
@@ -76,6 +90,9 @@ class PoiTableView : public QTableView {
   bool autoColumn_ = true;
   int memoWidth_ = 0;  // the last column's own width, fitted or dragged, before it fills the table
   bool filling_ = false;
+  bool dragging_ = false;
+  std::function<bool()> readyForRows_;
+  std::function<Qt::DropAction(const QMimeData&)> dragRunner_;
 };
 
 }  // namespace qf

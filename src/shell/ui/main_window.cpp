@@ -22,7 +22,9 @@
 #include "core/distances.h"
 #include "core/profile_file.h"
 #include "editing/base_points.h"
+#include "editing/clipboard_edits.h"
 #include "editing/column_edits.h"
+#include "editing/exchange_link.h"
 #include "editing/file_import.h"
 #include "editing/find_replace.h"
 #include "editing/ui/cell_editor.h"
@@ -31,6 +33,7 @@
 #include "editing/ui/combine_dialog.h"
 #include "editing/ui/poi_table_model.h"
 #include "editing/ui/poi_table_view.h"
+#include "editing/ui/route_exchange.h"
 #include "formats/file_format.h"
 #include "formats/batch_conversion.h"
 #include "formats/favourites.h"
@@ -135,6 +138,11 @@ MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
     runLong(copy ? kCopying : kMoving, [this, dropRow, copy] { table_.dropRows(dropRow, copy); });
     afterEdit();
   });
+  view_->setReadyForRows([this] { return readiness() == ReceiveReply::Ready; });
+  connect(view_, &PoiTableView::rowsReceived, this, [this](int dropRow, const ExchangeRows& rows) {
+    receiveRows([&] { return InsertRowsAt(table_, rows, dropRow, checkName_, *port_); });
+  });
+  connect(view_, &PoiTableView::rowsMovedAway, this, [this] { run(CommandId::Delete); });
   connect(editor_, &CellEditor::hintChanged, this, [this](const QString& hint) { showStatus(hint); });
   connect(editor_, &CellEditor::closed, this, [this](int row) {
     // The row the editor closed on is selected again, so that the keyboard goes on from there.
@@ -160,6 +168,8 @@ MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
   connect(&autoSaveTimer_, &QTimer::timeout, this, &MainWindow::autoSave);
   restartAutoSave();
   newDocument();
+  exchange_ = std::make_unique<ExchangeServer>(
+      LoadString(kProgramName), [this](const ExchangeMessage& message) { return answerPeer(message); });
 }
 
 // The results window observes the table, which goes before the window's children do.
@@ -465,6 +475,7 @@ CommandContext MainWindow::commandContext() const {
   context.statusBarShown = settings_.on(Switch::ShowStatusBar);
   context.tableBackgroundShown = settings_.font.useBackground;
   context.checkWindowOpen = checkWindow_ != nullptr;
+  context.routeEditorRunning = ProgramRunning(LoadString(kRouteEditorName));
   if (!tomtomHomeInstalled_) tomtomHomeInstalled_ = tomtomHomeProbe_();
   context.homeServiceInstalled = *tomtomHomeInstalled_;
   return context;
@@ -496,6 +507,7 @@ void MainWindow::tick() {
   if (windowTitle() != title) setWindowTitle(title);
   // One pass over the rows serves the command states and the counter.
   const CommandContext context = commandContext();
+  exchange_->listen();
   if (!statusBar()->isVisible()) {
     applyCommandStates(context);
     return;
@@ -586,6 +598,9 @@ void MainWindow::run(CommandId id) {
       break;
     case CommandId::AddFavorite:
       addFavorite();
+      break;
+    case CommandId::AddItns:
+      sendToRouteEditor();
       break;
     case CommandId::Exit:
       close();
@@ -724,9 +739,68 @@ void MainWindow::runLong(int statusId, const std::function<void()>& work) {
   showStatus(UiText(statusId));
   statusText_->repaint();
   QApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool wasBusy = std::exchange(busy_, true);
   work();
+  busy_ = wasBusy;
   QApplication::restoreOverrideCursor();
   readyPending_ = true;
+}
+
+// ------------------------------------------------------------------------------------ exchange
+
+ReceiveReply MainWindow::readiness() const {
+  const bool busy = busy_ || QApplication::activeModalWidget() || QApplication::activePopupWidget() ||
+                    view_->isDragging();
+  return ReadyToReceive(busy, document_.kind);
+}
+
+std::int32_t MainWindow::answerPeer(const ExchangeMessage& message) {
+  switch (RequestOf(message)) {
+    case ExchangeRequest::AskReady:
+      return static_cast<std::int32_t>(readiness());
+    case ExchangeRequest::ReadRows: {
+      // Rows announced without asking first go in only where they would have been welcome.
+      if (readiness() != ReceiveReply::Ready) return 0;
+      bool opened = true;
+      receiveRows([this, &opened] {
+        const auto block = ReadSharedBlock(LoadString(kRouteEditorTitle));
+        opened = block.has_value();
+        return opened ? PasteRows(table_, DecodePositionRecords(*block), checkName_, *port_) : 0;
+      });
+      if (!opened) {
+        port_->showMessage(kCannotReceiveNoMemory, Severity::Information, LoadString(kCannotReceiveNoMemory));
+      }
+      return 0;
+    }
+    case ExchangeRequest::Nothing:
+      return 0;
+  }
+  return 0;
+}
+
+void MainWindow::sendToRouteEditor() {
+  SendResult result = SendResult::Sent;
+  runLong(kSendingPois, [this, &result] {
+    result = SendRows(LoadString(kProgramTitle), LoadString(kRouteEditorName),
+                      EncodePositionRecords(SelectedExchangeRows(document_)));
+  });
+  if (result == SendResult::NotReady) {
+    port_->showMessage(kRouteEditorBusy, Severity::Information, LoadString(kRouteEditorBusy));
+  } else if (result == SendResult::NoMemory) {
+    port_->showMessage(kCannotSendNoMemory, Severity::Information, LoadString(kCannotSendNoMemory));
+  }
+}
+
+void MainWindow::receiveRows(const std::function<int()>& insert) {
+  raise();
+  activateWindow();
+  editor_->cancel();
+  int eliminated = 0;
+  runLong(kReceivingPois, [&] { eliminated = insert(); });
+  if (eliminated > 0) {
+    port_->showMessage(kEliminatedDuplicates, Severity::Information, FormatMessage(kEliminatedDuplicates, eliminated));
+  }
+  afterEdit();
 }
 
 void MainWindow::showFindDialog(FindDialog::Mode mode) {

@@ -18,6 +18,7 @@
 #include "core/poi_document.h"
 #include "editing/find_replace.h"
 #include "editing/poi_table.h"
+#include "editing/row_exchange.h"
 #include "editing/ui/find_dialog.h"
 #include "shell/command_state.h"
 #include "shell/command_table.h"
@@ -35,6 +36,8 @@ namespace qf {
 
 class CellEditor;
 class CheckResultsWindow;
+class ExchangeServer;
+struct ExchangeMessage;
 class GuiUserPort;
 class PoiTableModel;
 class PoiTableView;
@@ -154,6 +157,13 @@ class MainWindow : public QMainWindow {
   void findFromDialog(FindDialog::Mode mode);
   void combineColumns();
   void clearColumns();
+  // The exchange with the route editor and other running editors.
+  ReceiveReply readiness() const;
+  std::int32_t answerPeer(const ExchangeMessage& message);
+  void sendToRouteEditor();
+  // Rows from another program: the window comes forward and `insert` puts them in as one step,
+  // returning how many duplicates it left out.
+  void receiveRows(const std::function<int()>& insert);
   void restartAutoSave();
   // Changes the settings file through `change`, unless the file is one that could not be read: its
   // settings would be lost.
@@ -197,6 +207,8 @@ class MainWindow : public QMainWindow {
   QPointer<FindDialog> findDialog_;
   CheckSettings checkSettings_;
   QPointer<CheckResultsWindow> checkWindow_;
+  // Last, so that it goes first: no message from another program reaches a window half gone.
+  std::unique_ptr<ExchangeServer> exchange_;
 };
 
 }  // namespace qf
