@@ -28,6 +28,8 @@ namespace {
 
 // A receiver that does not answer within this is not ready.
 constexpr int kAnswerLimitMs = 500;
+// How long a receiver may take to read the rows: a program that hangs meanwhile must not hang us.
+constexpr int kReadLimitMs = 10000;
 
 unsigned CurrentUser() { return ::getuid(); }
 
@@ -73,7 +75,7 @@ std::optional<std::int32_t> Ask(QLocalSocket& socket, const ExchangeMessage& mes
   QTimer limit;
   limit.setSingleShot(true);
   QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-  if (waitMs >= 0) limit.start(waitMs);
+  limit.start(waitMs);
   if (!answered() && socket.state() == QLocalSocket::ConnectedState) loop.exec(QEventLoop::ExcludeUserInputEvents);
   if (!answered()) return std::nullopt;
   std::array<std::uint8_t, kAnswerSize> answer{};
@@ -155,7 +157,7 @@ SendResult SendRows(std::u16string_view senderTitle, std::u16string_view receive
                      static_cast<std::int32_t>(ReceiveReply::Ready)) {
     return SendResult::NotReady;
   }
-  Ask(*socket, kReadNow, -1);
+  Ask(*socket, kReadNow, kReadLimitMs);
   return SendResult::Sent;
 }
 

@@ -48,7 +48,7 @@ class ExchangeServer : public QObject {
 enum class SendResult { Sent, NotReady, NoMemory };
 // Puts the bytes into shared memory named after the sender's title, asks the program of the
 // receiver's class whether it is ready (without an answer 7 within 500 ms it is not) and has it
-// read them; the memory lives until the receiver has read it, or is gone.
+// read them; the memory lives until the receiver has read it, is gone, or has taken 10 s.
 SendResult SendRows(std::u16string_view senderTitle, std::u16string_view receiverClass,
                     std::span<const std::uint8_t> bytes);
 // A copy of the shared memory of the sender with this title; nothing when it cannot be opened.

@@ -761,15 +761,15 @@ std::int32_t MainWindow::answerPeer(const ExchangeMessage& message) {
     case ExchangeRequest::ReadRows: {
       // Rows announced without asking first go in only where they would have been welcome.
       if (readiness() != ReceiveReply::Ready) return 0;
-      bool opened = true;
-      receiveRows([this, &opened] {
-        const auto block = ReadSharedBlock(LoadString(kRouteEditorTitle));
-        opened = block.has_value();
-        return opened ? PasteRows(table_, DecodePositionRecords(*block), checkName_, *port_) : 0;
+      // The rows are copied before the answer and go in after it, so that the sender waits for the
+      // copy only, not for a question asked here.
+      QTimer::singleShot(0, this, [this, block = ReadSharedBlock(LoadString(kRouteEditorTitle))] {
+        if (!block) {
+          port_->showMessage(kCannotReceiveNoMemory, Severity::Information, LoadString(kCannotReceiveNoMemory));
+          return;
+        }
+        receiveRows([&] { return PasteRows(table_, DecodePositionRecords(*block), checkName_, *port_); });
       });
-      if (!opened) {
-        port_->showMessage(kCannotReceiveNoMemory, Severity::Information, LoadString(kCannotReceiveNoMemory));
-      }
       return 0;
     }
     case ExchangeRequest::Nothing:
