@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QMimeData>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QLocalServer>
@@ -364,6 +365,23 @@ class RouteExchangeTest : public QObject {
         QCOMPARE(RowsOf(sent, 1, 2), rows);
       }
     }
+  }
+
+  // A target in another program asks for the rows only after the drop, when a move has taken
+  // them away: the drag still carries the rows dragged.
+  void aTargetAskingAfterTheDropGetsTheDraggedRows() {
+    auto source = openWindow();
+    test::ClickRow(*source, 2);
+    const ExchangeRows rows = RowsOf(source->table().document(), 2, 1);
+    QPointer<const QMimeData> late;
+    source->view().setDragRunner([&](const QMimeData& data) {
+      late = &data;
+      return Qt::MoveAction;
+    });
+    DragRow(source->view(), 2);
+    QCOMPARE(source->table().document().rowCount(), 8);
+    QVERIFY(late);
+    QCOMPARE(DroppedRows(late), rows);
   }
 
   // What a drag carries: the five fields in the drag layout and the text, only from a plain POI

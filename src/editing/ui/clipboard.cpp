@@ -32,10 +32,11 @@ QString TextOf(const ExchangeRows& rows, bool lngFirst, bool phonebook) {
   return ToQString(text);
 }
 
-// The drag's rows, made from the selection when a target first asks for them.
+// The drag's rows, made from the selection when a target first asks for them, or when the drag
+// ends: a target in another program may ask only then, after the rows have moved away.
 class DraggedRows : public QMimeData {
  public:
-  explicit DraggedRows(const PoiTable& table) : table_(table) {}
+  explicit DraggedRows(const PoiTable& table) : table_(&table) {}
 
   QStringList formats() const override {
     QStringList formats = QMimeData::formats();
@@ -44,25 +45,32 @@ class DraggedRows : public QMimeData {
   }
   bool hasFormat(const QString& type) const override { return formats().contains(type); }
 
+  // From now on the drag carries the rows selected now, whatever becomes of the table.
+  void keep() const {
+    if (table_ == nullptr) return;
+    const ExchangeRows rows = SelectedExchangeRows(table_->document());
+    bytes_ = ByteArray(EncodeDragData(rows, table_->document().richPoiFile));
+    text_ = TextOf(rows, table_->state.lngFirst, table_->document().kind == DocumentKind::Phonebook);
+    table_ = nullptr;
+  }
+
  protected:
   QVariant retrieveData(const QString& type, QMetaType metaType) const override {
     if (type == QLatin1String(kPoiRowsType)) {
-      return ByteArray(EncodeDragData(rows(), table_.document().richPoiFile));
+      keep();
+      return bytes_;
     }
     if (type == QLatin1String("text/plain")) {
-      return TextOf(rows(), table_.state.lngFirst, table_.document().kind == DocumentKind::Phonebook);
+      keep();
+      return text_;
     }
     return QMimeData::retrieveData(type, metaType);
   }
 
  private:
-  const ExchangeRows& rows() const {
-    if (!rows_) rows_ = SelectedExchangeRows(table_.document());
-    return *rows_;
-  }
-
-  const PoiTable& table_;
-  mutable std::optional<ExchangeRows> rows_;
+  mutable const PoiTable* table_;
+  mutable QByteArray bytes_;
+  mutable QString text_;
 };
 
 }  // namespace
@@ -99,6 +107,10 @@ void PasteFromClipboard(PoiTable& table, bool checkName, UserPort& port) {
 }
 
 QMimeData* NewDraggedRows(const PoiTable& table) { return new DraggedRows(table); }
+
+void KeepDraggedRows(const QMimeData* data) {
+  if (const auto* rows = dynamic_cast<const DraggedRows*>(data)) rows->keep();
+}
 
 bool HasDroppedRows(const QMimeData* data) {
   return data && (data->hasFormat(kPoiRowsType) || data->hasFormat(kRouteRowsType));

@@ -32,6 +32,9 @@ void PasteCoordinatesFromClipboard(PoiTable& table);
 // Rows dragged onto another program: the selected rows in the drag layout and as text, made only
 // when a target asks for them (a drag inside the table never needs them).
 QMimeData* NewDraggedRows(const PoiTable& table);
+// Fixes the rows a drag of NewDraggedRows carries to those selected now. Called as the drag ends:
+// a target in another program may ask for them only afterwards.
+void KeepDraggedRows(const QMimeData* data);
 // Rows another editor or the route editor dropped here; none when the data holds no rows.
 bool HasDroppedRows(const QMimeData* data);
 ExchangeRows DroppedRows(const QMimeData* data);

@@ -1,14 +1,14 @@
 #include "editing/ui/poi_table_view.h"
 
+#include <QCoreApplication>
 #include <QDrag>
 #include <QDragMoveEvent>
 #include <QHeaderView>
 #include <QMimeData>
-#include <QCoreApplication>
 #include <QPainter>
+#include <QPointer>
 
 #include <functional>
-#include <memory>
 #include <queue>
 #include <vector>
 
@@ -284,18 +284,22 @@ void PoiTableView::startDrag(Qt::DropActions) {
   dragging_ = true;
   Qt::DropAction taken = Qt::IgnoreAction;
   bool otherProgram = true;
+  QPointer<QMimeData> data = dragData();
   if (dragRunner_) {
-    const std::unique_ptr<QMimeData> data(dragData());
     taken = dragRunner_(*data);
+    data->deleteLater();  // as a drag's data, it outlives the drag
   } else {
     auto* drag = new QDrag(this);
-    drag->setMimeData(dragData());
+    drag->setMimeData(data);
     // Copy unless Shift asks for a move: a program that takes what it is offered must not take the
     // rows away by default. Inside the table, the table chooses the action itself.
     taken = drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::CopyAction);
     otherProgram = !drag->target();
   }
   dragging_ = false;
+  // Another program may ask for the rows only now, after the drop: they are the rows dragged, not
+  // those selected once the dragged ones have moved away.
+  if (otherProgram && taken != Qt::IgnoreAction) KeepDraggedRows(data);
   // Rows moved inside this program were moved by the table itself.
   if (taken == Qt::MoveAction && otherProgram) emit rowsMovedAway();
 }
