@@ -3,6 +3,8 @@
 #include <QItemSelection>
 #include <QTableView>
 
+#include <vector>
+
 class QMimeData;
 
 #include "editing/poi_table.h"
@@ -65,7 +67,8 @@ class PoiTableView : public QTableView {
   void takeViewSelection(const QItemSelection& selected, const QItemSelection& deselected);
   bool isOwnDrag(const QMimeData* data) const;
   PoiTable& table() const;
-  int fittedWidth(int column);
+  // The width of a column's widest text among `rows`, its longest ones, and the rows on screen.
+  int fittedWidth(int column, std::vector<int> rows);
   void fillWidth();
 
   static constexpr std::size_t kMeasuredTexts = 32;
