@@ -17,8 +17,8 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: make_big_file COUNT OUTPUT [--shape SHAPE] [--optimised]\n"
-               "  SHAPE: europe (default), world, city, south-west, no-position, duplicates, rich, camera,\n"
-               "         compact (OV2 only)\n"
+               "  SHAPE: europe (default), world, city, south-west, no-position, duplicates, similar, rich,\n"
+               "         camera, compact (OV2 only)\n"
                "  --optimised: an OV2 file in skipper blocks\n");
   return 2;
 }

@@ -60,6 +60,44 @@ std::u16string NameFromSmallSet(Random& random, std::size_t count) {
   return name;
 }
 
+// A place name as people write it: a kind of place and a made-up proper name.
+std::u16string PlaceName(std::minstd_rand& random) {
+  static constexpr std::u16string_view kKinds[] = {u"Hotel", u"Cafe", u"Pizzeria", u"Museum", u"Pharmacy",
+                                                   u"Bakery", u"Camping", u"Church", u"Garage", u"Restaurant"};
+  static constexpr std::u16string_view kLetters = u"abcdefghijklmnopqrstuvwxyz";
+  std::u16string name(kKinds[random() % std::size(kKinds)]);
+  name += u' ';
+  name += static_cast<char16_t>(u'A' + random() % 26);
+  const int length = 5 + static_cast<int>(random() % 8);
+  for (int i = 0; i < length; ++i) name += Pick(random, kLetters);
+  return name;
+}
+
+// One name in five belongs to one of count / 20 groups scattered over the document; its members
+// are written alike: the same name, in capitals, or with a word more before or after it.
+std::u16string NameInSimilarGroups(Random& random, std::size_t count) {
+  if (random() % 5 != 0) return RandomName(random, false);
+  const std::size_t groups = count / 20 + 1;
+  std::minstd_rand pick(static_cast<std::uint32_t>(std::uniform_int_distribution<std::size_t>(1, groups)(random)));
+  std::u16string name = PlaceName(pick);
+  static constexpr std::u16string_view kMore[] = {u"Nord", u"Centre", u"Station", u"Airport", u"2"};
+  switch (random() % 5) {
+    case 0:
+      for (char16_t& c : name) c = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+      break;
+    case 1:
+      name += u' ';
+      name += kMore[random() % std::size(kMore)];
+      break;
+    case 2:
+      name = u"Old " + name;
+      break;
+    default:
+      break;
+  }
+  return name;
+}
+
 std::u16string Digits(Random& random, int count) {
   std::u16string text;
   for (int i = 0; i < count; ++i) text += static_cast<char16_t>(u'0' + random() % 10);
@@ -82,6 +120,7 @@ struct Area {
 Area AreaOf(Shape shape) {
   switch (shape) {
     case Shape::World:
+    case Shape::Similar:
       return {-180, 180, -90, 90};
     case Shape::City:
       return {4.8, 5.0, 52.3, 52.5};
@@ -118,8 +157,8 @@ std::optional<Shape> ShapeNamed(std::string_view name) {
       {"europe", Shape::Europe},        {"world", Shape::World},
       {"city", Shape::City},            {"south-west", Shape::SouthWest},
       {"no-position", Shape::NoPosition}, {"duplicates", Shape::Duplicates},
-      {"rich", Shape::Rich},            {"camera", Shape::Camera},
-      {"compact", Shape::Compact}};
+      {"similar", Shape::Similar},      {"rich", Shape::Rich},
+      {"camera", Shape::Camera},        {"compact", Shape::Compact}};
   for (const auto& [shapeName, shape] : kShapes) {
     if (shapeName == name) return shape;
   }
@@ -138,6 +177,7 @@ PoiDocument GeneratePois(std::size_t count, Shape shape, std::uint32_t seed) {
   for (std::size_t i = 0; i < count; ++i) {
     const std::u16string name = shape == Shape::Camera       ? std::u16string(kSafetyCameraName)
                                 : shape == Shape::Duplicates ? NameFromSmallSet(random, count)
+                                : shape == Shape::Similar    ? NameInSimilarGroups(random, count)
                                                              : RandomName(random, shape == Shape::Compact);
     const int row = AppendPoi(document, name, false);
     if (shape != Shape::NoPosition || random() % 20 != 0) {

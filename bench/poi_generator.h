@@ -17,6 +17,7 @@ enum class Shape {
   SouthWest,   // southern latitudes and western longitudes only, every coordinate negative
   NoPosition,  // one row in twenty without coordinates
   Duplicates,  // names drawn from a small set, many equal and many alike
+  Similar,     // spread over the globe, one name in five in a small group of similar names
   Rich,        // a rich POI document: the memo is the record's number
   Camera,      // a safety-camera document
   Compact,     // compact records behind skippers (written by WriteCompactOv2)

@@ -8,8 +8,10 @@
 #include <QPainter>
 #include <QPointer>
 
+#include <array>
 #include <functional>
 #include <queue>
+#include <span>
 #include <vector>
 
 #include "editing/ui/clipboard.h"
@@ -36,21 +38,30 @@ std::size_t WidthInCharacters(std::u16string_view text) {
   return width;
 }
 
-// The rows holding the `count` widest texts of a column, in one pass over the texts.
-std::vector<int> LongestTexts(const PoiDocument& document, int column, std::size_t count) {
+// The rows holding the `count` widest texts of each of the columns, in one pass over the rows: a
+// row's texts lie together, so fitting every column costs one visit to each row, not one a column.
+std::array<std::vector<int>, kColumnCount> LongestTexts(const PoiDocument& document, std::span<const int> columns,
+                                                       std::size_t count) {
   using Entry = std::pair<std::size_t, int>;  // width, row
-  std::priority_queue<Entry, std::vector<Entry>, std::greater<>> longest;
+  using Longest = std::priority_queue<Entry, std::vector<Entry>, std::greater<>>;
+  std::array<Longest, kColumnCount> longest;
   for (int row = 0; row < document.rowCount(); ++row) {
-    const std::size_t length = WidthInCharacters(document.text(row, column));
-    if (longest.size() < count) {
-      longest.emplace(length, row);
-    } else if (length > longest.top().first) {
-      longest.pop();
-      longest.emplace(length, row);
+    for (const int column : columns) {
+      Longest& widest = longest[static_cast<std::size_t>(column)];
+      const std::size_t length = WidthInCharacters(document.text(row, column));
+      if (widest.size() < count) {
+        widest.emplace(length, row);
+      } else if (length > widest.top().first) {
+        widest.pop();
+        widest.emplace(length, row);
+      }
     }
   }
-  std::vector<int> rows;
-  for (; !longest.empty(); longest.pop()) rows.push_back(longest.top().second);
+  std::array<std::vector<int>, kColumnCount> rows;
+  for (const int column : columns) {
+    Longest& widest = longest[static_cast<std::size_t>(column)];
+    for (; !widest.empty(); widest.pop()) rows[static_cast<std::size_t>(column)].push_back(widest.top().second);
+  }
   return rows;
 }
 
@@ -155,11 +166,12 @@ void PoiTableView::applyColumnLayout() {
 }
 
 void PoiTableView::refit(int column) {
-  if (column >= 0) {
-    if (!isColumnHidden(column)) setColumnWidth(column, fittedWidth(column));
-    return;
+  std::vector<int> shown;
+  for (int c = column >= 0 ? column : kName; c <= (column >= 0 ? column : kDistance); ++c) {
+    if (!isColumnHidden(c)) shown.push_back(c);
   }
-  for (int c = 0; c <= kDistance; ++c) refit(c);
+  const auto longest = LongestTexts(table().document(), shown, kMeasuredTexts);
+  for (const int c : shown) setColumnWidth(c, fittedWidth(c, longest[static_cast<std::size_t>(c)]));
 }
 
 void PoiTableView::refitAfterEdit(int column) {
@@ -171,9 +183,8 @@ void PoiTableView::refitAfterEdit(int column) {
 // Measuring every cell of a million rows takes minutes, so only the texts that may be the widest
 // are measured: the longest ones of the column, and those on screen (a short text of wide letters
 // can outrun a longer one).
-int PoiTableView::fittedWidth(int column) {
+int PoiTableView::fittedWidth(int column, std::vector<int> rows) {
   const PoiDocument& document = table().document();
-  std::vector<int> rows = LongestTexts(document, column, kMeasuredTexts);
   // One page from the top row: while a change is replayed the view may not know the rows yet.
   const int top = std::max(rowAt(0), 0);
   const int page = viewport()->height() / std::max(verticalHeader()->defaultSectionSize(), 1) + 1;

@@ -4,6 +4,7 @@
 #include <QTableView>
 
 #include <functional>
+#include <vector>
 
 class QMimeData;
 
@@ -79,7 +80,8 @@ class PoiTableView : public QTableView {
   bool isOwnDrag(const QMimeData* data) const;
   bool takesRowsOf(const QMimeData* data) const;
   PoiTable& table() const;
-  int fittedWidth(int column);
+  // The width of a column's widest text among `rows`, its longest ones, and the rows on screen.
+  int fittedWidth(int column, std::vector<int> rows);
   void fillWidth();
 
   static constexpr std::size_t kMeasuredTexts = 32;
