@@ -2,7 +2,8 @@
 // first rows are painted, a header click that sorts every row, its undo, a page down at the end,
 // Select All with Del from the middle of the table and its undo, a Replace All through the Replace
 // dialog that changes every Name and its undo, and a paste of 100,000 rows from the clipboard into
-// the middle of the table and its undo. Then on generated data: the similar-names check of 100,000
+// the middle of the table and its undo, and the same rows received from a stand-in of the route
+// editor and their undo. Then on generated data: the similar-names check of 100,000
 // names through the check dialog and its results window, and Convert Formats of a folder of
 // 1,000 files.
 #include <sys/resource.h>
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,10 +30,12 @@
 
 #include "core/poi_record.h"
 #include "core/user_port.h"
+#include "editing/row_exchange.h"
 #include "editing/ui/clipboard.h"
 #include "editing/ui/find_dialog.h"
 #include "editing/ui/poi_table_view.h"
 #include "editing/ui/qt_text.h"
+#include "fakes/fake_route_editor.h"
 #include "formats/file_format.h"
 #include "formats/file_pipeline.h"
 #include "poi_generator.h"
@@ -175,6 +179,47 @@ void TimePaste(MainWindow& window) {
   undo.print();
 }
 
+// The same rows sent by a stand-in of the route editor, received before a row in the middle of the
+// table until repainted, and taken back with Ctrl+Z: one undo step each time.
+void TimeReceive(MainWindow& window) {
+  const PoiDocument sent = GeneratePois(kPastedRows, Shape::World, 7);
+  ExchangeRows rows;
+  for (int row = 0; row < sent.rowCount(); ++row) rows.push_back(MakeExchangeRow(sent, row));
+  const std::vector<std::uint8_t> records = EncodePositionRecords(rows);
+  const QByteArray block(reinterpret_cast<const char*>(records.data()), static_cast<qsizetype>(records.size()));
+  test::FakeRouteEditor routeEditor;
+  const int before = window.view().model()->rowCount();
+  Timings receive("receive 100,000 rows in the middle, repainted", 1000);
+  Timings undo("undo of the received rows, repainted", 500);
+  for (int run = 0; run < 5; ++run) {
+    window.table().clearHistory();
+    Activate(window);
+    QScrollBar* bar = window.view().verticalScrollBar();
+    bar->setValue(bar->maximum() / 2);
+    Repaint(window);
+    QTest::mouseClick(window.view().viewport(), Qt::LeftButton, {}, {20, window.view().viewport()->height() / 2});
+    QElapsedTimer timer;
+    timer.start();
+    if (routeEditor.send(block) != 7) Fail(u"the editor was not ready to receive"_s);
+    // The rows go in once the sender has been answered.
+    while (window.view().model()->rowCount() != before + kPastedRows && timer.elapsed() < 10'000) {
+      QCoreApplication::processEvents();
+    }
+    Repaint(window);
+    receive.add(timer);
+    if (window.view().model()->rowCount() != before + kPastedRows) Fail(u"not every row was received"_s);
+    timer.restart();
+    QTest::keyClick(&window.view(), Qt::Key_Z, Qt::ControlModifier);
+    Repaint(window);
+    undo.add(timer);
+    if (window.view().model()->rowCount() != before || window.table().canUndo()) {
+      Fail(u"the received rows were not one undo step"_s);
+    }
+  }
+  receive.print();
+  undo.print();
+}
+
 // The check dialog set to similar names only, and its OK clicked with the timer started.
 ModalAnswers::Answer CheckSimilarNames(QElapsedTimer& timer) {
   return [&timer](QWidget* dialog) {
@@ -306,6 +351,9 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "usage: editor_timing FILE SETTINGS\n");
     return 2;
   }
+  // The exchange's sockets go to a folder of this run's own.
+  QTemporaryDir runtime;
+  qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
   QElapsedTimer timer;
   timer.start();
   QApplication application(argc, argv);
@@ -320,6 +368,7 @@ int main(int argc, char* argv[]) {
   TimeTheLargeTable(window);
   TimeReplaceAll(window);
   TimePaste(window);
+  TimeReceive(window);
   std::printf("%-52s %8ld MB\n", "peak memory", PeakMegabytes());
 
   QTemporaryDir folder;
