@@ -73,6 +73,7 @@ void FakeRouteEditor::serve(QLocalSocket* socket) {
         socket->abort();
         return;
       }
+      if (manner == Manner::NeverFinishesReading) continue;
       QSharedMemory memory(QStringLiteral("Quillfern for TomTom-") + User());
       if (memory.attach(QSharedMemory::ReadOnly)) {
         received.append(QByteArray(static_cast<const char*>(memory.constData()), memory.size()));

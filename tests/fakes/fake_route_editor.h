@@ -16,7 +16,7 @@ namespace qf::test {
 // from the editor's own code, so that both ends are checked.
 class FakeRouteEditor {
  public:
-  enum class Manner { Answers, NeverAnswers, HangsUpOnRead };
+  enum class Manner { Answers, NeverAnswers, HangsUpOnRead, NeverFinishesReading };
 
   FakeRouteEditor();
   bool isListening() const { return server_.isListening(); }
