@@ -18,13 +18,8 @@ constexpr std::u16string_view kCompassLetters = u"EWSN";
 
 class BlockWriter {
  public:
-  void uint32(std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) bytes_.push_back(static_cast<std::uint8_t>(value >> shift));
-  }
-  void unit(char16_t value) {
-    bytes_.push_back(static_cast<std::uint8_t>(value));
-    bytes_.push_back(static_cast<std::uint8_t>(value >> 8));
-  }
+  void uint32(std::uint32_t value) { PutUint32(grow(4), value); }
+  void unit(char16_t value) { PutUint16(grow(2), value); }
   void text(std::u16string_view text) {
     for (char16_t c : text) unit(c);
     unit(0);
@@ -36,6 +31,11 @@ class BlockWriter {
   }
 
  private:
+  std::uint8_t* grow(std::size_t size) {
+    bytes_.resize(bytes_.size() + size);
+    return &bytes_[bytes_.size() - size];
+  }
+
   std::vector<std::uint8_t> bytes_;
 };
 
