@@ -65,7 +65,8 @@ constexpr CommandInfo kCommands[] = {
     {SortAscending, "Sort &Ascending\tCtrl+J", {"Ctrl+J"}, 38, None},
     {SortDescending, "Sort Des&cending\tCtrl+K", {"Ctrl+K"}, 39, None},
     {GoogleMaps, "Google &Maps\tF5", {"F5"}, 40, None},
-    {GoogleEarth, "Google &Earth\tF6", {"F6"}, 41, None},
+    // Shown in whatever program the desktop has for KML files, so the text names no product.
+    {GoogleEarth, "Glob&e Program\tF6", {"F6"}, 41, None},
     {QuickGpsFix, "&QuickGPSfix...\tCtrl+Q", {"Ctrl+Q"}, 42, None, NotYet},
     {ShowMenuBar, "Show &Menu Bar\tCtrl+Alt+M", {"Ctrl+Alt+M"}, -1, CheckMark},
     {ShowToolbar, "Show &Toolbar\tCtrl+Alt+T", {"Ctrl+Alt+T"}, -1, CheckMark},

@@ -478,6 +478,7 @@ CommandContext MainWindow::commandContext() const {
   context.routeEditorRunning = ProgramRunning(LoadString(kRouteEditorName));
   if (!tomtomHomeInstalled_) tomtomHomeInstalled_ = tomtomHomeProbe_();
   context.homeServiceInstalled = *tomtomHomeInstalled_;
+  context.googleEarthRegistered = globe_.available();
   return context;
 }
 
@@ -598,6 +599,11 @@ void MainWindow::run(CommandId id) {
       break;
     case CommandId::AddFavorite:
       addFavorite();
+      break;
+    case CommandId::GoogleEarth:
+      globe_.show(document_, settings_, *port_);
+      port_->finishProgress();
+      readyPending_ = true;
       break;
     case CommandId::AddItns:
       sendToRouteEditor();

@@ -24,6 +24,7 @@
 #include "shell/command_table.h"
 #include "shell/ui/convert_formats_dialog.h"
 #include "shell/ui/favorites_dialog.h"
+#include "shell/ui/globe_program.h"
 #include "shell/ui/translate_names_dialog.h"
 
 class QKeyEvent;
@@ -203,6 +204,7 @@ class MainWindow : public QMainWindow {
   std::function<bool()> tomtomHomeProbe_;
   mutable std::optional<bool> tomtomHomeInstalled_;  // asked once, when the commands are first enabled
   std::function<void(const QUrl&)> urlOpener_;
+  GlobeProgram globe_;
   FindState find_;
   QPointer<FindDialog> findDialog_;
   CheckSettings checkSettings_;

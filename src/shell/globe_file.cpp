@@ -1,0 +1,80 @@
+#include "shell/globe_file.h"
+
+#include <stdlib.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "core/atomic_file.h"
+#include "formats/file_pipeline.h"
+#include "formats/file_session.h"
+#include "formats/kml.h"
+
+namespace fs = std::filesystem;
+
+namespace qf {
+
+fs::path RunFilesParent() {
+  std::error_code error;
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
+    if (fs::is_directory(runtime, error)) return runtime;
+  }
+  const fs::path temporary = fs::temp_directory_path(error);
+  return error ? fs::path("/tmp") : temporary;
+}
+
+GlobeFile::GlobeFile(fs::path parent) : parent_(std::move(parent)) {}
+
+GlobeFile::~GlobeFile() {
+  if (folder_.empty()) return;
+  std::error_code ignored;
+  fs::remove_all(folder_, ignored);
+}
+
+// mkdtemp makes the folder with a name no one else holds, open to the user alone. A folder that a
+// cleaner of old temporary files took away is made anew.
+bool GlobeFile::makeFolder() {
+  std::error_code error;
+  if (!folder_.empty() && fs::is_directory(fs::symlink_status(folder_, error))) return true;
+  std::string name = (parent_ / "quillfern-XXXXXX").string();
+  if (mkdtemp(name.data()) == nullptr) {
+    reason_.assign(errno, std::system_category());
+    return false;
+  }
+  folder_ = name;
+  return true;
+}
+
+int GlobeFile::write(PoiDocument& document, const AppSettings& settings, UserPort& port) {
+  reason_.clear();
+  if (const int result = writeFile(document, settings, port); result != 0) {
+    const std::u16string name = document.path.empty() ? document.title : DisplayName(document.path);
+    port.showMessage(static_cast<MessageId>(result), Severity::Warning, FileMessageText(result, name, reason_));
+    return result;
+  }
+  return 0;
+}
+
+int GlobeFile::writeFile(PoiDocument& document, const AppSettings& settings, UserPort& port) {
+  if (!makeFolder()) return kCannotSave;
+  const fs::path target = folder_ / "Qfntmp.kml";
+  AtomicFile file;
+  if (!file.open(target)) {
+    reason_ = file.error();
+    return kCannotSave;
+  }
+  FileSession session(document, FileOperation::Save, FileFormat::Kml, settings, port);
+  int written = 0;
+  int result = WriteKmlForGoogleEarth(session, file, written);
+  if (result == 0 && !file.commit()) result = kCannotWrite;
+  reason_ = file.error();
+  if (result != 0) return result;
+  // The folder already keeps others out; the file says so too, wherever it may be copied.
+  std::error_code ignored;
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write, ignored);
+  path_ = target;
+  return 0;
+}
+
+}  // namespace qf
