@@ -101,7 +101,6 @@ class GlobeProgramTest : public QObject {
     window.tick();
     QVERIFY(!window.action(CommandId::GoogleEarth)->isEnabled());
     test::Press(window, Qt::Key_F6);
-    QTest::qWait(200);
     QVERIFY(RunFiles(runtime()).isEmpty());
   }
 
