@@ -3,7 +3,6 @@
 #include <stdlib.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <string>
 
 #include "core/atomic_file.h"
@@ -14,15 +13,6 @@
 namespace fs = std::filesystem;
 
 namespace qf {
-
-fs::path RunFilesParent() {
-  std::error_code error;
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
-    if (fs::is_directory(runtime, error)) return runtime;
-  }
-  const fs::path temporary = fs::temp_directory_path(error);
-  return error ? fs::path("/tmp") : temporary;
-}
 
 GlobeFile::GlobeFile(fs::path parent) : parent_(std::move(parent)) {}
 

@@ -5,20 +5,17 @@
 
 #include "core/app_settings.h"
 #include "core/poi_document.h"
+#include "core/runtime_folder.h"
 #include "core/user_port.h"
 
 namespace qf {
-
-// The folder for files that live only as long as the program: the user's runtime folder, which
-// no one else may enter, or else the temporary folder.
-std::filesystem::path RunFilesParent();
 
 // The POIs handed to a globe program: "Qfntmp.kml" in a folder of this run's own, made on the first
 // write and removed with the object. The folder is open to the user alone, so that no other user can
 // read the POIs or put a link where the file goes, and two editors never share one file.
 class GlobeFile {
  public:
-  explicit GlobeFile(std::filesystem::path parent = RunFilesParent());
+  explicit GlobeFile(std::filesystem::path parent = RuntimeFolder());
   ~GlobeFile();
   GlobeFile(const GlobeFile&) = delete;
   GlobeFile& operator=(const GlobeFile&) = delete;

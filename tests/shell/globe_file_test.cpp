@@ -1,9 +1,7 @@
 #include "shell/globe_file.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -101,34 +99,6 @@ TEST_F(GlobeFileTest, AFileThatCannotBeMadeIsReportedWithTheDocumentsName) {
   EXPECT_EQ(port.messages[0].first, kCannotSave);
   EXPECT_EQ(port.messages[0].second.rfind(u"Can not save the file\n\nCafes\n\n", 0), 0u);
   EXPECT_TRUE(globe.path().empty());
-}
-
-TEST(RunFilesParentTest, TheRuntimeFolderWhenThereIsOneElseTheTemporaryFolder) {
-  const char* saved = std::getenv("XDG_RUNTIME_DIR");
-  const std::optional<std::string> before = saved ? std::optional<std::string>(saved) : std::nullopt;
-  const fs::path runtime = test::TempDir();
-  const struct {
-    std::optional<std::string> value;
-    fs::path expected;
-  } cases[] = {
-      {runtime.string(), runtime},
-      {std::nullopt, fs::temp_directory_path()},
-      {"", fs::temp_directory_path()},
-      {(runtime / "gone").string(), fs::temp_directory_path()},
-  };
-  for (const auto& c : cases) {
-    if (c.value) {
-      setenv("XDG_RUNTIME_DIR", c.value->c_str(), 1);
-    } else {
-      unsetenv("XDG_RUNTIME_DIR");
-    }
-    EXPECT_EQ(RunFilesParent(), c.expected) << c.value.value_or("(unset)");
-  }
-  if (before) {
-    setenv("XDG_RUNTIME_DIR", before->c_str(), 1);
-  } else {
-    unsetenv("XDG_RUNTIME_DIR");
-  }
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
 #include "editing/ui/route_exchange.h"
 
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
@@ -17,6 +15,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/runtime_folder.h"
 #include "editing/row_exchange.h"
 #include "editing/ui/qt_text.h"
 
@@ -33,14 +32,8 @@ constexpr int kReadLimitMs = 10000;
 
 unsigned CurrentUser() { return ::getuid(); }
 
-// The user's runtime folder is private to the user; without one, the temporary folder.
-fs::path SocketFolder() {
-  const QString runtime = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
-  return QFile::encodeName(!runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : QDir::tempPath()).toStdString();
-}
-
 fs::path SocketPath(std::u16string_view className) {
-  return ExchangeSocketPath(SocketFolder(), className, CurrentUser());
+  return ExchangeSocketPath(RuntimeFolder(), className, CurrentUser());
 }
 
 QString NativeName(const fs::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.string())); }
