@@ -21,6 +21,8 @@
 #include "formats/name_translation.h"
 #include "formats/ov2_summary.h"
 #include "core/string_table.h"
+#include "editing/poi_table.h"
+#include "map/geocode_query.h"
 
 namespace qf {
 
@@ -386,6 +388,48 @@ int Check(const CliRequest& request) {
   return 0;
 }
 
+// Fills in the coordinates (or addresses) the rows lack and writes the document to OUT, with
+// what was done when a stop or a fault ends the run.
+int Geocode(const CliRequest& request) {
+  std::filesystem::path output = request.files[1];
+  if (request.provider && request.provider != "nominatim" && request.provider != "xml") {
+    return UsageError("--provider takes nominatim or xml");
+  }
+  if (!request.outputFormat && !NamesAFormat(output)) {
+    return UsageError("cannot tell the format of '" + output.string() +
+                      "' from its extension; use ov2, kml, gpx, csv, asc, poi or txt, or give --format N");
+  }
+  const FileFormat format = request.outputFormat.value_or(WriteFormatForPath(output, request.encoding));
+  if (!Supported(format, true)) return 2;
+  Session& session = NewSession(request);
+  ServiceSettings services = session.settings.services;
+  if (request.provider) {
+    services.geocoder = *request.provider == "xml" ? GeocoderProvider::Xml : GeocoderProvider::Nominatim;
+    // Another provider's host from the settings file would be asked in a protocol it does not speak.
+    if (services.geocoder != session.settings.services.geocoder) services.geocoderHost.clear();
+  }
+  if (request.host) services.geocoderHost = *request.host;
+  if (request.key) services.geocoderKey = *request.key;
+  if (!Open(session, request, request.files[0])) return 1;
+  PoiTable table(session.document);
+  table.clearSelection();  // every row that lacks its target is queried
+  Geocoder geocoder(services);
+  CliUserPort::stopOnInterrupt();
+  const GeocodeTarget target = request.queryAddresses ? GeocodeTarget::Addresses : GeocodeTarget::Coordinates;
+  const GeocodeRun run = RunGeocodeQuery(table, geocoder, target, session.port);
+  session.port.finishProgress();
+  std::fprintf(stderr, "quillfern-cli: went through %d of %d POIs%s\n", run.passed, run.candidates,
+               run.stopped ? ", stopped" : "");
+  WriteCounts counts;
+  const int result = RunFileOperation(session.document, FileOperation::Save, format, output, session.settings,
+                                      session.port, &counts);
+  session.port.finishProgress();
+  if (result != 0) return 1;
+  std::printf("Wrote %d POI%s to %s\n", counts.written, counts.written == 1 ? "" : "s",
+              session.document.path.string().c_str());
+  return run.stopped || run.error != 0 ? 1 : 0;
+}
+
 struct Command {
   std::string_view name;
   std::vector<std::string_view> operands;  // the files it takes, as the usage names them
@@ -403,6 +447,7 @@ int RunCliCommand(const CliRequest& request) {
       {"check", {"FILE"}, Check},
       {"query-name", {}, QueryName},
       {"batch", {"DIR"}, Batch},
+      {"geocode", {"FILE", "OUT"}, Geocode},
   };
   const auto command = std::ranges::find(kCommands, request.command, &Command::name);
   if (command == std::end(kCommands)) return UsageError("unknown command '" + request.command + "'");

@@ -38,6 +38,10 @@ struct CliRequest {
   std::optional<std::string> checkNear;        // check --near: a distance such as 100m or 0.5km
   bool checkSimilar = false;                   // check --similar
   bool includeHome = false;                    // favourites: home and recent destinations too
+  bool queryAddresses = false;                 // geocode --addresses; else coordinates
+  std::optional<std::string> provider;         // geocode --provider nominatim|xml
+  std::optional<std::string> host;             // geocode --host
+  std::optional<std::string> key;              // geocode --key
 };
 
 // Runs the command; the exit status is 0 on success, 1 when an operation failed

@@ -35,6 +35,14 @@ Commands:
                      other TARGET the ov2 files; TARGET is ov2, kml, gpx, or csv, asc, poi
                      or txt with -ansi, -unicode or -utf8 (e.g. csv-utf8); Ctrl+C stops
                      after the file being converted
+  geocode FILE OUT [--coordinates|--addresses] [--provider nominatim|xml] [--host H] [--key K]
+                     fill in the coordinates of the POIs that lack them from the address in
+                     their memo (--coordinates, the default), or the memo of the POIs that
+                     lack one with the address at their coordinates (--addresses), and write
+                     the document to OUT; asks Nominatim, OpenStreetMap's geocoder, at most
+                     once a second, unless the settings file or --provider xml --host H
+                     (and --key K) name a service of the XML geocoding protocol; Ctrl+C stops
+                     and writes the POIs done so far
 
 Options:
   --format N             force the output format of convert (a file-dialog format number)
@@ -93,7 +101,8 @@ int main(int argc, char** argv) {
     const std::string_view arg = argv[i];
     // These options take the next argument as their value.
     static constexpr std::string_view kWithValue[] = {"--encoding", "--to",       "--near",   "--tomtom",
-                                                      "--windows",  "--settings", "--format", "--input-format"};
+                                                      "--windows",  "--settings", "--format", "--input-format",
+                                                      "--provider", "--host",     "--key"};
     if (std::ranges::find(kWithValue, arg) != std::end(kWithValue) && i + 1 >= argc) {
       return qf::UsageError("option '" + std::string(arg) + "' needs a value");
     }
@@ -147,6 +156,14 @@ int main(int argc, char** argv) {
       request.overwrite = qf::OverwriteAnswer::NoToAll;
     } else if (arg == "--tomtom" || arg == "--windows") {
       (arg == "--tomtom" ? request.tomtomName : request.windowsName) = std::string(value());
+    } else if (arg == "--addresses" || arg == "--coordinates") {
+      request.queryAddresses = arg == "--addresses";
+    } else if (arg == "--provider") {
+      request.provider = std::string(value());
+    } else if (arg == "--host") {
+      request.host = std::string(value());
+    } else if (arg == "--key") {
+      request.key = std::string(value());
     } else if (arg == "--settings") {
       request.settingsPath = std::string(value());
     } else if (arg == "--format" || arg == "--input-format") {

@@ -17,6 +17,7 @@ constexpr std::string_view kFont = "Font";
 constexpr std::string_view kProfile = "Profile";
 constexpr std::string_view kCheckPoi = "Check POI";
 constexpr std::string_view kBasePoints = "Base Points";
+constexpr std::string_view kServices = "Services";
 
 constexpr std::array<std::string_view, kSwitchCount> kSwitchKeys = {
     "Show Menu Bar", "Show Toolbar",       "Large Toolbar",    "Wrap Toolbar",      "Lng First",
@@ -151,6 +152,15 @@ void SaveFont(const FontSettings& font, ProfileFile& profile) {
   if (IsExistingFile(font.background)) profile.setString(kFont, "Bkgnd", font.background.string());
 }
 
+// The program never changes these, so they are only read: the user writes them into the file.
+ServiceSettings LoadServices(const ProfileFile& profile) {
+  ServiceSettings services;
+  if (profile.getString(kServices, "Geocoder", "nominatim") == "xml") services.geocoder = GeocoderProvider::Xml;
+  services.geocoderHost = profile.getString(kServices, "Geocoder Host", "");
+  services.geocoderKey = profile.getString(kServices, "Geocoder Key", "");
+  return services;
+}
+
 // Without a stored "Code Page" the user's locale decides, as the system code page would.
 int DefaultCodePage() { return CodePageForLocale(uloc_getDefault()); }
 
@@ -238,6 +248,7 @@ AppSettings LoadSettings(const ProfileFile& profile) {
   settings.checkWindow = ReadRect(profile, kCheckPoi);
   const int codePage = StoredCodePage(profile);
   settings.codePage = IsAnsiCodePage(codePage) ? codePage : DefaultCodePage();
+  settings.services = LoadServices(profile);
   return settings;
 }
 

@@ -92,6 +92,15 @@ struct BasePointSettings {
   bool operator==(const BasePointSettings&) const = default;
 };
 
+// Section "Services": the web services the program asks.
+enum class GeocoderProvider { Nominatim, Xml };  // "Geocoder": "nominatim" or "xml"
+struct ServiceSettings {
+  GeocoderProvider geocoder = GeocoderProvider::Nominatim;
+  std::string geocoderHost;  // "Geocoder Host": a host name or a URL; empty: the provider's public service
+  std::string geocoderKey;   // "Geocoder Key": sent only to the XML protocol's service, when not empty
+  bool operator==(const ServiceSettings&) const = default;
+};
+
 // The in-memory copy of the settings file that the program consults.
 struct AppSettings {
   std::array<bool, kSwitchCount> switches = {true,  true,  true,  true,  false, false, false, true,
@@ -116,6 +125,7 @@ struct AppSettings {
   BasePointSettings basePoints;
   SavedRect checkWindow;  // section "Check POI": the check-results window
   int codePage = 1252;    // "Code Page": the Windows code page of ANSI text files
+  ServiceSettings services;
 
   bool on(Switch s) const { return switches[static_cast<std::size_t>(s)]; }
   void set(Switch s, bool value) { switches[static_cast<std::size_t>(s)] = value; }

@@ -75,4 +75,8 @@ std::u16string FormatMessage(int id, long long number, std::u16string_view argum
   return Fill(Fill(LoadString(id), DecimalText(number)), argument);
 }
 
+std::u16string FormatMessage(int id, long long first, long long second) {
+  return Fill(Fill(LoadString(id), DecimalText(first)), DecimalText(second));
+}
+
 }  // namespace qf

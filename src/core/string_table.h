@@ -22,5 +22,7 @@ std::u16string FormatMessage(int id, std::u16string_view argument);
 std::u16string FormatMessage(int id, long long number);
 // The text with its "%d" and then its "%s" filled in, for status lines with a count and a name.
 std::u16string FormatMessage(int id, long long number, std::u16string_view argument);
+// The text with its two "%d" filled in, in order, for counts such as "%d / %d".
+std::u16string FormatMessage(int id, long long first, long long second);
 
 }  // namespace qf

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "fakes/fake_geocoder.h"
 #include "support/test_support.h"
 
 namespace qf {
@@ -80,6 +81,9 @@ TEST_F(CliTest, WrongCommandLinesSayWhatIsWrongInOneLine) {
       {"convert --format 22 a.ov2 b.ov2", "--format needs a format number from 0 to 21"},
       {"convert --encoding latin9 a.ov2 b.csv", "--encoding takes ansi, unicode or utf8"},
       {"query-name", "query-name needs either --tomtom NAME or --windows NAME"},
+      {"geocode a.ov2", "geocode: missing OUT"},
+      {"geocode a.ov2 b.ov2 --provider elsewhere", "--provider takes nominatim or xml"},
+      {"geocode a.ov2 b.ov2 --host", "option '--host' needs a value"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);
@@ -566,6 +570,37 @@ TEST_F(CliTest, CheckRejectsMissingChecksAndMalformedDistances) {
     EXPECT_TRUE(run.out.empty()) << arguments;
   }
   EXPECT_EQ(cli("check --empty '" + (dir / "missing.asc").string() + "'").status, 1);
+}
+
+// The rows that lack coordinates get them from a geocoder of the XML protocol, here a fake one on
+// 127.0.0.1; the rows that have them are not asked about.
+TEST_F(CliTest, GeocodeFillsInTheMissingCoordinatesAndWritesTheResult) {
+  test::FakeGeocoder geocoder;
+  geocoder.script({{.status = 200,
+                    .body = "<GeocodeResponse><status>OK</status><result><formatted_address>1 Main St, Springfield, "
+                            "USA</formatted_address><geometry><location><lat>39.8</lat><lng>-89.6</lng></location>"
+                            "</geometry></result></GeocodeResponse>",
+                    .dropped = false}});
+  const fs::path in = dir / "in.txt";
+  const fs::path out = dir / "out.txt";
+  std::ofstream(in, std::ios::binary) << "Office\t\t\t\t1 Main St, Springfield\r\nHome\t4.89\t52.37\t\tDam\r\n";
+  const CliRun run = cli("geocode --provider xml --host " + geocoder.url() + " '" + in.string() + "' '" +
+                         out.string() + "'");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Wrote 2 POIs to " + out.string() + "\n");
+  ASSERT_EQ(geocoder.requests().size(), 1u);
+  EXPECT_EQ(geocoder.requests()[0].target, "/maps/api/geocode/xml?address=1%20Main%20St,%20Springfield&sensor=false");
+  EXPECT_EQ(cli("cat '" + out.string() + "'").out,
+            "Office\t-89.60000\t39.80000\t\t1 Main St, Springfield\nHome\t4.89000\t52.37000\t\tDam\n");
+
+  // A service that hangs up ends the run with a message; the file is still written.
+  geocoder.script({{.status = 200, .body = "<Geo", .dropped = true}});
+  std::ofstream(in, std::ios::binary) << "Office\t\t\t\t1 Main St, Springfield\r\n";
+  const CliRun lost = cli("geocode --provider xml --host " + geocoder.url() + " '" + in.string() + "' '" +
+                          out.string() + "'");
+  EXPECT_EQ(lost.status, 1);
+  EXPECT_NE(lost.err.find("quillfern-cli: Can not connect to " + geocoder.url() + "\n"), std::string::npos) << lost.err;
+  EXPECT_EQ(cli("cat '" + out.string() + "'").out, "Office\t\t\t\t1 Main St, Springfield\n");
 }
 
 }  // namespace

@@ -168,6 +168,14 @@ TEST(AppSettingsTest, FreshFileIsWrittenInSaveOrder) {
             "Name=DejaVu Sans\nHeight=-13\nWeight=400\nColor=0\nItalic=0\nUse Bkgnd=0\n");
 }
 
+TEST(AppSettingsTest, ServicesNameTheGeocoder) {
+  EXPECT_EQ(LoadSettings(Parsed("")).services, ServiceSettings{});
+  const ServiceSettings xml =
+      LoadSettings(Parsed("[Services]\nGeocoder=xml\nGeocoder Host=http://127.0.0.1:8080\nGeocoder Key=k1\n")).services;
+  EXPECT_EQ(xml, (ServiceSettings{GeocoderProvider::Xml, "http://127.0.0.1:8080", "k1"}));
+  EXPECT_EQ(LoadSettings(Parsed("[Services]\nGeocoder=bing\n")).services.geocoder, GeocoderProvider::Nominatim);
+}
+
 TEST(AppSettingsTest, CodePageComesFromTheFileOrElseFromTheLocale) {
   const struct {
     std::string_view locale;
