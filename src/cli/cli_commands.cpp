@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <limits>
+#include <optional>
 
 #include "cli/cli_user_port.h"
 #include "core/app_settings.h"
@@ -92,26 +93,42 @@ void TellNotWritten(int count, const char* lacking) {
 // Whether a file name's extension names a format; any other would be written as tab text unasked.
 bool NamesAFormat(const std::filesystem::path& path) { return FormatOfExtension(LowerExtension(path)).has_value(); }
 
-int Convert(const CliRequest& request) {
-  std::filesystem::path output = request.files[1];
+// The format OUT is written in: --format, else its extension (a ".gpi" OUT becomes ".ov2"). Nothing,
+// with the exit status in `status`, when neither names one the tool writes.
+std::optional<FileFormat> OutputFormat(const CliRequest& request, std::filesystem::path& output, int& status) {
   if (!request.outputFormat && !NamesAFormat(output)) {
-    return UsageError("cannot tell the format of '" + output.string() +
-                      "' from its extension; use ov2, kml, gpx, csv, asc, poi or txt, or give --format N");
+    status = UsageError("cannot tell the format of '" + output.string() +
+                        "' from its extension; use ov2, kml, gpx, csv, asc, poi or txt, or give --format N");
+    return std::nullopt;
   }
   const FileFormat format = request.outputFormat.value_or(WriteFormatForPath(output, request.encoding));
-  if (!Supported(format, true)) return 2;
-  Session& session = NewSession(request);
-  if (!Open(session, request, request.files[0])) return 1;
+  status = 2;
+  return Supported(format, true) ? std::optional(format) : std::nullopt;
+}
+
+// Saves the session's document as OUT and tells what was written and what was left out; false when
+// the save failed (its message is shown).
+bool WriteOutput(Session& session, FileFormat format, const std::filesystem::path& output) {
   WriteCounts counts;
   const int result = RunFileOperation(session.document, FileOperation::Save, format, output, session.settings,
                                       session.port, &counts);
   session.port.finishProgress();
-  if (result != 0) return 1;
+  if (result != 0) return false;
   std::printf("Wrote %d POI%s to %s\n", counts.written, counts.written == 1 ? "" : "s",
               session.document.path.string().c_str());
   // A phonebook holds only the POIs with a telephone number, the other formats those with a position.
   TellNotWritten(counts.leftOut, format == FileFormat::Phonebook ? "a telephone number" : "coordinates");
-  return 0;
+  return true;
+}
+
+int Convert(const CliRequest& request) {
+  std::filesystem::path output = request.files[1];
+  int status = 0;
+  const std::optional<FileFormat> format = OutputFormat(request, output, status);
+  if (!format) return status;
+  Session& session = NewSession(request);
+  if (!Open(session, request, request.files[0])) return 1;
+  return WriteOutput(session, *format, output) ? 0 : 1;
 }
 
 std::u16string_view KindName(DocumentKind kind) {
@@ -395,12 +412,9 @@ int Geocode(const CliRequest& request) {
   if (request.provider && request.provider != "nominatim" && request.provider != "xml") {
     return UsageError("--provider takes nominatim or xml");
   }
-  if (!request.outputFormat && !NamesAFormat(output)) {
-    return UsageError("cannot tell the format of '" + output.string() +
-                      "' from its extension; use ov2, kml, gpx, csv, asc, poi or txt, or give --format N");
-  }
-  const FileFormat format = request.outputFormat.value_or(WriteFormatForPath(output, request.encoding));
-  if (!Supported(format, true)) return 2;
+  int status = 0;
+  const std::optional<FileFormat> format = OutputFormat(request, output, status);
+  if (!format) return status;
   Session& session = NewSession(request);
   ServiceSettings services = session.settings.services;
   if (request.provider) {
@@ -420,13 +434,7 @@ int Geocode(const CliRequest& request) {
   session.port.finishProgress();
   std::fprintf(stderr, "quillfern-cli: went through %d of %d POIs%s\n", run.passed, run.candidates,
                run.stopped ? ", stopped" : "");
-  WriteCounts counts;
-  const int result = RunFileOperation(session.document, FileOperation::Save, format, output, session.settings,
-                                      session.port, &counts);
-  session.port.finishProgress();
-  if (result != 0) return 1;
-  std::printf("Wrote %d POI%s to %s\n", counts.written, counts.written == 1 ? "" : "s",
-              session.document.path.string().c_str());
+  if (!WriteOutput(session, *format, output)) return 1;
   return run.stopped || run.error != 0 ? 1 : 0;
 }
 
