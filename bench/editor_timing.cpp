@@ -144,6 +144,26 @@ void TimeReplaceAll(MainWindow& window) {
   dialog->close();
 }
 
+// A fresh history, and a click on a row in the middle of the table, scrolled there as a person does.
+void ClickTheMiddleRow(MainWindow& window) {
+  window.table().clearHistory();
+  Activate(window);
+  QScrollBar* bar = window.view().verticalScrollBar();
+  bar->setValue(bar->maximum() / 2);
+  Repaint(window);
+  QTest::mouseClick(window.view().viewport(), Qt::LeftButton, {}, {20, window.view().viewport()->height() / 2});
+}
+
+// Ctrl+Z until repainted; the run fails unless it brought the table back to `rows` in one step.
+void TimeUndo(MainWindow& window, Timings& undo, int rows, const QString& failure) {
+  QElapsedTimer timer;
+  timer.start();
+  QTest::keyClick(&window.view(), Qt::Key_Z, Qt::ControlModifier);
+  Repaint(window);
+  undo.add(timer);
+  if (window.view().model()->rowCount() != rows || window.table().canUndo()) Fail(failure);
+}
+
 // Rows copied in another window are pasted with Ctrl+V onto a row in the middle of the table,
 // and taken back with Ctrl+Z: one undo step each time.
 void TimePaste(MainWindow& window) {
@@ -155,25 +175,14 @@ void TimePaste(MainWindow& window) {
   Timings paste("paste 100,000 rows in the middle, repainted", 1000);
   Timings undo("undo of the paste, repainted", 500);
   for (int run = 0; run < 5; ++run) {
-    window.table().clearHistory();
-    Activate(window);
-    QScrollBar* bar = window.view().verticalScrollBar();
-    bar->setValue(bar->maximum() / 2);
-    Repaint(window);
-    QTest::mouseClick(window.view().viewport(), Qt::LeftButton, {}, {20, window.view().viewport()->height() / 2});
+    ClickTheMiddleRow(window);
     QElapsedTimer timer;
     timer.start();
     QTest::keyClick(&window.view(), Qt::Key_V, Qt::ControlModifier);
     Repaint(window);
     paste.add(timer);
     if (window.view().model()->rowCount() != rows + kPastedRows) Fail(u"the paste did not insert every row"_s);
-    timer.restart();
-    QTest::keyClick(&window.view(), Qt::Key_Z, Qt::ControlModifier);
-    Repaint(window);
-    undo.add(timer);
-    if (window.view().model()->rowCount() != rows || window.table().canUndo()) {
-      Fail(u"the paste was not one undo step"_s);
-    }
+    TimeUndo(window, undo, rows, u"the paste was not one undo step"_s);
   }
   paste.print();
   undo.print();
@@ -192,12 +201,7 @@ void TimeReceive(MainWindow& window) {
   Timings receive("receive 100,000 rows in the middle, repainted", 1000);
   Timings undo("undo of the received rows, repainted", 500);
   for (int run = 0; run < 5; ++run) {
-    window.table().clearHistory();
-    Activate(window);
-    QScrollBar* bar = window.view().verticalScrollBar();
-    bar->setValue(bar->maximum() / 2);
-    Repaint(window);
-    QTest::mouseClick(window.view().viewport(), Qt::LeftButton, {}, {20, window.view().viewport()->height() / 2});
+    ClickTheMiddleRow(window);
     QElapsedTimer timer;
     timer.start();
     if (routeEditor.send(block) != 7) Fail(u"the editor was not ready to receive"_s);
@@ -208,13 +212,7 @@ void TimeReceive(MainWindow& window) {
     Repaint(window);
     receive.add(timer);
     if (window.view().model()->rowCount() != before + kPastedRows) Fail(u"not every row was received"_s);
-    timer.restart();
-    QTest::keyClick(&window.view(), Qt::Key_Z, Qt::ControlModifier);
-    Repaint(window);
-    undo.add(timer);
-    if (window.view().model()->rowCount() != before || window.table().canUndo()) {
-      Fail(u"the received rows were not one undo step"_s);
-    }
+    TimeUndo(window, undo, before, u"the received rows were not one undo step"_s);
   }
   receive.print();
   undo.print();
