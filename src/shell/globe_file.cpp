@@ -1,8 +1,5 @@
 #include "shell/globe_file.h"
 
-#include <stdlib.h>
-
-#include <cerrno>
 #include <string>
 
 #include "core/atomic_file.h"
@@ -13,28 +10,6 @@
 namespace fs = std::filesystem;
 
 namespace qf {
-
-GlobeFile::GlobeFile(fs::path parent) : parent_(std::move(parent)) {}
-
-GlobeFile::~GlobeFile() {
-  if (folder_.empty()) return;
-  std::error_code ignored;
-  fs::remove_all(folder_, ignored);
-}
-
-// mkdtemp makes the folder with a name no one else holds, open to the user alone. A folder that a
-// cleaner of old temporary files took away is made anew.
-bool GlobeFile::makeFolder() {
-  std::error_code error;
-  if (!folder_.empty() && fs::is_directory(fs::symlink_status(folder_, error))) return true;
-  std::string name = (parent_ / "quillfern-XXXXXX").string();
-  if (mkdtemp(name.data()) == nullptr) {
-    reason_.assign(errno, std::system_category());
-    return false;
-  }
-  folder_ = name;
-  return true;
-}
 
 int GlobeFile::write(PoiDocument& document, const AppSettings& settings, UserPort& port) {
   reason_.clear();
@@ -47,8 +22,9 @@ int GlobeFile::write(PoiDocument& document, const AppSettings& settings, UserPor
 }
 
 int GlobeFile::writeFile(PoiDocument& document, const AppSettings& settings, UserPort& port) {
-  if (!makeFolder()) return kCannotSave;
-  const fs::path target = folder_ / "Qfntmp.kml";
+  const fs::path folder = folder_.get(reason_);
+  if (folder.empty()) return kCannotSave;
+  const fs::path target = folder / "Qfntmp.kml";
   AtomicFile file;
   if (!file.open(target)) {
     reason_ = file.error();
