@@ -56,20 +56,32 @@ void StoreCoordinate(PoiTable& table, int row, int column, const std::optional<s
   Store(table, row, column, value ? value->view() : std::u16string_view());
 }
 
+constexpr int kLongRunRows = 300;
+
+GeocodeReply RunHere(const std::function<GeocodeReply()>& request) { return request(); }
+
 // One row's query, asked again while the service is over its limit; nothing when the user stops.
-std::optional<GeocodeReply> Ask(UserPort& port, const std::function<GeocodeReply()>& request) {
+std::optional<GeocodeReply> Ask(UserPort& port, const RequestRunner& run, const std::function<GeocodeReply()>& request) {
   for (;;) {
-    GeocodeReply reply = request();
+    GeocodeReply reply = run(request);
     if (reply.status != ReplyStatus::OverQueryLimit) return reply;
-    std::this_thread::sleep_for(kRetryDelay);
+    run([] {
+      std::this_thread::sleep_for(kRetryDelay);
+      return GeocodeReply{};
+    });
     if (port.cancelRequested()) return std::nullopt;
   }
 }
 
 class QueryRun {
  public:
-  QueryRun(PoiTable& table, Geocoder& geocoder, GeocodeTarget target, UserPort& port)
-      : table_(table), document_(table.document()), geocoder_(geocoder), target_(target), port_(port) {}
+  QueryRun(PoiTable& table, Geocoder& geocoder, GeocodeTarget target, UserPort& port, const RequestRunner& run)
+      : table_(table),
+        document_(table.document()),
+        geocoder_(geocoder),
+        target_(target),
+        port_(port),
+        run_(run ? run : RequestRunner(RunHere)) {}
 
   GeocodeRun run() {
     const bool anySelected = std::ranges::any_of(document_.rows, &PoiRecord::selected);
@@ -108,7 +120,7 @@ class QueryRun {
     const std::u16string address = AddressOfMemo(memo);
     GeocodeReply reply = ReplyWith(ReplyStatus::ZeroResults);
     if (!address.empty()) {
-      const auto answer = Ask(port_, [&] { return geocoder_.findPosition(address); });
+      const auto answer = Ask(port_, run_, [&] { return geocoder_.findPosition(address); });
       if (!answer) return stop();
       reply = *answer;
     }
@@ -131,7 +143,7 @@ class QueryRun {
     if (!lng.empty() && !lat.empty()) {
       ToPlainDecimal(lng, document_.display);
       ToPlainDecimal(lat, document_.display);
-      const auto answer = Ask(port_, [&] { return geocoder_.findAddress(lat, lng); });
+      const auto answer = Ask(port_, run_, [&] { return geocoder_.findAddress(lat, lng); });
       if (!answer) return stop();
       reply = *answer;
     }
@@ -179,13 +191,32 @@ class QueryRun {
   Geocoder& geocoder_;
   GeocodeTarget target_;
   UserPort& port_;
+  RequestRunner run_;
   GeocodeRun result_;
 };
 
 }  // namespace
 
-GeocodeRun RunGeocodeQuery(PoiTable& table, Geocoder& geocoder, GeocodeTarget target, UserPort& port) {
-  return QueryRun(table, geocoder, target, port).run();
+GeocodeRun RunGeocodeQuery(PoiTable& table, Geocoder& geocoder, GeocodeTarget target, UserPort& port,
+                           const RequestRunner& run) {
+  return QueryRun(table, geocoder, target, port, run).run();
+}
+
+int RowsToQuery(const PoiDocument& document, GeocodeTarget target) {
+  const bool anySelected = std::ranges::any_of(document.rows, &PoiRecord::selected);
+  int rows = 0;
+  for (int row = 0; row < document.rowCount(); ++row) {
+    const bool chosen = anySelected ? document.rows[static_cast<std::size_t>(row)].selected : TargetMissing(document, row, target);
+    rows += chosen ? 1 : 0;
+  }
+  return rows;
+}
+
+std::optional<std::u16string> LongRunQuestion(const ServiceSettings& settings, int rows) {
+  if (settings.geocoder != GeocoderProvider::Nominatim || !settings.geocoderHost.empty() || rows <= kLongRunRows) {
+    return std::nullopt;
+  }
+  return FormatMessage(kLongGeocodeRun, rows, Utf8ToUtf16(GeocoderHost(settings)));
 }
 
 std::u16string AddressOfMemo(std::u16string_view memo) {

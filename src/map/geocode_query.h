@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,11 +23,22 @@ struct GeocodeRun {
   int error = 0;          // the message shown, or 0
 };
 
+// Runs one request, or the wait before asking again, and returns its reply: at once by default; the
+// window runs it on another thread and keeps painting meanwhile.
+using RequestRunner = std::function<GeocodeReply(const std::function<GeocodeReply()>& request)>;
+
 // Queries the selected rows, or, when none is selected, every row whose target is missing, one
 // after the other with the progress in the status line; a stop request ends the run between rows.
 // A service over its limit is asked again after half a second; a refusal, a reply that cannot be
 // read or a lost connection end the run with a message. Every row changed is one undo step.
-GeocodeRun RunGeocodeQuery(PoiTable& table, Geocoder& geocoder, GeocodeTarget target, UserPort& port);
+GeocodeRun RunGeocodeQuery(PoiTable& table, Geocoder& geocoder, GeocodeTarget target, UserPort& port,
+                           const RequestRunner& run = {});
+
+// How many rows a run would send to the service.
+int RowsToQuery(const PoiDocument& document, GeocodeTarget target);
+// The public Nominatim service allows one query a second and no bulk geocoding: before a run that
+// long, the question whether to go on; nothing for a short run or another service.
+std::optional<std::u16string> LongRunQuestion(const ServiceSettings& settings, int rows);
 
 // The address a memo asks for: at most 255 characters, cut before a bracketed remark.
 std::u16string AddressOfMemo(std::u16string_view memo);

@@ -84,9 +84,9 @@ class GeocodeTest : public testing::Test {
   }
 
   GeocodeRun run(GeocoderProvider provider, GeocodeTarget target, UserPort& port,
-                 milliseconds spacing = milliseconds(0)) {
+                 milliseconds spacing = milliseconds(0), const RequestRunner& runner = {}) {
     Geocoder geocoder({.geocoder = provider, .geocoderHost = fake.url(), .geocoderKey = {}}, spacing);
-    return RunGeocodeQuery(table, geocoder, target, port);
+    return RunGeocodeQuery(table, geocoder, target, port, runner);
   }
 
   test::FakeGeocoder fake;
@@ -325,6 +325,40 @@ TEST_F(GeocodeTest, StopRequestKeepsTheRowsDoneAndShowsNothing) {
   EXPECT_EQ(document.text(0, kLat), u"1.00000");
   EXPECT_EQ(fake.requests().size(), 1u);
   EXPECT_TRUE(port.messages.empty());
+}
+
+TEST_F(GeocodeTest, EveryRequestAndEveryWaitGoesThroughTheRunner) {
+  add({u"A", u"", u"", u"", u"First"}, false);
+  fake.script({XmlStatus("OVER_QUERY_LIMIT"), XmlFound("First", "1", "2")});
+  test::ScriptedUserPort port;
+  int runs = 0;
+  run(GeocoderProvider::Xml, GeocodeTarget::Coordinates, port, milliseconds(0),
+      [&runs](const std::function<GeocodeReply()>& request) {
+        ++runs;
+        return request();
+      });
+  EXPECT_EQ(runs, 3);  // the refused request, the wait, the request again
+  EXPECT_EQ(document.text(0, kLat), u"1.00000");
+}
+
+TEST_F(GeocodeTest, OnlyALongRunOnThePublicNominatimIsQuestioned) {
+  add({u"A", u"", u"", u"", u"First"}, false);
+  add({u"B", u"1.00000", u"2.00000", u"", u"Second"}, false);
+  add({u"C", u"", u"", u"", u""}, true);
+  EXPECT_EQ(RowsToQuery(document, GeocodeTarget::Coordinates), 1);
+  document.rows[2].selected = false;
+  EXPECT_EQ(RowsToQuery(document, GeocodeTarget::Coordinates), 2);
+  EXPECT_EQ(RowsToQuery(document, GeocodeTarget::Addresses), 1);
+
+  const ServiceSettings publicService;
+  const ServiceSettings ownHost{.geocoder = GeocoderProvider::Nominatim, .geocoderHost = "127.0.0.1:8080", .geocoderKey = {}};
+  const ServiceSettings xml{.geocoder = GeocoderProvider::Xml, .geocoderHost = {}, .geocoderKey = {}};
+  EXPECT_FALSE(LongRunQuestion(publicService, 300));
+  EXPECT_FALSE(LongRunQuestion(ownHost, 5000));
+  EXPECT_FALSE(LongRunQuestion(xml, 5000));
+  const std::optional<std::u16string> question = LongRunQuestion(publicService, 301);
+  ASSERT_TRUE(question);
+  EXPECT_EQ(question->substr(0, 59), u"301 POIs are to be queried from nominatim.openstreetmap.org");
 }
 
 TEST_F(GeocodeTest, RetriesWaitHalfASecondAndNominatimIsAskedAtMostOnceASecond) {
