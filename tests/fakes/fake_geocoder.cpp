@@ -28,6 +28,8 @@ FakeGeocoder::FakeGeocoder() : server_(std::make_unique<Server>()) {
                                     return false;
                                   });
   });
+  // Headers and body leave at once, as from a real service, not held back until the client acknowledges.
+  server_->http.set_tcp_nodelay(true);
   // Bound and listening from here on: a request made before the thread accepts waits in the queue.
   server_->port = server_->http.bind_to_any_port("127.0.0.1");
   server_->thread = std::thread([this] { server_->http.listen_after_bind(); });
