@@ -46,8 +46,8 @@ constexpr CommandInfo kCommands[] = {
     {Paste, "&Paste\tCtrl+V", {"Ctrl+V", "Shift+Ins"}, 23, None},
     {CopyCoordinates, "Cop&y Coordinates\tAlt+C", {"Alt+C"}, -1, None},
     {PasteCoordinates, "Paste C&oordinates\tAlt+V", {"Alt+V"}, -1, None},
-    {QueryCoordinates, "&Query Coordinates\tAlt+Q", {"Alt+Q"}, 24, None, NotYet},
-    {QueryAddresses, "Query Addresses\tAlt+A", {"Alt+A"}, 25, None, NotYet},
+    {QueryCoordinates, "&Query Coordinates\tAlt+Q", {"Alt+Q"}, 24, None},
+    {QueryAddresses, "Query Addresses\tAlt+A", {"Alt+A"}, 25, None},
     {Find, "&Find...\tCtrl+F", {"Ctrl+F"}, 26, None},
     {FindNext, "Find &Next\tF3", {"F3"}, 27, None},
     {Replace, "Rep&lace...\tCtrl+H", {"Ctrl+H"}, 28, None},
@@ -64,7 +64,8 @@ constexpr CommandInfo kCommands[] = {
     {MyBasePoint, "My &Base Point...\tCtrl+M", {"Ctrl+M"}, 37, None},
     {SortAscending, "Sort &Ascending\tCtrl+J", {"Ctrl+J"}, 38, None},
     {SortDescending, "Sort Des&cending\tCtrl+K", {"Ctrl+K"}, 39, None},
-    {GoogleMaps, "Google &Maps\tF5", {"F5"}, 40, None},
+    // The map is drawn from OpenStreetMap's tiles, so the text names no other service.
+    {GoogleMaps, "&Map\tF5", {"F5"}, 40, None},
     // Shown in whatever program the desktop has for KML files, so the text names no product.
     {GoogleEarth, "Glob&e Program\tF6", {"F6"}, 41, None},
     {QuickGpsFix, "&QuickGPSfix...\tCtrl+Q", {"Ctrl+Q"}, 42, None, NotYet},

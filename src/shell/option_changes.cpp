@@ -43,4 +43,14 @@ bool AutoSaveTimerChanged(const AppSettings& before, const AppSettings& after) {
   return after.on(Switch::BackupFile) && before.backupInterval != after.backupInterval;
 }
 
+std::vector<int> MapOptionCommands(const AppSettings& before, const AppSettings& after) {
+  std::vector<int> commands;
+  int on = 11;
+  for (const Switch option : {Switch::GoogleMapsCookie, Switch::GoogleMapsMemo, Switch::GoogleMapsRoute}) {
+    if (before.on(option) != after.on(option)) commands.push_back(after.on(option) ? on : on + 1);
+    on += 2;
+  }
+  return commands;
+}
+
 }  // namespace qf

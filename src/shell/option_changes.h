@@ -28,4 +28,8 @@ std::optional<std::size_t> RecentFilesToKeep(const AppSettings& before, const Ap
 // "Backup File" is off).
 bool AutoSaveTimerChanged(const AppSettings& before, const AppSettings& after);
 
+// The map page's commands for the map switches the dialog changed, in the order cookie, memo, route:
+// 11/12 cookies on/off, 13/14 memo updating on/off, 15/16 route flashing on/off.
+std::vector<int> MapOptionCommands(const AppSettings& before, const AppSettings& after);
+
 }  // namespace qf

@@ -99,5 +99,18 @@ TEST(AutoSaveTimerChanged, RestartsForTheSwitchOrANewIntervalWhileOn) {
   EXPECT_FALSE(AutoSaveTimerChanged(off, offLonger));
 }
 
+TEST(MapOptionCommands, EachChangedMapSwitchSendsItsOnOrOffCommand) {
+  AppSettings before;
+  AppSettings after = before;
+  EXPECT_TRUE(MapOptionCommands(before, after).empty());
+  after.set(Switch::GoogleMapsCookie, false);
+  after.set(Switch::GoogleMapsRoute, false);
+  EXPECT_EQ(MapOptionCommands(before, after), (std::vector<int>{12, 16}));
+  EXPECT_EQ(MapOptionCommands(after, before), (std::vector<int>{11, 15}));
+  after = before;
+  after.set(Switch::GoogleMapsMemo, !before.on(Switch::GoogleMapsMemo));
+  EXPECT_EQ(MapOptionCommands(before, after), (std::vector<int>{before.on(Switch::GoogleMapsMemo) ? 14 : 13}));
+}
+
 }  // namespace
 }  // namespace qf

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 #include <QLabel>
 
 #include "formats/batch_conversion.h"
@@ -124,6 +125,13 @@ bool GuiUserPort::cancelRequested() {
 void GuiUserPort::busy(std::u16string_view text) {
   progressBar_->setRange(0, 0);
   progress(text, 0);
+}
+
+void GuiUserPort::waitUntil(const std::function<bool()>& done) {
+  while (!done()) {
+    pump();
+    QThread::msleep(5);
+  }
 }
 
 void GuiUserPort::finishProgress() {

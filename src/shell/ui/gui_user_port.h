@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 
 #include "core/user_port.h"
 
@@ -29,6 +30,8 @@ class GuiUserPort : public UserPort {
   void status(std::u16string_view text);
   // Ends the progress display of a finished operation.
   void finishProgress();
+  // Waits until `done` while the window paints and Esc is noticed, as during progress().
+  void waitUntil(const std::function<bool()>& done);
 
  private:
   // Paints and serves timers while an operation runs, and notices Esc.

@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
 
 #include <utility>
@@ -70,6 +71,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kFirstRecentCommand = 1100;
+constexpr int kMinPaneWidth = 100;
 
 // An item with a menu's own wording of a command: it runs the command's action and shows its state.
 void AddCommandItem(QMenu* menu, QAction* action, const QString& text) {
@@ -107,7 +109,13 @@ MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
   view_ = new PoiTableView(*model_, this);
   editor_ = new CellEditor(*view_, table_, checkName_);
   view_->setAutoColumn(settings_.on(Switch::AutoColumn));
-  setCentralWidget(view_);
+  // The map pane joins the table behind a 6-pixel splitter; neither gets narrower than 100 pixels.
+  splitter_ = new QSplitter(Qt::Horizontal, this);
+  splitter_->setChildrenCollapsible(false);
+  splitter_->setHandleWidth(6);
+  view_->setMinimumWidth(kMinPaneWidth);
+  splitter_->addWidget(view_);
+  setCentralWidget(splitter_);
   buildStatusBar();
   if (!settings_.font.name.empty()) applyTableFont(ToQFont(settings_.font), ToQColor(settings_.font.colour));
   if (settings_.font.useBackground && !ApplyTableBackground(view_, settings_.font.background)) {
@@ -289,6 +297,45 @@ void MainWindow::buildToolbar() {
 
 void MainWindow::showStatus(const QString& text) { statusText_->setText(ToQString(StatusText(ToU16(text)))); }
 
+void MainWindow::showStatus(const QString& text, bool readyAfter) {
+  showStatus(text);
+  readyPending_ = readyAfter;
+}
+
+void MainWindow::setMapServices(std::unique_ptr<MapServices> map) {
+  map_ = std::move(map);
+  QWidget* pane = map_->pane();
+  pane->setMinimumWidth(kMinPaneWidth);
+  pane->hide();
+  splitter_->addWidget(pane);
+  splitter_->handle(1)->installEventFilter(this);
+  connect(splitter_, &QSplitter::splitterMoved, this, [this] { rememberMapPaneWidth(); });
+}
+
+void MainWindow::showMapPane(bool shown) {
+  QWidget* pane = map_->pane();
+  if (shown == pane->isVisible()) return;
+  if (!shown) {
+    rememberMapPaneWidth();
+    if (pane->isAncestorOf(QApplication::focusWidget())) view_->setFocus();
+    pane->hide();
+    return;
+  }
+  const int room = splitter_->width() - splitter_->handleWidth();
+  const int width = std::clamp(settings_.window.mapPaneWidth.value_or(room / 2), kMinPaneWidth,
+                               std::max(kMinPaneWidth, room - kMinPaneWidth));
+  pane->show();
+  splitter_->setSizes({room - width, width});
+}
+
+void MainWindow::rememberMapPaneWidth() {
+  if (map_ && map_->pane()->isVisible() && map_->pane()->width() > 0) settings_.window.mapPaneWidth = map_->pane()->width();
+}
+
+void MainWindow::putMapOption(int command) {
+  if (map_ && map_->mapShown()) map_->putOption(command);
+}
+
 void MainWindow::applyTableFont(const QFont& font, const QColor& colour) {
   showStatus(UiText(kSettingFont));
   view_->setFont(font);
@@ -349,6 +396,13 @@ void MainWindow::showOptions() {
   }
   checkName_ = settings_.on(Switch::CheckName);
   view_->setAutoColumn(settings_.on(Switch::AutoColumn));
+  if (map_ && map_->mapShown()) {
+    if (before.googleMapsLang != after.googleMapsLang) {
+      map_->showMap();
+    } else {
+      for (const int command : MapOptionCommands(before, after)) map_->putOption(command);
+    }
+  }
 }
 
 void MainWindow::customizeToolbar() {
@@ -479,6 +533,7 @@ CommandContext MainWindow::commandContext() const {
   if (!tomtomHomeInstalled_) tomtomHomeInstalled_ = tomtomHomeProbe_();
   context.homeServiceInstalled = *tomtomHomeInstalled_;
   context.googleEarthRegistered = globe_.available();
+  context.mapPagePathExists = map_ != nullptr;
   return context;
 }
 
@@ -599,6 +654,13 @@ void MainWindow::run(CommandId id) {
       break;
     case CommandId::AddFavorite:
       addFavorite();
+      break;
+    case CommandId::GoogleMaps:
+      if (map_) map_->showMap();
+      break;
+    case CommandId::QueryCoordinates:
+    case CommandId::QueryAddresses:
+      if (map_) map_->queryPositions(id == CommandId::QueryAddresses);
       break;
     case CommandId::GoogleEarth:
       globe_.show(document_, settings_, *port_);
@@ -875,6 +937,7 @@ void MainWindow::headerCommand(CommandId id) {
       table_.state.lngFirst = !table_.state.lngFirst;
       settings_.set(Switch::LngFirst, table_.state.lngFirst);
       view_->applyColumnLayout();
+      putMapOption(table_.state.lngFirst ? 3 : 4);
       break;
     case CommandId::CoordinatesInDms:
     case CommandId::CoordinatesWithDirections:
@@ -885,6 +948,11 @@ void MainWindow::headerCommand(CommandId id) {
       if (checkWindow_) checkWindow_->displayOptionsChanged();
       view_->refitAfterEdit(kLng);
       view_->refitAfterEdit(kLat);
+      if (id == CommandId::CoordinatesInDms) {
+        putMapOption(document.display.dms ? 5 : 6);
+      } else {
+        putMapOption(document.display.compass ? 7 : 8);
+      }
       break;
     case CommandId::AdjustWidths:
       view_->refit(-1);
@@ -908,6 +976,7 @@ void MainWindow::headerCommand(CommandId id) {
       SetBasePoint(document, -1);
       table_.notifyReset();
       if (checkWindow_) checkWindow_->displayOptionsChanged();
+      putMapOption(document.display.metric ? 9 : 10);
       break;
     case CommandId::AdjacentDistances:
     case CommandId::BasePointDistances: {
@@ -1179,6 +1248,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   const bool opensMenu = type == QEvent::MouseButtonPress || type == QEvent::Shortcut || type == QEvent::KeyPress;
   if (watched == menuBar() && opensMenu && !editor_->commit()) return true;
+  if (map_ && watched == splitter_->handle(1)) {
+    if (type == QEvent::MouseButtonDblClick) {
+      map_->closeMap();
+      return true;
+    }
+    if (type == QEvent::Enter && !editor_->isOpen()) showStatus(UiText(kMapPaneCloseHelp), true);
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -1189,6 +1265,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   closeCheck();
+  // The page is blanked first, so that nothing of it runs while the window goes.
+  if (map_ && map_->mapShown()) {
+    hide();
+    map_->closeMap();
+  }
   if (!isMaximized()) {
     settings_.window.rect = {geometry().left(), geometry().top(), geometry().width(), geometry().height()};
   }

@@ -25,12 +25,14 @@
 #include "shell/ui/convert_formats_dialog.h"
 #include "shell/ui/favorites_dialog.h"
 #include "shell/ui/globe_program.h"
+#include "shell/ui/map_services.h"
 #include "shell/ui/translate_names_dialog.h"
 
 class QKeyEvent;
 class QLabel;
 class QMenu;
 class QProgressBar;
+class QSplitter;
 class QUrl;
 
 namespace qf {
@@ -57,6 +59,7 @@ class MainWindow : public QMainWindow {
   PoiTableView& view() { return *view_; }
   CellEditor& cellEditor() { return *editor_; }
   AppSettings& settings() { return settings_; }
+  GuiUserPort& port() { return *port_; }
   QAction* action(CommandId id) const;
   QMenu* recentFilesMenu() const { return fileMenu_; }
 
@@ -68,6 +71,16 @@ class MainWindow : public QMainWindow {
   void openStartFile(const std::filesystem::path& commandLineFile);
   // The 500 ms tick: title, status bar, command states.
   void tick();
+  // After a change of the table: its selection and sort arrow shown, the commands' states, the title.
+  void afterEdit();
+  // A text in the status bar; with `readyAfter` "Ready" comes back on the next tick.
+  void showStatus(const QString& text, bool readyAfter);
+
+  // The map layer, plugged in when the program starts; its pane goes beside the table.
+  void setMapServices(std::unique_ptr<MapServices> map);
+  MapServices* map() const { return map_.get(); }
+  // Shows the map pane at the width it last had ("IE Pane" at first, else half the window), or hides it.
+  void showMapPane(bool shown);
 
   // The file a file dialog chose, with the format of the filter chosen in it.
   struct ChosenFile {
@@ -108,6 +121,9 @@ class MainWindow : public QMainWindow {
   void buildWindowMenu();
   bool isCommandKey(const QKeyEvent& key) const;
   void showStatus(const QString& text);
+  void rememberMapPaneWidth();
+  // A display command's counterpart on the shown map.
+  void putMapOption(int command);
   void customizeToolbar();
   void chooseToolbarColour();
   void applyTableFont(const QFont& font, const QColor& colour);
@@ -125,7 +141,6 @@ class MainWindow : public QMainWindow {
   void applyCommandStates(const CommandContext& context);
   void refreshRecentFileStates();
   void showDocumentIcon();
-  void afterEdit();
   void afterDocumentReplaced();
 
   // The automatic save's tick.
@@ -178,6 +193,7 @@ class MainWindow : public QMainWindow {
   PoiTable table_{document_};
   PoiTableModel* model_;
   PoiTableView* view_;
+  QSplitter* splitter_;
   CellEditor* editor_;
   std::unique_ptr<GuiUserPort> port_;
   std::map<CommandId, QAction*> actions_;
@@ -209,6 +225,7 @@ class MainWindow : public QMainWindow {
   QPointer<FindDialog> findDialog_;
   CheckSettings checkSettings_;
   QPointer<CheckResultsWindow> checkWindow_;
+  std::unique_ptr<MapServices> map_;
   // Last, so that it goes first: no message from another program reaches a window half gone.
   std::unique_ptr<ExchangeServer> exchange_;
 };
