@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/app_settings.h"
 #include "core/poi_document.h"
 
 namespace qf {
@@ -36,9 +37,8 @@ struct MapPageOptions {
   std::filesystem::path extraScript;    // a MapTypeId4.js to include, or empty
   std::string leafletUrl = "file:///usr/share/javascript/leaflet";  // the folder of Leaflet and its clusters
   std::string bridgeScriptUrl;  // the host's channel script, or empty for none
-  std::string tileUrl = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
-  std::string tileAttribution =
-      "&copy; <a href=\"https://www.openstreetmap.org/copyright\">OpenStreetMap</a> contributors";
+  std::string tileUrl = ServiceSettings{}.mapTiles;  // a Leaflet URL template
+  std::string tileAttribution = ServiceSettings{}.mapTilesAttribution;
   std::string geocoderUrl = "https://nominatim.openstreetmap.org";
 };
 
