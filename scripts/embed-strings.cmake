@@ -1,4 +1,4 @@
-# Turns resources/strings.tsv (id TAB name TAB text, with \n and \t escapes) into a C++ table and the
+# Turns resources/strings.tsv (id TAB name TAB text, with \n, \r and \t escapes) into a C++ table and the
 # MessageId enum of the named entries. Included when the build is configured, with STRINGS_SOURCE,
 # STRINGS_TABLE and MESSAGE_IDS set; each file is written only when it changes, so that a new text
 # does not rebuild everything that names a message.

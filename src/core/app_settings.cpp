@@ -158,6 +158,9 @@ ServiceSettings LoadServices(const ProfileFile& profile) {
   if (profile.getString(kServices, "Geocoder", "nominatim") == "xml") services.geocoder = GeocoderProvider::Xml;
   services.geocoderHost = profile.getString(kServices, "Geocoder Host", "");
   services.geocoderKey = profile.getString(kServices, "Geocoder Key", "");
+  // A map without tiles shows nothing: an empty template is the default one.
+  if (std::string tiles = profile.getString(kServices, "Map Tiles", ""); !tiles.empty()) services.mapTiles = tiles;
+  services.mapTilesAttribution = profile.getString(kServices, "Map Tiles Attribution", services.mapTilesAttribution);
   return services;
 }
 

@@ -98,6 +98,10 @@ struct ServiceSettings {
   GeocoderProvider geocoder = GeocoderProvider::Nominatim;
   std::string geocoderHost;  // "Geocoder Host": a host name or a URL; empty: the provider's public service
   std::string geocoderKey;   // "Geocoder Key": sent only to the XML protocol's service, when not empty
+  // "Map Tiles": the map's tile URL template; "Map Tiles Attribution": the HTML that credits them.
+  std::string mapTiles = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
+  std::string mapTilesAttribution =
+      "&copy; <a href=\"https://www.openstreetmap.org/copyright\">OpenStreetMap</a> contributors";
   bool operator==(const ServiceSettings&) const = default;
 };
 

@@ -14,7 +14,7 @@ std::u16string Unescape(std::string_view raw) {
   for (std::size_t i = 0; i < raw.size(); ++i) {
     if (raw[i] == '\\' && i + 1 < raw.size()) {
       const char next = raw[++i];
-      text += next == 'n' ? '\n' : next == 't' ? '\t' : next;
+      text += next == 'n' ? '\n' : next == 'r' ? '\r' : next == 't' ? '\t' : next;
     } else {
       text += raw[i];
     }

@@ -10,7 +10,7 @@ namespace qf {
 
 struct StringEntry {
   int id;
-  const char* text;  // UTF-8, with \n escapes as written in resources/strings.tsv
+  const char* text;  // UTF-8, with \n, \r and \t escapes as written in resources/strings.tsv
 };
 const std::vector<StringEntry>& RawStringTable();
 

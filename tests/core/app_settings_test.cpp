@@ -176,6 +176,18 @@ TEST(AppSettingsTest, ServicesNameTheGeocoder) {
   EXPECT_EQ(LoadSettings(Parsed("[Services]\nGeocoder=bing\n")).services.geocoder, GeocoderProvider::Nominatim);
 }
 
+TEST(AppSettingsTest, ServicesNameTheMapTiles) {
+  const ServiceSettings defaults = LoadSettings(Parsed("")).services;
+  EXPECT_EQ(defaults.mapTiles, "https://tile.openstreetmap.org/{z}/{x}/{y}.png");
+  EXPECT_NE(defaults.mapTilesAttribution.find("OpenStreetMap</a> contributors"), std::string::npos);
+  EXPECT_EQ(LoadSettings(Parsed("[Services]\nMap Tiles=\n")).services.mapTiles, defaults.mapTiles);
+  const ServiceSettings own = LoadSettings(Parsed("[Services]\nMap Tiles=http://127.0.0.1:8080/{z}/{x}/{y}.png\n"
+                                                  "Map Tiles Attribution=Local <b>tiles</b>\n"))
+                                  .services;
+  EXPECT_EQ(own.mapTiles, "http://127.0.0.1:8080/{z}/{x}/{y}.png");
+  EXPECT_EQ(own.mapTilesAttribution, "Local <b>tiles</b>");
+}
+
 TEST(AppSettingsTest, CodePageComesFromTheFileOrElseFromTheLocale) {
   const struct {
     std::string_view locale;
