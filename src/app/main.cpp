@@ -10,10 +10,13 @@
 #include "core/string_table.h"
 #include "shell/ui/dialog_fading.h"
 #include "shell/ui/main_window.h"
+#include "map/ui/map_pane.h"
 #include "editing/ui/qt_text.h"
 
 int main(int argc, char* argv[]) {
   qf::UseHugePagesForHeap(argv);
+  // The map's web engine shares the window's graphics context.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillfern"));
   QApplication::setApplicationVersion(QStringLiteral(QUILLFERN_VERSION));
@@ -33,6 +36,7 @@ int main(int argc, char* argv[]) {
   if (parser.isSet(settingsOption)) settingsOverride = qf::ToU16(parser.value(settingsOption));
   qf::MainWindow window(
       qf::SettingsPath(qf::ToU16(QApplication::applicationFilePath()), settingsOverride));
+  window.setMapServices(std::make_unique<qf::MapPane>(window));
   window.show();
   // The main window fades in fully; dialogs stop just short of opaque.
   if (window.settings().on(qf::Switch::FadeWindow)) qf::FadeIn(window, 1.0);

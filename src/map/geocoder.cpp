@@ -54,6 +54,10 @@ std::string GeocoderHost(const ServiceSettings& settings) {
   return settings.geocoder == GeocoderProvider::Nominatim ? "nominatim.openstreetmap.org" : "maps.googleapis.com";
 }
 
+std::string PageGeocoderUrl(const ServiceSettings& settings) {
+  return BaseUrl(settings.geocoder == GeocoderProvider::Nominatim ? GeocoderHost(settings) : "nominatim.openstreetmap.org");
+}
+
 Geocoder::Geocoder(const ServiceSettings& settings, std::chrono::milliseconds spacing)
     : settings_(settings),
       host_(GeocoderHost(settings)),

@@ -23,6 +23,9 @@ std::string PercentEncode(std::u16string_view text, UrlEscaping escaping);
 std::chrono::milliseconds RequestSpacing(GeocoderProvider provider);
 // The host the settings name, or the provider's public service.
 std::string GeocoderHost(const ServiceSettings& settings);
+// Where the map page looks up the address of a moved marker: the configured Nominatim service, or the
+// public one when the queries go to a service of the XML protocol, which the page does not speak.
+std::string PageGeocoderUrl(const ServiceSettings& settings);
 
 // Asks the configured geocoding service, over one connection, and reads its replies.
 class Geocoder {

@@ -1,0 +1,249 @@
+// The map beside the table, driven as a person would and through the page's own script: its tiles
+// come from a fake server on this machine, its geocoder too.
+#include <QAction>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEngineView>
+
+#include <memory>
+
+#include "core/poi_record.h"
+#include "editing/ui/cell_editor.h"
+#include "editing/ui/qt_text.h"
+#include "fakes/fake_geocoder.h"
+#include "fakes/fake_tile_server.h"
+#include "map/ui/map_pane.h"
+#include "shell/ui/main_window.h"
+#include "ui/ui_test_support.h"
+
+namespace qf {
+
+namespace fs = std::filesystem;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The value of a script run in the page, once the page has answered.
+QVariant Js(QWebEngineView* web, const QString& script) {
+  QVariant result;
+  bool answered = false;
+  web->page()->runJavaScript(script, [&](const QVariant& value) {
+    result = value;
+    answered = true;
+  });
+  QElapsedTimer waited;
+  waited.start();
+  while (!answered && waited.elapsed() < 20000) QTest::qWait(10);
+  return result;
+}
+
+// The POIs that have a marker on the page, as "name|lng|lat".
+QStringList Markers(QWebEngineView* web) {
+  return Js(web, u"g_records.filter(r => r && r.marker && g_cluster.hasLayer(r.marker))"
+                 ".map(r => r.name + '|' + r.lng.toFixed(5) + '|' + r.lat.toFixed(5))"_s)
+      .toStringList();
+}
+
+// A row's five texts, one after the other.
+QString RowTexts(const PoiDocument& document, int row) {
+  QStringList texts;
+  for (const int column : {kName, kLng, kLat, kTel, kMemo}) texts << ToQString(document.text(row, column));
+  return texts.join(u'|');
+}
+
+// A text as a script's string literal.
+QString Quoted(const QString& text) {
+  const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+  return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+// The index the page gave the marker of a POI, or 0.
+int MarkerIndex(QWebEngineView* web, const QString& name) {
+  return Js(web, u"(g_records.find(r => r && r.name === %1) || {index: 0}).index"_s.arg(Quoted(name))).toInt();
+}
+
+}  // namespace
+
+class MapPaneTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir root_;
+  std::unique_ptr<test::FakeTileServer> tiles_;
+  std::unique_ptr<test::FakeGeocoder> geocoder_;
+  std::unique_ptr<MainWindow> window_;
+  MapPane* map_ = nullptr;
+
+  QWebEngineView* web() const { return map_->webView(); }
+  PoiDocument& document() { return window_->table().document(); }
+
+  void openMap() {
+    window_->run(CommandId::GoogleMaps);
+    QTRY_VERIFY_WITH_TIMEOUT(map_->pageReady(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(Js(web(), u"g_loading"_s) == QVariant(false), 30000);
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(root_.isValid());
+    tiles_ = std::make_unique<test::FakeTileServer>();
+    geocoder_ = std::make_unique<test::FakeGeocoder>();
+  }
+
+  void init() {
+    const QString settings = root_.filePath(u"quillfern.ini"_s);
+    QFile file(settings);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[Services]\r\nMap Tiles=" + QByteArray::fromStdString(tiles_->tileUrl()) +
+               "\r\nGeocoder=xml\r\nGeocoder Host=" + QByteArray::fromStdString(geocoder_->url()) + "\r\n");
+    file.close();
+    window_ = std::make_unique<MainWindow>(fs::path(ToU16(settings)));
+    auto map = std::make_unique<MapPane>(*window_);
+    map_ = map.get();
+    window_->setMapServices(std::move(map));
+    QVERIFY(test::ShowActive(*window_));
+    QVERIFY(window_->openPath(test::CorpusFile("ov2/tomtom.ov2")));
+  }
+
+  void cleanup() {
+    document().modified = false;
+    window_.reset();
+  }
+
+  // F5 shows the chosen rows; the tiles come from the test's own server.
+  void theChosenRowsGetMarkers() {
+    const int rows = document().rowCount();
+    QVERIFY(rows > 3);
+    window_->table().selectAndFocus(1);
+    test::ClickRow(*window_, 2, Qt::ControlModifier);
+    test::ClickRow(*window_, 3, Qt::ControlModifier);
+    test::Press(*window_, Qt::Key_F5);
+    QTRY_VERIFY_WITH_TIMEOUT(map_->pageReady(), 30000);
+    QVERIFY(map_->pane()->isVisible());
+    QTRY_COMPARE(Markers(web()).size(), 3);
+    QVERIFY(MarkerIndex(web(), ToQString(document().text(2, kName))) > 0);
+
+    window_->table().clearSelection();
+    window_->afterEdit();
+    openMap();
+    QTRY_COMPARE(Markers(web()).size(), rows);
+    QTRY_VERIFY_WITH_TIMEOUT(!tiles_->requests().empty(), 10000);
+  }
+
+  // A marker dragged and updated changes exactly its row, as one undo step.
+  void aDraggedMarkerUpdatesItsRow() {
+    openMap();
+    QStringList before;
+    for (int row = 0; row < document().rowCount(); ++row) before << RowTexts(document(), row);
+    const int index = MarkerIndex(web(), ToQString(document().text(1, kName)));
+    QVERIFY(index > 0);
+    Js(web(), u"var r = g_records[%1 - 1]; r.marker.setLatLng([r.lat + 0.5, r.lng + 0.25]);"
+              "r.marker.fire('dragend'); OnUpdate(%1); 0"_s.arg(index));
+    const double lat = ToQString(document().text(1, kLat)).toDouble() + 0.5;
+    QTRY_COMPARE(ToQString(document().text(1, kLat)), QString::number(lat, 'f', 5));
+    for (int row = 0; row < document().rowCount(); ++row) {
+      if (row != 1) QCOMPARE(RowTexts(document(), row), before[row]);
+    }
+    window_->run(CommandId::Undo);
+    QCOMPARE(RowTexts(document(), 1), before[1]);
+  }
+
+  void clickingAMarkerSelectsItsRowAndTheMapAddsAndDeletes() {
+    openMap();
+    const int rows = document().rowCount();
+    const QString name = ToQString(document().text(2, kName));
+    Js(web(), u"g_records[%1 - 1].marker.fire('click'); 0"_s.arg(MarkerIndex(web(), name)));
+    QTRY_COMPARE(window_->table().firstSelected(), 2);
+
+    Js(web(), u"OnAdd(%1); 0"_s.arg(MarkerIndex(web(), name)));
+    QTRY_COMPARE(document().rowCount(), rows + 1);
+    QCOMPARE(ToQString(document().text(rows, kName)), name);
+
+    Js(web(), u"OnDelete(%1); 0"_s.arg(MarkerIndex(web(), name)));
+    QTRY_COMPARE(document().rowCount(), rows);
+    QCOMPARE(Markers(web()).size(), rows - 1);
+  }
+
+  // A row changed in the table loses its stale marker; selected, it shows at its new place.
+  void aPoiEditedInTheTableMovesItsMarker() {
+    openMap();
+    const QString name = ToQString(document().text(0, kName));
+    window_->table().setCell(0, kLat, u"10.00000");
+    QTRY_COMPARE(MarkerIndex(web(), name), 0);
+    test::ClickRow(*window_, 0);
+    QTRY_VERIFY(Markers(web()).filter(name + u'|').join(u' ').endsWith(u"|10.00000"_s));
+  }
+
+  // A POI's texts are only ever text on the page.
+  void aHostileNameStaysText() {
+    const QString hostile = u"</script><img src=x onerror=\"document.title='owned'\">'\\"_s;
+    window_->table().setCell(0, kName, ToU16(hostile));
+    openMap();
+    QVERIFY(MarkerIndex(web(), hostile) > 0);
+    QCOMPARE(Js(web(), u"document.querySelectorAll('img[src=\"x\"]').length"_s).toInt(), 0);
+    QCOMPARE(Js(web(), u"document.title"_s).toString(), u"Quillfern for TomTom"_s);
+  }
+
+  // Keys that edit text stay with the page; F5 reloads it and the splitter closes it.
+  void theKeyboardAndTheSplitter() {
+    openMap();
+    const int rows = document().rowCount();
+    web()->setFocus();
+    QTRY_VERIFY(map_->pane()->isAncestorOf(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    QCOMPARE(document().rowCount(), rows);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+    QTRY_VERIFY_WITH_TIMEOUT(map_->pageReady(), 30000);
+
+    auto* splitter = qobject_cast<QSplitter*>(window_->centralWidget());
+    QVERIFY(splitter);
+    splitter->setSizes({splitter->width() - 300, 300});
+    const int width = map_->pane()->width();
+    QTest::mouseDClick(splitter->handle(1), Qt::LeftButton);
+    QVERIFY(!map_->mapShown());
+    window_->run(CommandId::GoogleMaps);
+    QTRY_VERIFY(map_->mapShown());
+    QCOMPARE(map_->pane()->width(), width);
+  }
+
+  void aHoveredLinkSaysWhatItDoes() {
+    openMap();
+    auto* status = window_->statusBar()->findChild<QLabel*>();
+    emit web()->page()->linkHovered(u"javascript:OnUpdate(3)"_s);
+    QCOMPARE(status->text(), u"Updates the POI data identified by the marker info"_s);
+    emit web()->page()->linkHovered(QString());
+    window_->tick();
+    QCOMPARE(status->text(), u"Ready"_s);
+  }
+
+  // Query Coordinates asks the fake service for the memo's address, one undo step for the run.
+  void queryCoordinatesFromTheWindow() {
+    const int row = window_->table().addRow();
+    window_->cellEditor().cancel();
+    window_->table().setCell(row, kMemo, u"Dam 1, Amsterdam");
+    window_->table().selectAndFocus(row);
+    geocoder_->script({{.status = 200,
+                        .body = "<GeocodeResponse><status>OK</status><result><formatted_address>Dam 1, Amsterdam</formatted_address>"
+                                "<geometry><location><lat>52.37310</lat><lng>4.89300</lng></location></geometry></result>"
+                                "</GeocodeResponse>",
+                        .dropped = false}});
+    window_->afterEdit();
+    QVERIFY(window_->action(CommandId::QueryCoordinates)->isEnabled());
+    test::Press(*window_, Qt::Key_Q, Qt::AltModifier);
+    QTRY_COMPARE(ToQString(document().text(row, kLat)), u"52.37310"_s);
+    QCOMPARE(ToQString(document().text(row, kLng)), u"4.89300"_s);
+    window_->run(CommandId::Undo);
+    QCOMPARE(ToQString(document().text(row, kLat)), QString());
+  }
+};
+
+}  // namespace qf
+
+QTEST_MAIN(qf::MapPaneTest)
+#include "map_pane_test.moc"
