@@ -1,0 +1,325 @@
+// The map page's own script, driven as the editor drives it: a page put together from the page
+// files around a hand-written middle, loaded offscreen. Tiles point at a closed port here, so
+// nothing leaves the machine.
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <memory>
+
+namespace qf {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kReady = u"Quillfern for TomTom"_s;
+const QString kLeaflet = u"file:///usr/share/javascript/leaflet"_s;
+const QString kHostileName = u"</b><img src=x onerror=alert(1)>"_s;
+
+// The markers most tests use: index 1 hostile, 2 with quotes and a backslash, 3 on the zero meridian.
+const QString kMarkers = uR"(	AddMarker('</b><img src=x onerror=alert(1)>', 25.03300, 121.56500, '02 2882', 'Room 101');
+	AddMarker('Joe\'s <\/script> \\ place', 25.04000, 121.51000, '', 'memo \'quoted\'');
+	AddMarker('Observatory', 51.47700, -0.00000, '+44 20', '');
+	AddMarker('Harbour', -33.85700, 151.21500, '', 'Line');
+)"_s;
+
+QString ReadResource(const QString& relative) {
+  QFile file(QStringLiteral(QUILLFERN_RESOURCES "/map/") + relative);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return QString::fromUtf8(file.readAll());
+}
+
+// The page as the editor writes it, with the generated parts written out by hand.
+QString AssemblePage(const QString& leafletFolder, const QString& markerLines) {
+  QString page = ReadResource(u"head.html"_s);
+  for (const char* css : {"leaflet.css", "MarkerCluster.css", "MarkerCluster.Default.css"})
+    page += u"<link rel=\"stylesheet\" href=\"%1/%2\">\r\n"_s.arg(leafletFolder, QLatin1String(css));
+  for (const char* script : {"leaflet.js", "leaflet.markercluster.js"})
+    page += u"<script type=\"text/javascript\" src=\"%1/%2\"></script>\r\n"_s.arg(leafletFolder, QLatin1String(script));
+  page += u"<style type=\"text/css\">\r\nhtml, body, #Map { width: 100%; height: 100%; margin: 0; "
+          "overflow: hidden; font: 12px Arial; }\r\n#InfoWnd, #IqrDirInfo\r\n{\r\n\tfont:  normal 400 13px Arial;\r\n"
+          "\tcolor: #000000;\r\n}\r\n"_s;
+  page += ReadResource(u"page.css"_s) + u"</style>\r\n<script type=\"text/javascript\">\r\n"_s;
+  page += ReadResource(u"page.js"_s);
+  page += u"var e_szMarkerImgUrl = \"file://%1/map/MarkerImage/\";\r\n"_s.arg(QStringLiteral(QUILLFERN_RESOURCES));
+  page += u"var e_bLngFirst = true;\r\nvar e_bDmsFormat = false;\r\nvar e_bCompassDir = false;\r\n"
+          "var e_bMetricUnit = true;\r\nvar e_bSafetyCamera = false;\r\nvar e_bRichPoiFile = false;\r\n"
+          "var e_bUseCookie = false;\r\nvar e_bUpdateMemo = false;\r\nvar e_bFlashRoute = false;\r\n"
+          "var e_szTileUrl = \"http://127.0.0.1:9/{z}/{x}/{y}.png\";\r\n"
+          "var e_szTileAttribution = \"&copy; test tiles\";\r\n"
+          "var e_szGeocoderUrl = \"http://127.0.0.1:9\";\r\nvar e_szMapLang = \"en\";\r\n"
+          "function LoadMarker(jYahooTileLayer)\r\n{\r\n"_s;
+  page += markerLines;
+  page += ReadResource(u"closing.html"_s).replace(u"{{LANG}}"_s, u"en"_s);
+  return page;
+}
+
+// Keeps the page's alerts and answers its prompts instead of opening dialogs.
+class RecordingPage : public QWebEnginePage {
+ public:
+  QStringList alerts;
+  QString promptAnswer;
+
+ protected:
+  void javaScriptAlert(const QUrl&, const QString& message) override { alerts << message; }
+  bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString* result) override {
+    *result = promptAnswer;
+    return true;
+  }
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
+                                const QString&) override {
+    if (level == ErrorMessageLevel) qWarning("page line %d: %s", line, qPrintable(message));
+  }
+};
+
+class MapPage {
+ public:
+  MapPage() {
+    view_.setPage(&page_);
+    view_.resize(900, 700);
+    view_.show();
+  }
+
+  // Loads the page and returns the first message it queues (the ready or the terminate message).
+  QString load(const QString& html) {
+    const QString path = folder_.filePath(u"page.htm"_s);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return {};
+    file.write(html.toUtf8());
+    file.close();
+    QSignalSpy loaded(&page_, &QWebEnginePage::loadFinished);
+    page_.load(QUrl::fromLocalFile(path));
+    if (!loaded.wait(20000)) return {};
+    return nextMessage();
+  }
+
+  QVariant run(const QString& script, int timeoutMs = 10000) {
+    auto result = std::make_shared<std::pair<bool, QVariant>>(false, QVariant());
+    page_.runJavaScript(script, [result](const QVariant& value) { *result = {true, value}; });
+    QDeadlineTimer deadline(timeoutMs);
+    while (!result->first && !deadline.hasExpired()) QTest::qWait(5);
+    return result->second;
+  }
+
+  QVariant call(const QString& function, const QVariantList& arguments) {
+    const QByteArray list = QJsonDocument(QJsonArray::fromVariantList(arguments)).toJson(QJsonDocument::Compact);
+    return run(function + u".apply(null, "_s + QString::fromUtf8(list) + u")"_s);
+  }
+
+  // The oldest queued message, waiting a while for one to come.
+  QString nextMessage(int timeoutMs = 10000) {
+    QDeadlineTimer deadline(timeoutMs);
+    do {
+      const QString message = run(u"GetGoogleMaps()"_s).toString();
+      if (!message.isEmpty()) return message;
+      QTest::qWait(20);
+    } while (!deadline.hasExpired());
+    return {};
+  }
+
+  // Waits until every marker is in the cluster group; its count.
+  int placedMarkers(int expected, int timeoutMs = 10000) {
+    int placed = 0;
+    QDeadlineTimer deadline(timeoutMs);
+    do {
+      placed = run(u"g_cluster.getLayers().length"_s).toInt();
+      if (placed == expected) break;
+      QTest::qWait(20);
+    } while (!deadline.hasExpired());
+    return placed;
+  }
+
+  QString infoWindowText() { return run(u"(document.getElementById('InfoWnd') || {}).innerText || ''"_s).toString(); }
+
+  RecordingPage& page() { return page_; }
+
+ private:
+  QTemporaryDir folder_;
+  RecordingPage page_;
+  QWebEngineView view_;
+};
+
+// A drag as the map library reports one.
+QString Drag(int index, double lat, double lng) {
+  return u"(function () { var m = g_records[%1 - 1].marker; m.setLatLng([%2, %3]); m.fire('dragend'); })()"_s
+      .arg(index).arg(lat, 0, 'f', 6).arg(lng, 0, 'f', 6);
+}
+
+QString ChooseFromMapMenu(const QString& item) {
+  return uR"((function () {
+    g_map.fire('contextmenu', { latlng: L.latLng(25.05, 121.55), containerPoint: L.point(100, 100) });
+    var items = document.querySelectorAll('#MapMenu .MenuItem');
+    for (var i = 0; i < items.length; i++) if (items[i].textContent === '%1') items[i].click();
+  })())"_s.arg(item);
+}
+
+}  // namespace
+
+class MapPageScriptTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY2(!ReadResource(u"page.js"_s).isEmpty(), "the page files are not where the test looks");
+  }
+
+  // Markers placed, the editor's POIs shown with their texts as plain text, in every display form.
+  void showsPoisAsText() {
+    MapPage map;
+    QCOMPARE(map.load(AssemblePage(kLeaflet, kMarkers)), kReady);
+    QCOMPARE(map.placedMarkers(4), 4);
+
+    map.call(u"PutGoogleMaps"_s, {0, kHostileName, u"121.56500"_s, u"25.03300"_s, u"02 2882"_s, u"Room 101"_s});
+    QCOMPARE(map.run(u"document.querySelector('#InfoWnd .PoiName').textContent"_s).toString(), kHostileName);
+    QCOMPARE(map.run(u"document.querySelectorAll('#InfoWnd img, #Map img[src=\"x\"]').length"_s).toInt(), 0);
+    const QStringList links = map.run(uR"(Array.from(document.querySelectorAll('#InfoWnd a'),
+                                             function (a) { return a.getAttribute('href'); }))"_s).toStringList();
+    QCOMPARE(links, QStringList({u"javascript:OnAdd(1)"_s, u"javascript:OnInsert(1)"_s, u"javascript:OnRemove(1)"_s,
+                                 u"javascript:OnDelete(1)"_s, u"javascript:OnSearch(1)"_s, u"javascript:OnClose(1)"_s}));
+
+    // Quotes, a backslash and a closing script tag survive as written; "-0.00000" names the zero meridian.
+    map.call(u"PutGoogleMaps"_s, {0, u"Joe's </script> \\ place"_s, u"121.51000"_s, u"25.04000"_s, u""_s,
+                                  u"memo 'quoted'"_s});
+    QVERIFY(map.infoWindowText().contains(u"Joe's </script> \\ place"_s));
+    map.call(u"PutGoogleMaps"_s, {0, u"Observatory"_s, u"-0.00000"_s, u"51.47700"_s, u"+44 20"_s, u""_s});
+    QVERIFY(map.infoWindowText().startsWith(u"Observatory"_s));
+    QCOMPARE(map.run(u"g_records.length"_s).toInt(), 4);
+
+    // A POI the map lacks gets a marker; an empty coordinate only closes the window.
+    map.call(u"PutGoogleMaps"_s, {0, u"New"_s, u"121.60000"_s, u"25.10000"_s, u""_s, u""_s});
+    QCOMPARE(map.placedMarkers(5), 5);
+    QVERIFY(map.infoWindowText().startsWith(u"New"_s));
+    map.call(u"PutGoogleMaps"_s, {0, u"New"_s, u""_s, u"25.10000"_s, u""_s, u""_s});
+    QCOMPARE(map.run(u"g_map.hasLayer(g_popup)"_s).toBool(), false);
+
+    struct {
+      QList<int> commands;
+      QString coordinates;  // the window's coordinate rows for the Harbour marker
+    } const forms[] = {
+        {{3, 6, 8}, u"Lng\t151.21500\nLat\t-33.85700"_s},
+        {{4}, u"Lat\t-33.85700\nLng\t151.21500"_s},
+        {{3, 7}, u"Lng\tE 151.21500\nLat\tS 33.85700"_s},
+        {{5, 8}, u"Lng\t151\u00B0 12' 54.00\"\nLat\t-33\u00B0 51' 25.20\""_s},
+        {{4, 5, 7}, u"Lat\tS 33\u00B0 51' 25.20\"\nLng\tE 151\u00B0 12' 54.00\""_s},
+    };
+    for (const auto& form : forms) {
+      for (int command : form.commands) map.call(u"PutGoogleMaps"_s, {command});
+      map.call(u"PutGoogleMaps"_s, {0, u"Harbour"_s, u"151.21500"_s, u"-33.85700"_s, u""_s, u"Line"_s});
+      const QString rows = map.run(uR"(Array.from(document.querySelectorAll('#InfoWnd tr'), function (r) {
+                                         return r.innerText; }).slice(0, 2).join('\n'))"_s).toString();
+      QCOMPARE(rows, form.coordinates);
+    }
+    QVERIFY2(map.page().alerts.isEmpty(), qPrintable(map.page().alerts.join(u", "_s)));
+  }
+
+  // A dragged marker is flagged, sends its update once, and the editor's update loop walks the rest.
+  void movedMarkersUpdate() {
+    MapPage map;
+    QCOMPARE(map.load(AssemblePage(kLeaflet, kMarkers)), kReady);
+    QCOMPARE(map.placedMarkers(4), 4);
+
+    map.run(Drag(2, 25.05, 121.52));
+    QVERIFY(map.run(u"g_records[1].marker.options.icon.options.iconUrl"_s).toString().endsWith(u"Yellow.svg"_s));
+    QVERIFY(map.run(u"document.querySelector('#InfoWnd a[href=\"javascript:OnUpdate(2)\"]') !== null"_s).toBool());
+    map.run(u"OnUpdate(2)"_s);
+    QCOMPARE(map.nextMessage(), u"<\t2\tJoe's </script> \\ place\t121.51000\t25.04000\t\tmemo 'quoted'"
+                                u"\t121.52000\t25.05000\tmemo 'quoted'"_s);
+    QCOMPARE(map.call(u"PutGoogleMaps"_s, {17}).toInt(), 0);  // sent already
+
+    // The loop from the start: the moved markers 1 and 3 in turn, then none.
+    map.run(Drag(1, 25.0, 121.0));
+    map.run(Drag(3, 51.5, 0.1));
+    QCOMPARE(map.call(u"PutGoogleMaps"_s, {17}).toInt(), 1);
+    QCOMPARE(map.nextMessage(), u"<\t2\t</b><img src=x onerror=alert(1)>\t121.56500\t25.03300\t02 2882\tRoom 101"
+                                u"\t121.00000\t25.00000\tRoom 101"_s);
+    QCOMPARE(map.call(u"PutGoogleMaps"_s, {18}).toInt(), 3);
+    QCOMPARE(map.nextMessage(), u"<\t2\tObservatory\t0.00000\t51.47700\t+44 20\t\t0.10000\t51.50000\t"_s);
+    QCOMPARE(map.call(u"PutGoogleMaps"_s, {20}).toInt(), 0);
+    // The updated marker is now known by its new texts.
+    map.call(u"PutGoogleMaps"_s, {1, u"Observatory"_s, u"0.10000"_s, u"51.50000"_s, u"+44 20"_s, u""_s});
+    QCOMPARE(map.placedMarkers(3), 3);
+
+    // Undo, one marker and all of them, puts markers back where their POIs are.
+    map.run(Drag(4, -33.0, 151.0));
+    map.run(u"OnUndo(4)"_s);
+    QCOMPARE(map.run(u"g_records[3].marker.getLatLng().lat"_s).toDouble(), -33.857);
+    map.run(Drag(4, -33.0, 151.0));
+    map.run(ChooseFromMapMenu(u"Update all moved markers"_s));
+    QCOMPARE(map.nextMessage(), u"<\t2"_s);
+    map.run(ChooseFromMapMenu(u"Undo all marker moves"_s));
+    QCOMPARE(map.nextMessage(), u"<\t3"_s);
+    QCOMPARE(map.run(u"g_records[3].marker.getLatLng().lng"_s).toDouble(), 151.215);
+    QCOMPARE(map.call(u"PutGoogleMaps"_s, {17}).toInt(), 0);
+  }
+
+  // What the user does to a marker reaches the editor as the matching message.
+  void markerActionsQueueMessages() {
+    MapPage map;
+    QCOMPARE(map.load(AssemblePage(kLeaflet, kMarkers)), kReady);
+    QCOMPARE(map.placedMarkers(4), 4);
+    const QString observatory = u"Observatory\t0.00000\t51.47700\t+44 20\t"_s;
+
+    map.run(u"g_records[2].marker.fire('click'), 0"_s);
+    QCOMPARE(map.nextMessage(), u"<\t3\t"_s + observatory);
+    map.run(uR"(document.querySelectorAll('#InfoWnd tr')[3].dispatchEvent(new MouseEvent('dblclick')))"_s);
+    QCOMPARE(map.nextMessage(), u"<\t5\t"_s + observatory + u"\t4"_s);
+    map.run(u"OnAdd(3); OnInsert(3)"_s);
+    QCOMPARE(map.nextMessage(), u"<\t0\t"_s + observatory);
+    QCOMPARE(map.nextMessage(), u"<\t1\t"_s + observatory);
+    map.run(u"OnDelete(3)"_s);
+    QCOMPARE(map.nextMessage(), u"<\t4\t"_s + observatory);
+    QCOMPARE(map.placedMarkers(3), 3);
+
+    map.call(u"PutGoogleMaps"_s, {1, u"Harbour"_s, u"151.21500"_s, u"-33.85700"_s, u""_s, u"Line"_s});
+    QCOMPARE(map.placedMarkers(2), 2);
+    map.run(u"OnRemove(1)"_s);
+    QCOMPARE(map.placedMarkers(1), 1);
+
+    map.page().promptAnswer = u"New\tplace"_s;
+    map.run(ChooseFromMapMenu(u"Add a POI here"_s));
+    QCOMPARE(map.nextMessage(), u"<\t0\tNew place\t121.55000\t25.05000\t\t"_s);
+
+    // Search nearby lists the markers within a kilometre: the corner 375 m away, not the one 5 km off.
+    map.call(u"PutGoogleMaps"_s, {0, u"Corner"_s, u"121.51300"_s, u"25.04200"_s, u""_s, u""_s});
+    map.call(u"PutGoogleMaps"_s, {0, u"Far"_s, u"121.56000"_s, u"25.04000"_s, u""_s, u""_s});
+    map.run(u"OnSearch(2)"_s);
+    QCOMPARE(map.run(uR"(Array.from(document.querySelectorAll('#InfoWnd .Nearby li'), function (li) {
+                           return li.textContent; }).join('|'))"_s).toString(), u"Corner375 m"_s);
+    QCOMPARE(map.run(u"GetGoogleMaps()"_s).toString(), QString());
+  }
+
+  // A page whose map library is missing says so and asks to be closed.
+  void missingLibraryTerminates() {
+    MapPage map;
+    QCOMPARE(map.load(AssemblePage(u"file:///nonexistent/leaflet"_s, kMarkers)), u"Terminate Google Maps"_s);
+    QCOMPARE(map.page().alerts.size(), 1);
+  }
+
+  // Ten thousand markers load in clusters within a few seconds.
+  void manyMarkersLoadClustered() {
+    QString lines;
+    for (int i = 0; i < 10000; ++i)
+      lines += u"\tAddMarker('POI %1', %2, %3, '', '');\r\n"_s.arg(i).arg(24.0 + (i % 100) * 0.01, 0, 'f', 5)
+                   .arg(121.0 + (i / 100) * 0.01, 0, 'f', 5);
+    MapPage map;
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(map.load(AssemblePage(kLeaflet, lines)), kReady);
+    QCOMPARE(map.placedMarkers(10000, 20000), 10000);
+    QVERIFY2(clock.elapsed() < 8000, qPrintable(u"%1 ms"_s.arg(clock.elapsed())));
+    QVERIFY(map.run(u"document.querySelectorAll('.marker-cluster').length"_s).toInt() > 0);
+  }
+};
+
+}  // namespace qf
+
+QTEST_MAIN(qf::MapPageScriptTest)
+#include "map_page_script_test.moc"
