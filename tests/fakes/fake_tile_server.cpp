@@ -27,7 +27,7 @@ FakeTileServer::FakeTileServer() : server_(std::make_unique<Server>()) {
   server_->http.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
     {
       const std::lock_guard lock(mutex_);
-      requests_.push_back(request.path);
+      requests_.push_back({request.path, request.get_header_value("User-Agent")});
     }
     response.set_content(std::string(kTile, sizeof kTile - 1), "image/png");
   });
@@ -46,7 +46,7 @@ std::string FakeTileServer::tileUrl() const {
   return "http://127.0.0.1:" + std::to_string(server_->port) + "/{z}/{x}/{y}.png";
 }
 
-std::vector<std::string> FakeTileServer::requests() const {
+std::vector<FakeTileServer::Request> FakeTileServer::requests() const {
   const std::lock_guard lock(mutex_);
   return requests_;
 }

@@ -8,6 +8,7 @@
 #include <QWebChannel>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include <future>
@@ -113,6 +114,8 @@ bool MapPane::embed() {
     return false;
   }
   pane_->layout()->addWidget(web_);
+  // The page is a local file that draws its tiles from the tile server and asks the geocoder.
+  web_->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
   channel_ = new QWebChannel(web_);
   channel_->registerObject(u"host"_s, &doorbell_);
   web_->page()->setWebChannel(channel_);
