@@ -1,0 +1,104 @@
+// The map as a user meets it: from F5 until every marker of a document is placed, with POIs spread
+// over the world, while a timer measures how long the window goes without serving its events.
+// Usage: map_timing [COUNT…] (default 10000 100000). Tiles come from a server on this machine.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include <cstdio>
+#include <memory>
+
+#include "editing/ui/qt_text.h"
+#include "fakes/fake_tile_server.h"
+#include "formats/file_pipeline.h"
+#include "map/ui/map_pane.h"
+#include "poi_generator.h"
+#include "shell/ui/main_window.h"
+#include "window_driver.h"
+
+namespace qf::bench {
+namespace {
+
+// Runs the event loop until `done` holds; the longest time the loop went without a turn.
+qint64 WaitServing(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer total;
+  total.start();
+  QElapsedTimer sinceTurn;
+  sinceTurn.start();
+  qint64 longest = 0;
+  QTimer beat;
+  QObject::connect(&beat, &QTimer::timeout, [&] {
+    longest = std::max(longest, sinceTurn.elapsed());
+    sinceTurn.restart();
+  });
+  beat.start(5);
+  while (!done()) {
+    if (total.elapsed() > timeoutMs) Fail(QStringLiteral("the map did not finish in time"));
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return longest;
+}
+
+bool MarkersPlaced(MapPane& map) {
+  if (!map.pageReady()) return false;
+  bool placed = false;
+  bool answered = false;
+  map.webView()->page()->runJavaScript(QStringLiteral("g_loading"), [&](const QVariant& loading) {
+    placed = loading == QVariant(false);
+    answered = true;
+  });
+  while (!answered) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  return placed;
+}
+
+void Time(int count, const QString& settings, const QString& folder) {
+  const QString file = folder + QStringLiteral("/world-%1.ov2").arg(count);
+  PoiDocument generated = GeneratePois(static_cast<std::size_t>(count), Shape::World);
+  SilentUserPort port;
+  if (RunFileOperation(generated, FileOperation::Save, FileFormat::Ov2, ToU16(file), AppSettings(), port) != 0) {
+    Fail(QStringLiteral("cannot write ") + file);
+  }
+  MainWindow window(ToU16(settings));
+  auto pane = std::make_unique<MapPane>(window);
+  MapPane& map = *pane;
+  window.setMapServices(std::move(pane));
+  window.resize(1280, 800);
+  window.show();
+  if (!window.openPath(ToU16(file))) Fail(QStringLiteral("cannot open ") + file);
+  window.table().clearSelection();
+  window.afterEdit();
+
+  QElapsedTimer shown;
+  shown.start();
+  window.run(CommandId::GoogleMaps);
+  const qint64 commandMs = shown.elapsed();
+  const qint64 longestGap = WaitServing([&map] { return MarkersPlaced(map); }, 120000);
+  std::printf("%7d POIs: every marker placed after %6.0f ms (the command itself %lld ms); "
+              "longest time without serving events %lld ms\n",
+              count, static_cast<double>(shown.nsecsElapsed()) / 1e6, static_cast<long long>(commandMs),
+              static_cast<long long>(longestGap));
+  window.table().document().modified = false;
+}
+
+}  // namespace
+}  // namespace qf::bench
+
+int main(int argc, char* argv[]) {
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication application(argc, argv);
+  QTemporaryDir folder;
+  qf::test::FakeTileServer tiles;
+  const QString settings = folder.filePath(QStringLiteral("quillfern.ini"));
+  QFile file(settings);
+  if (!file.open(QIODevice::WriteOnly)) qf::bench::Fail(QStringLiteral("cannot write the settings"));
+  file.write("[Services]\r\nMap Tiles=" + QByteArray::fromStdString(tiles.tileUrl()) + "\r\n");
+  file.close();
+  QList<int> counts;
+  for (int i = 1; i < argc; ++i) counts << QString::fromLocal8Bit(argv[i]).toInt();
+  if (counts.isEmpty()) counts = {10000, 100000};
+  for (const int count : counts) qf::bench::Time(count, settings, folder.path());
+  return 0;
+}
