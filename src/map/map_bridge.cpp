@@ -103,6 +103,7 @@ int FindMarkedRow(const PoiDocument& document, const std::array<std::u16string, 
 }
 
 BridgeResult ApplyPageMessage(PoiTable& table, const PageMessage& message, bool hostStartedUpdate) {
+  if (message.kind == PageMessageKind::Ready || message.kind == PageMessageKind::Terminate) return {};
   const int insertAt = message.kind == PageMessageKind::Insert ? InsertionRow(table) : table.document().rowCount();
   if (!hostStartedUpdate) table.clearSelection();
   const BridgeResult cleared{hostStartedUpdate ? BridgeStep::Nothing : BridgeStep::Refresh};
@@ -112,10 +113,10 @@ BridgeResult ApplyPageMessage(PoiTable& table, const PageMessage& message, bool 
       return AddPoi(table, message, insertAt);
     case PageMessageKind::UpdateAll:
       return {BridgeStep::ApplyAllMoves};
-    case PageMessageKind::Ready:
-    case PageMessageKind::Terminate:
     case PageMessageKind::ClearSelection:
       return cleared;
+    case PageMessageKind::Ready:
+    case PageMessageKind::Terminate:
     case PageMessageKind::Update:
     case PageMessageKind::Select:
     case PageMessageKind::Delete:

@@ -25,9 +25,9 @@ struct BridgeResult {
 // The row whose Name, Lng, Lat, Tel and Memo equal the texts (the coordinates in plain decimal), or -1.
 int FindMarkedRow(const PoiDocument& document, const std::array<std::u16string, 5>& texts);
 
-// Applies an editing message of the page (not Ready or Terminate) to the table, each change one
-// undo step. The table's selection is cleared first, unless the message belongs to an update the
-// host started. A message that names a POI no longer in the table changes nothing more.
+// Applies a message of the page to the table (Ready and Terminate are the window's), each change
+// one undo step. The table's selection is cleared first, unless the message belongs to an update
+// the host started. A message that names a POI no longer in the table changes nothing more.
 BridgeResult ApplyPageMessage(PoiTable& table, const PageMessage& message, bool hostStartedUpdate);
 
 // A row's texts as the page knows its marker: the coordinates in plain decimal.
