@@ -25,6 +25,7 @@ var g_popup = null;
 var g_popupIndex = 0;       // the marker whose info window is open, 0 for none
 var g_popupNearby = false;  // whether that window lists the markers nearby
 var g_menu = null;
+var g_centreRequest = 0;    // counts the requests to centre a marker; only the latest is served
 var g_loading = false;      // markers are still being added in chunks
 var g_removedWhileLoading = [];
 var g_icons = null;
@@ -235,11 +236,17 @@ function removeRecord(record)
 	g_records[record.index - 1] = null;
 }
 
+// Zooms in until the marker is out of its cluster. A zoom still under way for an earlier marker
+// must not pull the map back to that one when it ends.
 function centreOn(record)
 {
 	var marker = record.marker;
+	var request = ++g_centreRequest;
 	if (g_cluster.hasLayer(marker))
-		g_cluster.zoomToShowLayer(marker, function () { g_map.panTo(marker.getLatLng()); });
+		g_cluster.zoomToShowLayer(marker, function () {
+			if (request === g_centreRequest)
+				g_map.panTo(marker.getLatLng());
+		});
 	else
 		g_map.setView(marker.getLatLng(), Math.max(g_map.getZoom(), 16));
 }

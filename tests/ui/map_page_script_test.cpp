@@ -7,9 +7,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include <memory>
@@ -147,6 +150,31 @@ class MapPage {
   QWebEngineView view_;
 };
 
+// A reverse geocoder on 127.0.0.1 that names every place the same; it keeps the requests it got.
+class FakeGeocoder : public QObject {
+ public:
+  QStringList requests;
+
+  FakeGeocoder() {
+    server_.listen(QHostAddress::LocalHost);
+    connect(&server_, &QTcpServer::newConnection, this, [this] {
+      QTcpSocket* socket = server_.nextPendingConnection();
+      connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+        if (!socket->peek(65536).contains("\r\n\r\n")) return;
+        requests << QString::fromUtf8(socket->readLine().split(' ').value(1));
+        const QByteArray body = R"({"display_name":"1 Harbour Road,\tTaipei"})";
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nAccess-Control-Allow-Origin: *\r\n"
+                      "Connection: close\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        socket->disconnectFromHost();
+      });
+    });
+  }
+  QString url() const { return u"http://127.0.0.1:%1"_s.arg(server_.serverPort()); }
+
+ private:
+  QTcpServer server_;
+};
+
 // A drag as the map library reports one.
 QString Drag(int index, double lat, double lng) {
   return u"(function () { var m = g_records[%1 - 1].marker; m.setLatLng([%2, %3]); m.fire('dragend'); })()"_s
@@ -258,6 +286,28 @@ class MapPageScriptTest : public QObject {
     QCOMPARE(map.nextMessage(), u"<\t3"_s);
     QCOMPARE(map.run(u"g_records[3].marker.getLatLng().lng"_s).toDouble(), 151.215);
     QCOMPARE(map.call(u"PutGoogleMaps"_s, {17}).toInt(), 0);
+  }
+
+  // With memo updating on, a moved marker offers its new place's address as the memo; a geocoder
+  // that does not answer leaves the memo as it was.
+  void movedMarkerOffersItsAddress() {
+    FakeGeocoder geocoder;
+    MapPage map;
+    map.page().settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    QCOMPARE(map.load(AssemblePage(kLeaflet, kMarkers)), kReady);
+    map.call(u"PutGoogleMaps"_s, {13});
+    map.run(u"e_szGeocoderUrl = '%1'"_s.arg(geocoder.url()));
+    map.run(Drag(4, -33.86, 151.2));
+    QTRY_VERIFY(map.infoWindowText().contains(u"1 Harbour Road, Taipei"_s));
+    QCOMPARE(geocoder.requests, QStringList(u"/reverse?format=jsonv2&lat=-33.860000&lon=151.200000&accept-language=en"_s));
+    map.run(u"OnUpdate(4)"_s);
+    QCOMPARE(map.nextMessage(), u"<\t2\tHarbour\t151.21500\t-33.85700\t\tLine\t151.20000\t-33.86000\t1 Harbour Road, Taipei"_s);
+
+    map.run(u"e_szGeocoderUrl = 'http://127.0.0.1:9'"_s);
+    map.run(Drag(3, 51.5, 0.1));
+    QTest::qWait(500);
+    map.run(u"OnUpdate(3)"_s);
+    QCOMPARE(map.nextMessage(), u"<\t2\tObservatory\t0.00000\t51.47700\t+44 20\t\t0.10000\t51.50000\t"_s);
   }
 
   // What the user does to a marker reaches the editor as the matching message.
