@@ -146,9 +146,9 @@ class MapPaneTest : public QObject {
     for (int row = 0; row < document().rowCount(); ++row) before << RowTexts(document(), row);
     const int index = MarkerIndex(web(), ToQString(document().text(1, kName)));
     QVERIFY(index > 0);
+    const double lat = ToQString(document().text(1, kLat)).toDouble() + 0.5;
     Js(web(), u"var r = g_records[%1 - 1]; r.marker.setLatLng([r.lat + 0.5, r.lng + 0.25]);"
               "r.marker.fire('dragend'); OnUpdate(%1); 0"_s.arg(index));
-    const double lat = ToQString(document().text(1, kLat)).toDouble() + 0.5;
     QTRY_COMPARE(ToQString(document().text(1, kLat)), QString::number(lat, 'f', 5));
     for (int row = 0; row < document().rowCount(); ++row) {
       if (row != 1) QCOMPARE(RowTexts(document(), row), before[row]);
