@@ -228,18 +228,16 @@ void MapPane::applyMovedMarkers(int after) {
   });
 }
 
-// The link under the pointer in an info window says what it does; "Ready" returns when it is left.
+// The link under the pointer in an info window says what it does for as long as the pointer stays
+// on it (the page tells only when it enters and leaves a link); "Ready" returns when it is left.
 void MapPane::showPageStatus(const QString& text) {
   if (window_.cellEditor().isOpen()) return;
   if (text.isEmpty()) {
     window_.showStatus(UiText(kReady), true);
     return;
   }
-  if (const std::optional<int> help = LinkHelp(ToU16(text))) {
-    window_.showStatus(*help != 0 ? UiText(*help) : QString(), true);
-  } else {
-    window_.showStatus(text, false);
-  }
+  const std::optional<int> help = LinkHelp(ToU16(text));
+  window_.showStatus(!help ? text : *help != 0 ? UiText(*help) : QString(), false);
 }
 
 // ------------------------------------------------------------------------------------ host to page
@@ -271,11 +269,6 @@ void MapPane::rowAboutToChange(int row) {
     });
   }
   if (++staleCount_ <= kMaxStaleMarkers) staleMarkers_ += PutGoogleMapsCall(1, MarkerTexts(window_.table().document(), row)) + ";\n";
-}
-
-void MapPane::tableReset() {
-  // A new document: its markers are not on the map, whose page is blanked.
-  if (mapShown() && !applyingPageMessage_) closeMap();
 }
 
 bool MapPane::eventFilter(QObject* watched, QEvent* event) {

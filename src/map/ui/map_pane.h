@@ -71,7 +71,6 @@ class MapPane : public QObject, public MapServices, private TableObserver {
   // TableObserver: a row a command changes or deletes loses its stale marker first.
   void rowAboutToChange(int row) override;
   void rowAboutToBeRemoved(int row) override { rowAboutToChange(row); }
-  void tableReset() override;
 
   MainWindow& window_;
   QFrame* pane_;
