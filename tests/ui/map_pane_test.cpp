@@ -216,6 +216,13 @@ class MapPaneTest : public QObject {
     window_->run(CommandId::GoogleMaps);
     QTRY_VERIFY(map_->mapShown());
     QCOMPARE(map_->pane()->width(), width);
+
+    // Closing the editor with the map shown blanks and hides it first, and keeps its width.
+    QVERIFY(window_->close());
+    QVERIFY(!map_->mapShown());
+    QFile settings(root_.filePath(u"quillfern.ini"_s));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QVERIFY(settings.readAll().contains("IE Pane=" + QByteArray::number(width)));
   }
 
   void aHoveredLinkSaysWhatItDoes() {
