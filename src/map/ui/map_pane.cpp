@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 #include <QWebChannel>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -56,7 +57,7 @@ MapPageOptions PageOptions(const AppSettings& settings, const QFont& font, const
   options.language = settings.googleMapsLang;
   options.font = {.face = ToU16(font.family()),
                   .height = font.pointSize() > 0 ? font.pointSize() : -font.pixelSize(),
-                  .weight = font.bold() ? 700 : 400,
+                  .weight = static_cast<int>(font.weight()),
                   .italic = font.italic(),
                   .colour = Rgb(static_cast<std::uint8_t>(colour.red()), static_cast<std::uint8_t>(colour.green()),
                                 static_cast<std::uint8_t>(colour.blue()))};
@@ -120,11 +121,14 @@ bool MapPane::embed() {
   channel_->registerObject(u"host"_s, &doorbell_);
   web_->page()->setWebChannel(channel_);
   // The tile servers ask to know who asks them.
-  web_->page()->profile()->setHttpUserAgent(web_->page()->profile()->httpUserAgent() + u" Quillfern/"_s +
-                                            QStringLiteral(QUILLFERN_VERSION));
+  QWebEngineProfile* profile = web_->page()->profile();
+  if (!profile->httpUserAgent().contains(u" Quillfern/"_s)) {
+    profile->setHttpUserAgent(profile->httpUserAgent() + u" Quillfern/"_s + QStringLiteral(QUILLFERN_VERSION));
+  }
   connect(web_->page(), &QWebEnginePage::linkHovered, this, &MapPane::showPageStatus);
-  connect(web_, &QWebEngineView::loadFinished, this, [this](bool loaded) {
-    if (!loaded && mapShown()) fail();
+  // A page that cannot be loaded ends the map; a load cut short by the next one does not.
+  connect(web_->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& loading) {
+    if (loading.status() == QWebEngineLoadingInfo::LoadFailedStatus && mapShown()) fail();
   });
   // Keys that edit text stay with the page; every other command key works while the map has the focus.
   web_->installEventFilter(this);
