@@ -7,17 +7,6 @@
 
 namespace qf {
 
-namespace {
-
-// A missing or invalid value empties the cell.
-void StoreCoordinate(PoiTable& table, int row, int column, std::u16string_view text) {
-  const std::optional<CoordinateText> value = CoordinateCellText(table.document(), column, text);
-  const std::u16string_view stored = value ? value->view() : std::u16string_view();
-  if (table.document().text(row, column) != stored) table.setCell(row, column, stored);
-}
-
-}  // namespace
-
 ExchangeRows SelectedExchangeRows(const PoiDocument& document) {
   ExchangeRows rows;
   for (int row = 0; row < document.rowCount(); ++row) {
@@ -45,8 +34,8 @@ int InsertRowsAt(PoiTable& table, const ExchangeRows& rows, int at, bool checkNa
       if (NormaliseName(name) == 0 || duplicates.eliminate(name)) continue;
       const int row = table.insertRow(document.rowCount(), name, true);
       if (document.kind != DocumentKind::Phonebook) {
-        StoreCoordinate(table, row, kLng, record.texts[kLng]);
-        StoreCoordinate(table, row, kLat, record.texts[kLat]);
+        table.changeCoordinate(row, kLng, record.texts[kLng]);
+        table.changeCoordinate(row, kLat, record.texts[kLat]);
       }
       table.setCell(row, kTel, TelephoneCellText(document, record.texts[kTel]));
       if (!document.richPoiFile) table.setCell(row, kMemo, MemoCellText(document, record.texts[kMemo]));
@@ -65,8 +54,8 @@ void PasteCoordinates(PoiTable& table, const PastedCoordinates& coordinates) {
     // The My Base Point row is the base while it is there: it keeps its position unless it gets another.
     if (row == 0 && document.basePointPinned && !both) continue;
     // Coordinates a row has already are no change, and no undo step.
-    StoreCoordinate(table, row, kLng, coordinates.lng.value_or(u""));
-    StoreCoordinate(table, row, kLat, coordinates.lat.value_or(u""));
+    table.changeCoordinate(row, kLng, coordinates.lng.value_or(u""));
+    table.changeCoordinate(row, kLat, coordinates.lat.value_or(u""));
   }
   action.reveal(table.firstSelected());
 }

@@ -26,11 +26,6 @@ std::vector<int> RowScope(const PoiDocument& document) {
   return rows;
 }
 
-// Stores a text if it differs.
-void Store(PoiTable& table, int row, int column, std::u16string_view text) {
-  if (table.document().text(row, column) != text) table.setCell(row, column, text);
-}
-
 int ColumnOf(CombinePart part) {
   switch (part) {
     case CombinePart::Name:
@@ -136,13 +131,13 @@ void Combine(PoiTable& table, const Combination& combination) {
     switch (target) {
       case kName:
         // A name left empty would drop the POI; the row keeps the one it has.
-        if (NormaliseName(text) > 0) Store(table, row, kName, text);
+        if (NormaliseName(text) > 0) table.changeCell(row, kName, text);
         break;
       case kTel:
-        Store(table, row, kTel, TelephoneCellText(document, text));
+        table.changeCell(row, kTel, TelephoneCellText(document, text));
         break;
       default:
-        Store(table, row, kMemo, MemoCellText(document, text));
+        table.changeCell(row, kMemo, MemoCellText(document, text));
         break;
     }
   }
@@ -157,20 +152,20 @@ void Clear(PoiTable& table, const ClearChoice& choice) {
     if (serials && choice.leadingSerial) {
       if (const std::size_t digits = LeadingDigits(document.text(row, kName)); digits > 0) {
         std::u16string rest(document.text(row, kName).substr(digits));
-        if (CleanText(rest) > 0) Store(table, row, kName, rest);
+        if (CleanText(rest) > 0) table.changeCell(row, kName, rest);
       }
     }
     if (serials && choice.trailingSerial) {
       const std::u16string_view name = document.text(row, kName);
       if (const std::size_t digits = TrailingDigits(name); digits > 0 && digits < name.size()) {
         std::u16string rest(name.substr(0, name.size() - digits));
-        if (CleanText(rest) > 0) Store(table, row, kName, rest);
+        if (CleanText(rest) > 0) table.changeCell(row, kName, rest);
       }
     }
     for (const auto& [checked, column] : {std::pair{choice.lng && coordinates, kLng},
                                           std::pair{choice.lat && coordinates, kLat},
                                           std::pair{choice.tel, kTel}, std::pair{choice.memo, kMemo}}) {
-      if (checked) Store(table, row, column, {});
+      if (checked) table.changeCell(row, column, {});
     }
   }
 }
@@ -178,7 +173,7 @@ void Clear(PoiTable& table, const ClearChoice& choice) {
 void ClearColumn(PoiTable& table, int column) {
   PoiDocument& document = table.document();
   const PoiTable::Action action(table, PoiTable::Show::WholeTable);
-  for (int row = document.basePointPinned ? 1 : 0; row < document.rowCount(); ++row) Store(table, row, column, {});
+  for (int row = document.basePointPinned ? 1 : 0; row < document.rowCount(); ++row) table.changeCell(row, column, {});
 }
 
 void ClearAddresses(PoiTable& table) {
@@ -190,7 +185,7 @@ void ClearAddresses(PoiTable& table) {
     if (marker == std::u16string_view::npos) continue;
     std::u16string kept(memo.substr(0, marker));
     CleanText(kept);
-    Store(table, row, kMemo, kept);
+    table.changeCell(row, kMemo, kept);
   }
 }
 
@@ -206,7 +201,7 @@ void MessCoordinates(PoiTable& table, std::uint32_t seed) {
       const std::int64_t units = CoordinateToUnits(document.text(row, column), document.display) +
                                  static_cast<std::int64_t>(random() % 5) - 2;
       const auto clamped = static_cast<std::int32_t>(std::clamp<std::int64_t>(units, -limit, limit));
-      Store(table, row, column, FormatUnits(clamped, static_cast<Axis>(column), document.display));
+      table.changeCell(row, column, FormatUnits(clamped, static_cast<Axis>(column), document.display));
     }
   }
 }

@@ -6,6 +6,7 @@
 
 #include "core/coordinates.h"
 #include "core/distances.h"
+#include "core/field_rules.h"
 #include "editing/row_sort.h"
 
 namespace qf {
@@ -183,6 +184,15 @@ void PoiTable::setCell(int row, int column, std::u16string_view text) {
   if (column == kLng || column == kLat) positionChanged(row);
   notify([&](TableObserver& o) { o.rowChanged(row); });
   notify([&](TableObserver& o) { o.cellChanged(row, column); });
+}
+
+void PoiTable::changeCell(int row, int column, std::u16string_view text) {
+  if (document_.text(row, column) != text) setCell(row, column, text);
+}
+
+void PoiTable::changeCoordinate(int row, int column, std::u16string_view text) {
+  const std::optional<CoordinateText> value = CoordinateCellText(document_, column, text);
+  changeCell(row, column, value ? value->view() : std::u16string_view());
 }
 
 // ------------------------------------------------------------------------------ commands

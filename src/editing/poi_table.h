@@ -114,6 +114,10 @@ class PoiTable {
   int insertRow(int index, std::u16string_view name, bool selectAndFocus);
   void deleteRow(int row);
   void setCell(int row, int column, std::u16string_view text);
+  // A cell's new text, recorded only when it differs, so that a row that keeps its texts is no change.
+  void changeCell(int row, int column, std::u16string_view text);
+  // A coordinate cell from any text the coordinate rules read; one they cannot read empties the cell.
+  void changeCoordinate(int row, int column, std::u16string_view text);
 
   // Add and Insert: a new row whose insertion is held until its name is committed. Returns the row.
   int addRow();

@@ -45,17 +45,6 @@ bool TargetMissing(const PoiDocument& document, int row, GeocodeTarget target) {
   return document.text(row, kLng).empty() || document.text(row, kLat).empty();
 }
 
-// Stores a text if it differs, so that a row that keeps its texts is not recorded.
-void Store(PoiTable& table, int row, int column, std::u16string_view text) {
-  if (table.document().text(row, column) != text) table.setCell(row, column, text);
-}
-
-void StoreCoordinate(PoiTable& table, int row, int column, const std::optional<std::u16string>& text) {
-  std::optional<CoordinateText> value;
-  if (text) value = CoordinateCellText(table.document(), column, *text);
-  Store(table, row, column, value ? value->view() : std::u16string_view());
-}
-
 constexpr int kLongRunRows = 300;
 
 GeocodeReply RunHere(const std::function<GeocodeReply()>& request) { return request(); }
@@ -125,10 +114,10 @@ class QueryRun {
       reply = *answer;
     }
     if (!accepted(reply, kCannotQueryCoordinates)) return false;
-    StoreCoordinate(table_, row, kLng, reply.lng);
-    StoreCoordinate(table_, row, kLat, reply.lat);
+    table_.changeCoordinate(row, kLng, reply.lng.value_or(u""));
+    table_.changeCoordinate(row, kLat, reply.lat.value_or(u""));
     if (reply.lng && reply.lat && ExtendsMemo(address, reply.address)) {
-      Store(table_, row, kMemo, MemoCellText(document_, memo + u" => " + reply.address));
+      table_.changeCell(row, kMemo, MemoCellText(document_, memo + u" => " + reply.address));
     }
     table_.makeVisible(row);
     return true;
@@ -148,7 +137,7 @@ class QueryRun {
       reply = *answer;
     }
     if (!accepted(reply, kCannotQueryAddresses)) return false;
-    Store(table_, row, kMemo, MemoCellText(document_, AddressForMemo(reply.address)));
+    table_.changeCell(row, kMemo, MemoCellText(document_, AddressForMemo(reply.address)));
     table_.makeVisible(row);
     return true;
   }

@@ -10,17 +10,6 @@ namespace qf {
 
 namespace {
 
-// A missing or invalid coordinate empties the cell; an unchanged text is no change.
-void StoreCoordinate(PoiTable& table, int row, int column, std::u16string_view text) {
-  const std::optional<CoordinateText> value = CoordinateCellText(table.document(), column, text);
-  const std::u16string_view stored = value ? value->view() : std::u16string_view();
-  if (table.document().text(row, column) != stored) table.setCell(row, column, stored);
-}
-
-void StoreText(PoiTable& table, int row, int column, std::u16string_view text) {
-  if (table.document().text(row, column) != text) table.setCell(row, column, text);
-}
-
 bool SameCoordinate(std::u16string_view cell, std::u16string_view plain, const DisplayOptions& display,
                     std::u16string& scratch) {
   scratch.assign(cell);
@@ -44,8 +33,8 @@ BridgeResult AddPoi(PoiTable& table, const PageMessage& message, int at) {
   PoiTable::Action action(table, PoiTable::Show::FittedColumns);
   const int row = table.insertRow(at, name, true);
   table.setCell(row, kTel, TelephoneCellText(document, message.texts[kTel]));
-  StoreCoordinate(table, row, kLng, message.texts[kLng]);
-  StoreCoordinate(table, row, kLat, message.texts[kLat]);
+  table.changeCoordinate(row, kLng, message.texts[kLng]);
+  table.changeCoordinate(row, kLat, message.texts[kLat]);
   table.setCell(row, kMemo, MemoCellText(document, message.texts[kMemo]));
   action.reveal(row);
   return {BridgeStep::Refresh, row};
@@ -54,9 +43,9 @@ BridgeResult AddPoi(PoiTable& table, const PageMessage& message, int at) {
 BridgeResult UpdatePoi(PoiTable& table, const PageMessage& message, int row) {
   {
     PoiTable::Action action(table, PoiTable::Show::FittedColumns);
-    StoreCoordinate(table, row, kLng, message.newLng);
-    StoreCoordinate(table, row, kLat, message.newLat);
-    StoreText(table, row, kMemo, MemoCellText(table.document(), message.newMemo));
+    table.changeCoordinate(row, kLng, message.newLng);
+    table.changeCoordinate(row, kLat, message.newLat);
+    table.changeCell(row, kMemo, MemoCellText(table.document(), message.newMemo));
     action.reveal(row);
   }
   table.selectAndFocus(row);
