@@ -457,7 +457,7 @@ function removePoi(index)
 // Centres the map on the POI, zoomed in until it stands alone, and opens its info window.
 function revealPoi(index)
 {
-	var zoom = Math.max(g_map.getZoom(), standAloneZoom(index));
+	var zoom = standAloneZoom(index);
 	g_popupIndex = index;  // pins it: the view drawn next gives it its marker
 	g_map.setView(placeMarker(index, null).getLatLng(), zoom, { animate: false });
 	openInfoWindow(index, false);
@@ -502,10 +502,11 @@ function addPoi(name, lng, lat, tel, memo)
 	return AddMarker(name, latitude, longitude, tel, memo);
 }
 
+// The index of a POI still on the map, or 0.
 function poiAt(index)
 {
 	index = Number(index);
-	return index > 0 && g_names[index] ? index : 0;
+	return Number.isInteger(index) && index > 0 && index < g_names.length && g_names[index] !== null ? index : 0;
 }
 
 // The recorded place, in the copy of the world nearest the view.
@@ -760,7 +761,10 @@ function nearbyItem(index, metres)
 {
 	var item = element("li", "", g_names[index]);
 	item.appendChild(element("span", "Distance", formatDistance(metres)));
-	item.addEventListener("click", function () { revealPoi(index); });
+	item.addEventListener("click", function () {
+		if (poiAt(index))
+			revealPoi(index);
+	});
 	return item;
 }
 

@@ -337,6 +337,10 @@ class MapPageScriptTest : public QObject {
     map.page().promptAnswer = u"New\tplace"_s;
     map.run(ChooseFromMapMenu(u"Add a POI here"_s));
     QCOMPARE(map.nextMessage(), u"<\t0\tNew place\t121.55000\t25.05000\t\t"_s);
+    // A POI without a name is a POI all the same.
+    map.call(u"PutGoogleMaps"_s, {0, u""_s, u"121.52000"_s, u"25.05000"_s, u""_s, u""_s});
+    map.run(u"OnAdd(g_names.length - 1)"_s);
+    QCOMPARE(map.nextMessage(), u"<\t0\t\t121.52000\t25.05000\t\t"_s);
 
     // Search nearby lists the markers within a kilometre: the corner 375 m away, not the one 5 km off.
     map.call(u"PutGoogleMaps"_s, {0, u"Corner"_s, u"121.51300"_s, u"25.04200"_s, u""_s, u""_s});
