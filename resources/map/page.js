@@ -9,7 +9,14 @@ var kProgramTitle = "Quillfern for TomTom";
 var kTerminate = "Terminate Google Maps";
 var kViewKey = "QuillfernMapView";
 var kSearchRadius = 1000;   // metres around a marker that "Search nearby" lists
+var kSearchDegrees = 0.01;  // more latitude than the search radius spans
 var kNearbyShown = 20;
+var kTileSize = 256;        // pixels of the whole world at zoom 0
+var kCellSize = 64;         // pixels of a cell whose POIs show as one cluster
+var kCellMargin = 2;        // cells drawn beyond each edge of the view
+var kCellKeyStride = 16777216;  // more than the cell columns of the world and its copies at any zoom
+var kSpreadStep = 24;       // pixels between markers spread around a place
+var kGoldenAngle = 2.399963;
 var kLinkNames = {
 	OnAdd: "Add", OnInsert: "Insert", OnRemove: "Remove", OnUpdate: "Update", OnUndo: "Undo",
 	OnDelete: "Delete", OnSearch: "Search nearby", OnClose: "Close"
@@ -17,41 +24,63 @@ var kLinkNames = {
 
 var host = null;            // the editor's object on the web channel, once connected
 var g_messages = [];        // messages for the editor, oldest first
-var g_records = [];         // every marker's POI; a marker's index is its place here + 1; null once gone
+
+// The POIs, one column per field. A marker's index is its place in every column (place 0 is
+// unused); a removed POI's name is null.
+var g_names = [null];
+var g_tels = [null];
+var g_memos = [null];
+var g_lats = new Float64Array(1024);
+var g_lngs = new Float64Array(1024);
+var g_markers = new Map();  // index → the POI's marker, for the POIs that have one on the map
+
 var g_map = null;
-var g_cluster = null;
+var g_clusters = null;      // the cluster icons of the view
 var g_scale = null;
 var g_popup = null;
 var g_popupIndex = 0;       // the marker whose info window is open, 0 for none
 var g_popupNearby = false;  // whether that window lists the markers nearby
+var g_draggedIndex = 0;     // the marker being dragged, 0 for none
 var g_menu = null;
-var g_centreRequest = 0;    // counts the requests to centre a marker; only the latest is served
-var g_loading = false;      // markers are still being added in chunks
-var g_removedWhileLoading = [];
+var g_redrawTimer = 0;
+var g_viewDrawn = false;    // the first view after loading has been drawn
 var g_icons = null;
 
 // ---- The contract with the editor ----
 
-// Called once per POI from LoadMarker, up to a million times: only records, OnLoad places them.
+// Called once per POI from LoadMarker, up to a million times: only records, the view draws.
 function AddMarker(szName, iLat, iLng, szTel, szMemo)
 {
-	var record = {
-		index: g_records.length + 1, name: String(szName), lat: Number(iLat), lng: Number(iLng),
-		tel: String(szTel), memo: String(szMemo), newMemo: null, changed: false, marker: null
-	};
-	g_records.push(record);
-	return record;
+	var index = g_names.length;
+	if (index === g_lats.length)
+		growCoordinates();
+	g_names.push(String(szName));
+	g_tels.push(String(szTel));
+	g_memos.push(String(szMemo));
+	g_lats[index] = Number(iLat);
+	g_lngs[index] = Number(iLng);
+	return index;
+}
+
+function growCoordinates()
+{
+	var lats = new Float64Array(g_lats.length * 2), lngs = new Float64Array(g_lngs.length * 2);
+	lats.set(g_lats);
+	lngs.set(g_lngs);
+	g_lats = lats;
+	g_lngs = lngs;
 }
 
 function OnLoad()
 {
 	try {
-		if (typeof L === "undefined" || typeof L.markerClusterGroup !== "function")
-			throw new Error("the map library (Leaflet with its marker clusters) could not be loaded.");
+		if (typeof L === "undefined")
+			throw new Error("the map library (Leaflet) could not be loaded.");
 		createMap();
 		LoadMarker(null);
 		showStartView();
-		placeAllMarkers();
+		drawView();
+		g_map.on("moveend", drawView);
 		connectHost();
 	} catch (error) {
 		alert("The map could not be shown: " + (error && error.message ? error.message : error));
@@ -59,6 +88,7 @@ function OnLoad()
 		return;
 	}
 	queueMessage(kProgramTitle);
+	requestAnimationFrame(function () { g_viewDrawn = true; });
 }
 
 function GUnload()
@@ -78,7 +108,7 @@ function PutGoogleMaps(iPutCmd, szName, szLng, szLat, szTel, szMemo)
 		return sendNextUpdate(command - 17);
 	switch (command) {
 	case 0: showPoi(text(szName), text(szLng), text(szLat), text(szTel), text(szMemo)); break;
-	case 1: removePoi(text(szName), text(szLng), text(szLat), text(szTel), text(szMemo)); break;
+	case 1: removeNamedPoi(text(szName), text(szLng), text(szLat), text(szTel), text(szMemo)); break;
 	case 3: case 4: e_bLngFirst = command === 3; refreshInfoWindow(); break;
 	case 5: case 6: e_bDmsFormat = command === 5; refreshInfoWindow(); break;
 	case 7: case 8: e_bCompassDir = command === 7; refreshInfoWindow(); break;
@@ -118,9 +148,10 @@ function createMap()
 	};
 	g_map = L.map("Map", { maxZoom: 19, worldCopyJump: true });
 	L.tileLayer(e_szTileUrl, { attribution: e_szTileAttribution, maxZoom: 19, lang: e_szMapLang }).addTo(g_map);
+	g_clusters = L.layerGroup().addTo(g_map);
 	showScale();
 	g_popup = L.popup({ offset: [0, -34], minWidth: 200, maxWidth: 360 });
-	g_map.on("popupclose", function () { g_popupIndex = 0; });
+	g_map.on("popupclose", function () { g_popupIndex = 0; redrawSoon(); });
 	g_map.on("contextmenu", showMapMenu);
 	g_map.on("click movestart", hideMapMenu);
 	g_map.on("moveend", rememberView);
@@ -143,179 +174,371 @@ function showStartView()
 {
 	if (restoreView())
 		return;
-	var bounds = boundsOfRecords();
+	var bounds = boundsOfPois();
 	if (!bounds)
 		g_map.setView([20, 0], 2);
 	else
 		g_map.fitBounds(bounds, { padding: [40, 40], maxZoom: 16 });
 }
 
-function boundsOfRecords()
+function boundsOfPois()
 {
 	var south = 90, west = 180, north = -90, east = -180, found = false;
-	for (var i = 0; i < g_records.length; i++) {
-		var record = g_records[i];
-		if (!record)
+	for (var i = 1; i < g_names.length; i++) {
+		if (g_names[i] === null)
 			continue;
-		south = Math.min(south, record.lat); north = Math.max(north, record.lat);
-		west = Math.min(west, record.lng); east = Math.max(east, record.lng);
+		south = Math.min(south, g_lats[i]); north = Math.max(north, g_lats[i]);
+		west = Math.min(west, g_lngs[i]); east = Math.max(east, g_lngs[i]);
 		found = true;
 	}
 	return found ? L.latLngBounds([south, west], [north, east]) : null;
 }
 
-// Markers go to the map in chunks, so a large document never stalls the page.
-function placeAllMarkers()
+// ---- Drawing the view ----
+// Only what is in view (plus a margin) is drawn. The view is cut into square cells of the world's
+// pixels: a POI alone in its cell shows as its own marker, several as one cluster icon; at the
+// highest zoom a cell's POIs show as markers spread around its centre. Pinned markers (moved,
+// dragged, or with the info window open) stay where they are and count in no cell.
+
+function drawView()
 {
-	g_cluster = L.markerClusterGroup({ chunkedLoading: true, chunkProgress: onChunkPlaced });
-	g_map.addLayer(g_cluster);
-	var markers = new Array(g_records.length);
-	for (var i = 0; i < g_records.length; i++)
-		markers[i] = createMarker(g_records[i]);
-	g_loading = markers.length > 0;
-	g_cluster.addLayers(markers);
+	clearTimeout(g_redrawTimer);
+	g_redrawTimer = 0;
+	var pinned = pinnedPois();
+	var places = new Map();  // index → where its marker goes
+	g_clusters.clearLayers();
+	binPois(pinned).forEach(function (cell) {
+		if (cell.count === 1)
+			places.set(cell.first, poiLatLng(cell.first));
+		else if (cell.members)
+			spreadAround(cell, places);
+		else
+			g_clusters.addLayer(clusterIcon(cell));
+	});
+	g_markers.forEach(function (marker, index) {
+		if (!places.has(index) && !pinned.has(index))
+			dropMarker(index);
+	});
+	places.forEach(function (latlng, index) { placeMarker(index, latlng); });
+	pinned.forEach(function (index) { placeMarker(index, null); });
 }
 
-function onChunkPlaced(placed, total)
+// Many changes in a row (the editor removing a thousand POIs) draw the view once.
+function redrawSoon()
 {
-	if (placed < total)
-		return;
-	g_loading = false;
-	g_cluster.removeLayers(g_removedWhileLoading);
-	g_removedWhileLoading = [];
+	if (!g_redrawTimer)
+		g_redrawTimer = setTimeout(drawView, 0);
 }
+
+function pinnedPois()
+{
+	var pinned = new Set();
+	g_markers.forEach(function (marker, index) {
+		if (marker.qfChanged)
+			pinned.add(index);
+	});
+	for (var index of [g_popupIndex, g_draggedIndex]) {
+		if (index && g_names[index] !== null)
+			pinned.add(index);
+	}
+	return pinned;
+}
+
+// The cells of the view with the POIs in them. Each POI counts once, in the copy of the world
+// nearest the view's centre.
+function binPois(pinned)
+{
+	var zoom = g_map.getZoom();
+	var world = kTileSize * Math.pow(2, zoom);
+	var area = cellAlignedView();
+	var centreLng = g_map.getCenter().lng;
+	var spread = zoom >= g_map.getMaxZoom();
+	var cells = new Map();
+	for (var i = 1; i < g_names.length; i++) {
+		if (g_names[i] === null || (pinned.size && pinned.has(i)))
+			continue;
+		var x = world * mercatorX(nearestCopy(g_lngs[i], centreLng));
+		if (x < area.min.x || x >= area.max.x)
+			continue;
+		var y = world * mercatorY(g_lats[i]);
+		if (y < area.min.y || y >= area.max.y)
+			continue;
+		addToCell(cells, i, x, y, spread);
+	}
+	return cells;
+}
+
+// The view's pixels widened by the margin to whole cells, so no cell is counted in part.
+function cellAlignedView()
+{
+	var view = g_map.getPixelBounds(), margin = kCellMargin * kCellSize;
+	var edge = function (value, round) { return round(value / kCellSize) * kCellSize; };
+	return L.bounds([edge(view.min.x - margin, Math.floor), edge(view.min.y - margin, Math.floor)],
+		[edge(view.max.x + margin, Math.ceil), edge(view.max.y + margin, Math.ceil)]);
+}
+
+function addToCell(cells, index, x, y, spread)
+{
+	var key = Math.floor(y / kCellSize) * kCellKeyStride + Math.floor(x / kCellSize);
+	var cell = cells.get(key);
+	if (!cell) {
+		cell = { count: 0, first: index, members: spread ? [] : null, left: x, right: x, top: y, bottom: y, sumX: 0, sumY: 0 };
+		cells.set(key, cell);
+	}
+	cell.count++;
+	cell.left = Math.min(cell.left, x); cell.right = Math.max(cell.right, x);
+	cell.top = Math.min(cell.top, y); cell.bottom = Math.max(cell.bottom, y);
+	cell.sumX += x; cell.sumY += y;
+	if (cell.members)
+		cell.members.push(index);
+}
+
+// One icon with the count; a click zooms in to the cell's POIs.
+function clusterIcon(cell)
+{
+	var zoom = g_map.getZoom();
+	var label = element("div");
+	label.appendChild(element("span", "", String(cell.count)));
+	var size = cell.count < 10 ? "Small" : cell.count < 100 ? "Medium" : "Large";
+	var icon = L.divIcon({ html: label, className: "Cluster " + size, iconSize: [40, 40] });
+	var centre = g_map.unproject([cell.sumX / cell.count, cell.sumY / cell.count], zoom);
+	var bounds = L.latLngBounds(g_map.unproject([cell.left, cell.top], zoom), g_map.unproject([cell.right, cell.bottom], zoom));
+	var cluster = L.marker(centre, { icon: icon, keyboard: false, title: cell.count + " POIs" });
+	cluster.on("click", function () { zoomInto(bounds); });
+	return cluster;
+}
+
+// At least one zoom level further, so the cluster always splits.
+function zoomInto(bounds)
+{
+	var zoom = Math.max(g_map.getBoundsZoom(bounds, false, L.point(80, 80)), g_map.getZoom() + 1);
+	g_map.setView(bounds.getCenter(), Math.min(zoom, g_map.getMaxZoom()));
+}
+
+// At the highest zoom no cell clusters: its POIs go around its centre on a sunflower's pattern,
+// so even POIs at the very same place can each be clicked and dragged.
+function spreadAround(cell, places)
+{
+	var zoom = g_map.getZoom();
+	var x = cell.sumX / cell.count, y = cell.sumY / cell.count;
+	for (var k = 0; k < cell.members.length; k++) {
+		var radius = kSpreadStep * Math.sqrt(k + 1), angle = k * kGoldenAngle;
+		places.set(cell.members[k], g_map.unproject([x + radius * Math.cos(angle), y + radius * Math.sin(angle)], zoom));
+	}
+}
+
+// The zoom, from the current one up, at which no other POI shares the POI's cell. Cells nest
+// (each splits in four at the next zoom), so a POI that leaves the cell never comes back to it.
+function standAloneZoom(index)
+{
+	var zoom = g_map.getZoom(), maxZoom = g_map.getMaxZoom(), pinned = pinnedPois();
+	var x = mercatorX(g_lngs[index]), y = mercatorY(g_lats[index]);
+	for (var i = 1; i < g_names.length && zoom < maxZoom; i++) {
+		if (i === index || g_names[i] === null || pinned.has(i))
+			continue;
+		var otherX = mercatorX(nearestCopy(g_lngs[i], g_lngs[index]));
+		while (zoom < maxZoom && sameCell(x, otherX, zoom) && sameCell(y, mercatorY(g_lats[i]), zoom))
+			zoom++;
+	}
+	return zoom;
+}
+
+function sameCell(a, b, zoom)
+{
+	var cells = kTileSize * Math.pow(2, zoom) / kCellSize;
+	return Math.floor(a * cells) === Math.floor(b * cells);
+}
+
+// The map's projection, as a share of the world's width and height from its top left corner.
+function mercatorX(lng)
+{
+	return 0.5 + lng / 360;
+}
+
+function mercatorY(lat)
+{
+	var sine = Math.sin(Math.max(Math.min(lat, 85.0511287798), -85.0511287798) * Math.PI / 180);
+	return 0.5 - Math.log((1 + sine) / (1 - sine)) / (4 * Math.PI);
+}
+
+function nearestCopy(lng, centreLng)
+{
+	return lng + 360 * Math.round((centreLng - lng) / 360);
+}
+
+// ---- Markers ----
 
 var kMarkerEvents = {
-	click: function (e) { onMarkerClick(e.target.qfRecord); },
-	dragstart: function (e) { if (g_popupIndex === e.target.qfRecord.index) closeInfoWindow(); },
-	dragend: function (e) { onMarkerMoved(e.target.qfRecord); }
+	click: function (e) { onMarkerClick(e.target.qfIndex); },
+	dragstart: function (e) {
+		g_draggedIndex = e.target.qfIndex;
+		if (g_popupIndex === g_draggedIndex)
+			closeInfoWindow();
+	},
+	dragend: function (e) {
+		g_draggedIndex = 0;
+		onMarkerMoved(e.target.qfIndex);
+	}
 };
 
-function createMarker(record)
+// The marker a POI has on the map, or null.
+function markerOf(index)
 {
-	var marker = L.marker([record.lat, record.lng], {
-		draggable: true, title: record.name, alt: record.name, icon: g_icons.normal
-	});
-	marker.qfRecord = record;
-	marker.on(kMarkerEvents);
-	record.marker = marker;
+	return g_markers.get(Number(index)) || null;
+}
+
+// Puts the POI's marker on the map, made now if it has none, at the place given (null: where it is).
+// A moved marker stays where it was dropped.
+function placeMarker(index, latlng)
+{
+	var marker = g_markers.get(index);
+	if (!marker) {
+		marker = L.marker(latlng || poiLatLng(index), {
+			draggable: true, title: g_names[index], alt: g_names[index], icon: g_icons.normal
+		});
+		marker.qfIndex = index;
+		marker.qfChanged = false;   // moved, or given a new memo, and not yet sent
+		marker.qfNewMemo = null;
+		marker.qfLookup = null;     // the address lookup under way
+		marker.on(kMarkerEvents);
+		g_markers.set(index, marker);
+		marker.addTo(g_map);
+	} else if (latlng && !marker.qfChanged) {
+		marker.setLatLng(latlng);
+	}
 	return marker;
 }
 
-function onMarkerClick(record)
+function dropMarker(index)
 {
-	queueMessage(poiMessage(3, identity(record)));
-	openInfoWindow(record, false);
+	var marker = g_markers.get(index);
+	if (marker) {
+		marker.remove();
+		g_markers.delete(index);
+	}
 }
 
-function onMarkerMoved(record)
+function onMarkerClick(index)
 {
-	record.changed = true;
-	record.marker.setIcon(g_icons.moved);
-	lookUpAddress(record);
-	openInfoWindow(record, false);
+	queueMessage(poiMessage(3, identity(index)));
+	openInfoWindow(index, false);
+}
+
+function onMarkerMoved(index)
+{
+	var marker = markerOf(index);
+	marker.qfChanged = true;
+	marker.setIcon(g_icons.moved);
+	lookUpAddress(index);
+	openInfoWindow(index, false);
 }
 
 // Back to the recorded place and memo, no longer changed.
-function settle(record)
+function settle(index)
 {
-	record.changed = false;
-	record.newMemo = null;
-	record.lookup = null;
-	record.marker.setLatLng([record.lat, record.lng]);
-	record.marker.setIcon(g_icons.normal);
+	var marker = markerOf(index);
+	marker.qfChanged = false;
+	marker.qfNewMemo = null;
+	marker.qfLookup = null;
+	marker.setLatLng(poiLatLng(index));
+	marker.setIcon(g_icons.normal);
+	redrawSoon();
 }
 
-function removeRecord(record)
+function removePoi(index)
 {
-	if (g_popupIndex === record.index)
+	if (g_popupIndex === index)
 		closeInfoWindow();
-	if (g_loading && !g_cluster.hasLayer(record.marker))
-		g_removedWhileLoading.push(record.marker);
-	g_cluster.removeLayer(record.marker);
-	g_records[record.index - 1] = null;
+	dropMarker(index);
+	g_names[index] = g_tels[index] = g_memos[index] = null;
+	redrawSoon();
 }
 
-// Zooms in until the marker is out of its cluster. A zoom still under way for an earlier marker
-// must not pull the map back to that one when it ends.
-function centreOn(record)
+// Centres the map on the POI, zoomed in until it stands alone, and opens its info window.
+function revealPoi(index)
 {
-	var marker = record.marker;
-	var request = ++g_centreRequest;
-	if (g_cluster.hasLayer(marker))
-		g_cluster.zoomToShowLayer(marker, function () {
-			if (request === g_centreRequest)
-				g_map.panTo(marker.getLatLng());
-		});
-	else
-		g_map.setView(marker.getLatLng(), Math.max(g_map.getZoom(), 16));
+	var zoom = standAloneZoom(index);
+	g_popupIndex = index;  // pins it: the view drawn next gives it its marker
+	g_map.setView(placeMarker(index, null).getLatLng(), zoom, { animate: false });
+	openInfoWindow(index, false);
 }
 
 // ---- Finding POIs the editor names ----
 
 function showPoi(name, lng, lat, tel, memo)
 {
-	var record = findRecord(name, lng, lat, tel, memo) || addRecord(name, lng, lat, tel, memo);
-	if (!record) {
+	var index = findPoi(name, lng, lat, tel, memo) || addPoi(name, lng, lat, tel, memo);
+	if (index)
+		revealPoi(index);
+	else
 		closeInfoWindow();
-		return;
-	}
-	centreOn(record);
-	openInfoWindow(record, false);
 }
 
-function removePoi(name, lng, lat, tel, memo)
+function removeNamedPoi(name, lng, lat, tel, memo)
 {
-	var record = findRecord(name, lng, lat, tel, memo);
-	if (record)
-		removeRecord(record);
+	var index = findPoi(name, lng, lat, tel, memo);
+	if (index)
+		removePoi(index);
 }
 
-function findRecord(name, lng, lat, tel, memo)
+function findPoi(name, lng, lat, tel, memo)
 {
 	var plainLng = plainCoordinate(lng), plainLat = plainCoordinate(lat);
 	if (plainLng === null || plainLat === null)
-		return null;
-	for (var i = 0; i < g_records.length; i++) {
-		var record = g_records[i];
-		if (record && record.name === name && record.tel === tel && record.memo === memo &&
-				fixed(record.lng) === plainLng && fixed(record.lat) === plainLat)
-			return record;
+		return 0;
+	for (var i = 1; i < g_names.length; i++) {
+		if (g_names[i] === name && g_tels[i] === tel && g_memos[i] === memo &&
+				fixed(g_lngs[i]) === plainLng && fixed(g_lats[i]) === plainLat)
+			return i;
 	}
-	return null;
+	return 0;
 }
 
-function addRecord(name, lng, lat, tel, memo)
+function addPoi(name, lng, lat, tel, memo)
 {
 	var longitude = plainCoordinate(lng), latitude = plainCoordinate(lat);
 	if (longitude === null || latitude === null || Math.abs(longitude) > 180 || Math.abs(latitude) > 90)
-		return null;
-	var record = AddMarker(name, latitude, longitude, tel, memo);
-	g_cluster.addLayer(createMarker(record));
-	return record;
+		return 0;
+	return AddMarker(name, latitude, longitude, tel, memo);
 }
 
-function recordAt(index)
+// The index of a POI still on the map, or 0.
+function poiAt(index)
 {
-	return g_records[Number(index) - 1] || null;
+	index = Number(index);
+	return Number.isInteger(index) && index > 0 && index < g_names.length && g_names[index] !== null ? index : 0;
+}
+
+// The recorded place, in the copy of the world nearest the view.
+function poiLatLng(index)
+{
+	return L.latLng(g_lats[index], nearestCopy(g_lngs[index], g_map.getCenter().lng));
+}
+
+// Where the POI stands now: where its marker was dropped, or its recorded place.
+function currentLatLng(index)
+{
+	var marker = markerOf(index);
+	return marker && marker.qfChanged ? marker.getLatLng().wrap() : L.latLng(g_lats[index], g_lngs[index]);
 }
 
 // The five texts that identify a marker's row to the editor: its recorded name, lng, lat, tel, memo.
-function identity(record)
+function identity(index)
 {
-	return [record.name, fixed(record.lng), fixed(record.lat), record.tel, record.memo];
+	return [g_names[index], fixed(g_lngs[index]), fixed(g_lats[index]), g_tels[index], g_memos[index]];
 }
 
 // The marker as it shows now: where it stands and the memo it offers.
-function currentFields(record)
+function currentFields(index)
 {
-	var position = record.marker.getLatLng().wrap();
-	return [record.name, fixed(position.lng), fixed(position.lat), record.tel, shownMemo(record)];
+	var position = currentLatLng(index);
+	return [g_names[index], fixed(position.lng), fixed(position.lat), g_tels[index], shownMemo(index)];
 }
 
-function shownMemo(record)
+function shownMemo(index)
 {
-	return record.newMemo !== null ? record.newMemo : record.memo;
+	var marker = markerOf(index);
+	return marker && marker.qfNewMemo !== null ? marker.qfNewMemo : g_memos[index];
 }
 
 function poiMessage(code, fields)
@@ -328,45 +551,47 @@ function poiMessage(code, fields)
 // The next changed marker from index k + 1 on sends its update; 0 when there is none.
 function sendNextUpdate(k)
 {
-	for (var i = Math.max(k, 0); i < g_records.length; i++) {
-		if (g_records[i] && g_records[i].changed) {
-			sendUpdate(g_records[i]);
-			return i + 1;
-		}
-	}
-	return 0;
+	var next = 0;
+	g_markers.forEach(function (marker, index) {
+		if (marker.qfChanged && index > k && (!next || index < next))
+			next = index;
+	});
+	if (next)
+		sendUpdate(next);
+	return next;
 }
 
 // Tells the editor the marker's new place and memo; these become the marker's recorded texts.
-function sendUpdate(record)
+function sendUpdate(index)
 {
-	var position = record.marker.getLatLng().wrap();
-	var memo = shownMemo(record);
-	queueMessage(poiMessage(2, identity(record).concat([fixed(position.lng), fixed(position.lat), memo])));
-	record.lat = position.lat;
-	record.lng = position.lng;
-	record.memo = memo;
-	settle(record);
-	if (g_popupIndex === record.index)
+	var position = currentLatLng(index);
+	var memo = shownMemo(index);
+	queueMessage(poiMessage(2, identity(index).concat([fixed(position.lng), fixed(position.lat), memo])));
+	g_lats[index] = position.lat;
+	g_lngs[index] = position.lng;
+	g_memos[index] = memo;
+	settle(index);
+	if (g_popupIndex === index)
 		refreshInfoWindow();
 }
 
 // With memo updating on, a moved marker offers the address of its new place as its memo.
-function lookUpAddress(record)
+function lookUpAddress(index)
 {
 	if (!e_bUpdateMemo || e_bRichPoiFile || !e_szGeocoderUrl)
 		return;
-	var position = record.marker.getLatLng().wrap();
+	var marker = markerOf(index);
+	var position = currentLatLng(index);
 	var url = e_szGeocoderUrl + "/reverse?format=jsonv2&lat=" + position.lat.toFixed(6) +
 		"&lon=" + position.lng.toFixed(6) + "&accept-language=" + encodeURIComponent(e_szMapLang);
-	record.lookup = url;
+	marker.qfLookup = url;
 	fetch(url)
 		.then(function (reply) { return reply.ok ? reply.json() : null; })
 		.then(function (place) {
-			if (record.lookup !== url || !place || typeof place.display_name !== "string")
+			if (markerOf(index) !== marker || marker.qfLookup !== url || !place || typeof place.display_name !== "string")
 				return;
-			record.newMemo = oneLine(place.display_name);
-			if (g_popupIndex === record.index)
+			marker.qfNewMemo = oneLine(place.display_name);
+			if (g_popupIndex === index)
 				refreshInfoWindow();
 		})
 		.catch(function () {});
@@ -374,10 +599,10 @@ function lookUpAddress(record)
 
 function undoAllMoves()
 {
-	for (var i = 0; i < g_records.length; i++) {
-		if (g_records[i] && g_records[i].changed)
-			settle(g_records[i]);
-	}
+	g_markers.forEach(function (marker, index) {
+		if (marker.qfChanged)
+			settle(index);
+	});
 	refreshInfoWindow();
 	queueMessage("<\t3");
 }
@@ -385,59 +610,60 @@ function undoAllMoves()
 // ---- The info window and its links ----
 // The links' handlers return nothing: a javascript: link that yields a value replaces the page.
 
-function OnAdd(i) { var record = recordAt(i); if (record) queueMessage(poiMessage(0, currentFields(record))); }
-function OnInsert(i) { var record = recordAt(i); if (record) queueMessage(poiMessage(1, currentFields(record))); }
-function OnRemove(i) { var record = recordAt(i); if (record) removeRecord(record); }
+function OnAdd(i) { var index = poiAt(i); if (index) queueMessage(poiMessage(0, currentFields(index))); }
+function OnInsert(i) { var index = poiAt(i); if (index) queueMessage(poiMessage(1, currentFields(index))); }
+function OnRemove(i) { var index = poiAt(i); if (index) removePoi(index); }
 function OnClose(i) { closeInfoWindow(); }
 
 function OnUpdate(i)
 {
-	var record = recordAt(i);
-	if (record && record.changed)
-		sendUpdate(record);
+	var index = poiAt(i);
+	if (index && markerOf(index) && markerOf(index).qfChanged)
+		sendUpdate(index);
 }
 
 function OnUndo(i)
 {
-	var record = recordAt(i);
-	if (record && record.changed) {
-		settle(record);
-		openInfoWindow(record, false);
+	var index = poiAt(i);
+	if (index && markerOf(index) && markerOf(index).qfChanged) {
+		settle(index);
+		openInfoWindow(index, false);
 	}
 }
 
 function OnDelete(i)
 {
-	var record = recordAt(i);
-	if (!record)
+	var index = poiAt(i);
+	if (!index)
 		return;
-	queueMessage(poiMessage(4, identity(record)));
-	removeRecord(record);
+	queueMessage(poiMessage(4, identity(index)));
+	removePoi(index);
 }
 
 function OnSearch(i)
 {
-	var record = recordAt(i);
-	if (!record)
+	var index = poiAt(i);
+	if (!index)
 		return;
-	g_map.fitBounds(record.marker.getLatLng().toBounds(2 * kSearchRadius));
-	openInfoWindow(record, true);
+	g_map.fitBounds(currentLatLng(index).toBounds(2 * kSearchRadius));
+	openInfoWindow(index, true);
 }
 
-function openInfoWindow(record, withNearby)
+// The window hangs from the POI's marker, which it pins to the map.
+function openInfoWindow(index, withNearby)
 {
-	g_popup.setLatLng(record.marker.getLatLng()).setContent(buildInfoWindow(record, withNearby));
+	g_popupIndex = index;
+	g_popupNearby = withNearby;
+	g_popup.setLatLng(placeMarker(index, null).getLatLng()).setContent(buildInfoWindow(index, withNearby));
 	if (!g_map.hasLayer(g_popup))
 		g_popup.openOn(g_map);
-	g_popupIndex = record.index;
-	g_popupNearby = withNearby;
 }
 
 function refreshInfoWindow()
 {
-	var record = recordAt(g_popupIndex);
-	if (record)
-		openInfoWindow(record, g_popupNearby);
+	var index = poiAt(g_popupIndex);
+	if (index)
+		openInfoWindow(index, g_popupNearby);
 }
 
 function closeInfoWindow()
@@ -446,72 +672,74 @@ function closeInfoWindow()
 	g_popupIndex = 0;
 }
 
-function buildInfoWindow(record, withNearby)
+function buildInfoWindow(index, withNearby)
 {
 	var box = element("div");
 	box.id = "InfoWnd";
-	var name = element("div", "PoiName", record.name);
-	onFieldDoubleClick(name, record, 0);
+	var name = element("div", "PoiName", g_names[index]);
+	onFieldDoubleClick(name, index, 0);
 	box.appendChild(name);
 
-	var position = record.marker.getLatLng().wrap();
+	var position = currentLatLng(index);
 	var rows = [["Lng", formatCoordinate(position.lng, true), 1], ["Lat", formatCoordinate(position.lat, false), 2]];
 	if (!e_bLngFirst)
 		rows.reverse();
-	rows.push(["Tel", record.tel, 3], ["Memo", shownMemo(record), 4]);
+	rows.push(["Tel", g_tels[index], 3], ["Memo", shownMemo(index), 4]);
 	var table = element("table", "Fields");
 	for (var i = 0; i < rows.length; i++) {
 		var row = element("tr");
 		row.appendChild(element("th", "", rows[i][0]));
 		row.appendChild(element("td", "", rows[i][1]));
-		onFieldDoubleClick(row, record, rows[i][2]);
+		onFieldDoubleClick(row, index, rows[i][2]);
 		table.appendChild(row);
 	}
 	box.appendChild(table);
-	if (record.changed)
+	var changed = markerOf(index).qfChanged;
+	if (changed)
 		box.appendChild(element("div", "Moved", "Moved: Update writes the new place to the POI."));
-	box.appendChild(buildLinks(record));
+	box.appendChild(buildLinks(index, changed));
 	if (withNearby)
-		box.appendChild(buildNearbyList(record));
+		box.appendChild(buildNearbyList(index));
 	return box;
 }
 
 // A double click on a field asks the editor to edit that cell.
-function onFieldDoubleClick(node, record, column)
+function onFieldDoubleClick(node, index, column)
 {
 	node.title = "Double-click to edit in the table";
 	node.addEventListener("dblclick", function () {
-		queueMessage(poiMessage(5, identity(record).concat([String(column)])));
+		queueMessage(poiMessage(5, identity(index).concat([String(column)])));
 	});
 }
 
-function buildLinks(record)
+function buildLinks(index, changed)
 {
 	var handlers = ["OnAdd", "OnInsert", "OnRemove"];
-	if (record.changed)
+	if (changed)
 		handlers.push("OnUpdate", "OnUndo");
 	handlers.push("OnDelete", "OnSearch", "OnClose");
 	var links = element("div", "Links");
 	for (var i = 0; i < handlers.length; i++) {
 		var link = element("a", "", kLinkNames[handlers[i]]);
-		link.setAttribute("href", "javascript:" + handlers[i] + "(" + record.index + ")");
+		link.setAttribute("href", "javascript:" + handlers[i] + "(" + index + ")");
 		links.appendChild(link);
 	}
 	return links;
 }
 
 // The markers within the search radius, nearest first; a click shows one.
-function buildNearbyList(record)
+function buildNearbyList(index)
 {
-	var centre = record.marker.getLatLng();
+	var centre = currentLatLng(index);
 	var nearby = [];
-	for (var i = 0; i < g_records.length; i++) {
-		var other = g_records[i];
-		if (!other || other === record)
+	for (var i = 1; i < g_names.length; i++) {
+		if (i === index || g_names[i] === null)
 			continue;
-		var metres = centre.distanceTo(other.marker.getLatLng());
+		if (Math.abs(g_lats[i] - centre.lat) > kSearchDegrees && !g_markers.has(i))
+			continue;  // too far north or south, unless its marker may have been moved
+		var metres = centre.distanceTo(currentLatLng(i));
 		if (metres <= kSearchRadius)
-			nearby.push({ record: other, metres: metres });
+			nearby.push({ index: i, metres: metres });
 	}
 	nearby.sort(function (a, b) { return a.metres - b.metres; });
 
@@ -522,20 +750,20 @@ function buildNearbyList(record)
 	}
 	var list = element("ol");
 	for (var j = 0; j < nearby.length && j < kNearbyShown; j++)
-		list.appendChild(nearbyItem(nearby[j].record, nearby[j].metres));
+		list.appendChild(nearbyItem(nearby[j].index, nearby[j].metres));
 	box.appendChild(list);
 	if (nearby.length > kNearbyShown)
 		box.appendChild(element("div", "", "… and " + (nearby.length - kNearbyShown) + " more."));
 	return box;
 }
 
-function nearbyItem(record, metres)
+function nearbyItem(index, metres)
 {
-	var item = element("li", "", record.name);
+	var item = element("li", "", g_names[index]);
 	item.appendChild(element("span", "Distance", formatDistance(metres)));
 	item.addEventListener("click", function () {
-		centreOn(record);
-		openInfoWindow(record, false);
+		if (poiAt(index))
+			revealPoi(index);
 	});
 	return item;
 }

@@ -127,9 +127,7 @@ std::string StylesheetLink(std::string_view href) {
 std::string LibraryElements(const MapPageOptions& options) {
   std::string folder = options.leafletUrl;
   while (folder.ends_with('/')) folder.pop_back();
-  std::string out = StylesheetLink(folder + "/leaflet.css") + StylesheetLink(folder + "/MarkerCluster.css") +
-                    StylesheetLink(folder + "/MarkerCluster.Default.css") + ScriptElement(folder + "/leaflet.js") +
-                    ScriptElement(folder + "/leaflet.markercluster.js");
+  std::string out = StylesheetLink(folder + "/leaflet.css") + ScriptElement(folder + "/leaflet.js");
   if (!options.bridgeScriptUrl.empty()) out += ScriptElement(options.bridgeScriptUrl);
   if (!options.extraScript.empty()) out += Filled(kMapScriptElement, {FileUrlPath(options.extraScript)});
   return out;

@@ -35,7 +35,7 @@ struct MapPageOptions {
   PageFont font;
   std::filesystem::path programFolder;  // holds MarkerImage/; absolute
   std::filesystem::path extraScript;    // a MapTypeId4.js to include, or empty
-  std::string leafletUrl = "file:///usr/share/javascript/leaflet";  // the folder of Leaflet and its clusters
+  std::string leafletUrl = "file:///usr/share/javascript/leaflet";  // the folder of Leaflet
   std::string bridgeScriptUrl;  // the host's channel script, or empty for none
   std::string tileUrl = ServiceSettings{}.mapTiles;  // a Leaflet URL template
   std::string tileAttribution = ServiceSettings{}.mapTilesAttribution;

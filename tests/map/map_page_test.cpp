@@ -244,10 +244,7 @@ TEST_F(MapPageTest, GeneratedPartsComeInOrderWithSafeSettings) {
   const std::string page = BuildMapPage(document, options).text;
   const std::string inOrder[] = {
       "<link rel=\"stylesheet\" type=\"text/css\" href=\"file:///usr/share/javascript/leaflet/leaflet.css\">\r\n",
-      "href=\"file:///usr/share/javascript/leaflet/MarkerCluster.css\"",
-      "href=\"file:///usr/share/javascript/leaflet/MarkerCluster.Default.css\"",
       "<script type=\"text/javascript\" src=\"file:///usr/share/javascript/leaflet/leaflet.js\"></script>\r\n",
-      "src=\"file:///usr/share/javascript/leaflet/leaflet.markercluster.js\"",
       "src=\"qrc:///qtwebchannel/qwebchannel.js\"",
       "<style type=\"text/css\">\r\nhtml, body, #Map\r\n{\r\n",
       "#InfoWnd, #IqrDirInfo\r\n",

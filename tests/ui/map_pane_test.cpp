@@ -44,10 +44,10 @@ QVariant Js(QWebEngineView* web, const QString& script) {
   return result;
 }
 
-// The POIs that have a marker on the page, as "name|lng|lat".
-QStringList Markers(QWebEngineView* web) {
-  return Js(web, u"g_records.filter(r => r && r.marker && g_cluster.hasLayer(r.marker))"
-                 ".map(r => r.name + '|' + r.lng.toFixed(5) + '|' + r.lat.toFixed(5))"_s)
+// The POIs on the page, as "name|lng|lat".
+QStringList Pois(QWebEngineView* web) {
+  return Js(web, u"g_names.map((name, i) => name === null ? null : name + '|' + fixed(g_lngs[i]) + '|' + fixed(g_lats[i]))"
+                 ".filter(poi => poi !== null)"_s)
       .toStringList();
 }
 
@@ -66,7 +66,7 @@ QString Quoted(const QString& text) {
 
 // The index the page gave the marker of a POI, or 0.
 int MarkerIndex(QWebEngineView* web, const QString& name) {
-  return Js(web, u"(g_records.find(r => r && r.name === %1) || {index: 0}).index"_s.arg(Quoted(name))).toInt();
+  return Js(web, u"Math.max(g_names.indexOf(%1), 0)"_s.arg(Quoted(name))).toInt();
 }
 
 }  // namespace
@@ -89,7 +89,7 @@ class MapPaneTest : public QObject {
     window_->afterEdit();
     window_->run(CommandId::GoogleMaps);
     QTRY_VERIFY_WITH_TIMEOUT(map_->pageReady(), 30000);
-    QTRY_VERIFY_WITH_TIMEOUT(Js(web(), u"g_loading"_s) == QVariant(false), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(Js(web(), u"g_viewDrawn"_s) == QVariant(true), 30000);
   }
 
  private slots:
@@ -129,11 +129,11 @@ class MapPaneTest : public QObject {
     test::Press(*window_, Qt::Key_F5);
     QTRY_VERIFY_WITH_TIMEOUT(map_->pageReady(), 30000);
     QVERIFY(map_->pane()->isVisible());
-    QTRY_COMPARE(Markers(web()).size(), 3);
+    QTRY_COMPARE(Pois(web()).size(), 3);
     QVERIFY(MarkerIndex(web(), ToQString(document().text(2, kName))) > 0);
 
     openMap();
-    QTRY_COMPARE(Markers(web()).size(), rows);
+    QTRY_COMPARE(Pois(web()).size(), rows);
     QTRY_VERIFY_WITH_TIMEOUT(!tiles_->requests().empty(), 10000);
     // The tile server's usage policy asks to know the program.
     QVERIFY(QString::fromStdString(tiles_->requests().front().userAgent).contains(u"Quillfern/"_s));
@@ -147,8 +147,8 @@ class MapPaneTest : public QObject {
     const int index = MarkerIndex(web(), ToQString(document().text(1, kName)));
     QVERIFY(index > 0);
     const double lat = ToQString(document().text(1, kLat)).toDouble() + 0.5;
-    Js(web(), u"var r = g_records[%1 - 1]; r.marker.setLatLng([r.lat + 0.5, r.lng + 0.25]);"
-              "r.marker.fire('dragend'); OnUpdate(%1); 0"_s.arg(index));
+    Js(web(), u"revealPoi(%1); var m = markerOf(%1); m.setLatLng([g_lats[%1] + 0.5, g_lngs[%1] + 0.25]);"
+              "m.fire('dragend'); OnUpdate(%1); 0"_s.arg(index));
     QTRY_COMPARE(ToQString(document().text(1, kLat)), QString::number(lat, 'f', 5));
     for (int row = 0; row < document().rowCount(); ++row) {
       if (row != 1) QCOMPARE(RowTexts(document(), row), before[row]);
@@ -157,14 +157,14 @@ class MapPaneTest : public QObject {
     window_->run(CommandId::Undo);
     QCOMPARE(RowTexts(document(), 1), before[1]);
     QVERIFY(map_->mapShown());
-    QTRY_VERIFY(Markers(web()).contains(before[1].section(u'|', 0, 2)));
+    QTRY_VERIFY(Pois(web()).contains(before[1].section(u'|', 0, 2)));
   }
 
   void clickingAMarkerSelectsItsRowAndTheMapAddsAndDeletes() {
     openMap();
     const int rows = document().rowCount();
     const QString name = ToQString(document().text(2, kName));
-    Js(web(), u"g_records[%1 - 1].marker.fire('click'); 0"_s.arg(MarkerIndex(web(), name)));
+    Js(web(), u"revealPoi(%1); markerOf(%1).fire('click'); 0"_s.arg(MarkerIndex(web(), name)));
     QTRY_COMPARE(window_->table().firstSelected(), 2);
 
     Js(web(), u"OnAdd(%1); 0"_s.arg(MarkerIndex(web(), name)));
@@ -173,7 +173,7 @@ class MapPaneTest : public QObject {
 
     Js(web(), u"OnDelete(%1); 0"_s.arg(MarkerIndex(web(), name)));
     QTRY_COMPARE(document().rowCount(), rows);
-    QCOMPARE(Markers(web()).size(), rows - 1);
+    QCOMPARE(Pois(web()).size(), rows - 1);
   }
 
   // A row changed in the table loses its stale marker; selected, it shows at its new place.
@@ -183,7 +183,7 @@ class MapPaneTest : public QObject {
     window_->table().setCell(0, kLat, u"10.00000");
     QTRY_COMPARE(MarkerIndex(web(), name), 0);
     test::ClickRow(*window_, 0);
-    QTRY_VERIFY(Markers(web()).filter(name + u'|').join(u' ').endsWith(u"|10.00000"_s));
+    QTRY_VERIFY(Pois(web()).filter(name + u'|').join(u' ').endsWith(u"|10.00000"_s));
   }
 
   // A POI's texts are only ever text on the page.
