@@ -2,8 +2,10 @@
 // POIs spread over the world, while a timer measures how long the window goes without serving events.
 // Usage: map_timing [COUNT…] (default 10000 100000). Tiles come from a server on this machine.
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEngineView>
@@ -40,6 +42,38 @@ qint64 WaitServing(const std::function<bool()>& done, int timeoutMs) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
   }
   return longest;
+}
+
+// The resident memory of a process in MiB, from /proc.
+double ResidentMib(const QString& pid) {
+  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').front().toDouble() / 1024;
+  }
+  return 0;
+}
+
+// The editor's own resident memory, and that of the web engine's processes it started (its
+// renderers are children of a child).
+void PrintMemory() {
+  QMap<QString, QString> parents;
+  for (const QString& pid : QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs)) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) continue;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() > 1) parents[pid] = QString::fromLatin1(fields[1]);
+  }
+  const QString self = QString::number(QCoreApplication::applicationPid());
+  double engine = 0;
+  for (auto process = parents.cbegin(); process != parents.cend(); ++process) {
+    QString ancestor = process.value();
+    while (!ancestor.isEmpty() && ancestor != self && ancestor != QStringLiteral("0")) ancestor = parents.value(ancestor);
+    if (ancestor == self) engine += ResidentMib(process.key());
+  }
+  std::printf("          resident memory once drawn: the editor %.0f MiB, the web engine's processes %.0f MiB\n",
+              ResidentMib(self), engine);
 }
 
 bool ViewDrawn(MapPane& map) {
@@ -80,6 +114,10 @@ void Time(int count, const QString& settings, const QString& folder) {
               "longest time without serving events %lld ms\n",
               count, static_cast<double>(shown.nsecsElapsed()) / 1e6, static_cast<long long>(commandMs),
               static_cast<long long>(longestGap));
+  QElapsedTimer settling;
+  settling.start();
+  while (settling.elapsed() < 3000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  PrintMemory();
   window.table().document().modified = false;
 }
 

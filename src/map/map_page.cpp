@@ -26,6 +26,10 @@ constexpr std::size_t kTakenText = 511;
 constexpr std::size_t kWrittenText = 510;
 constexpr std::size_t kTakenTelephone = 18;
 constexpr std::size_t kBytesPerMarkerGuess = 96;
+// The script engine compiles a function whole: a million marker lines in one function would cost it
+// gigabytes and most of a minute, so every so many lines the rest goes on in a function of its own,
+// which the one before calls last.
+constexpr int kMarkersPerFunction = 10000;
 
 std::string Utf8String(MessageId id) { return Utf16ToUtf8(LoadString(id)); }
 
@@ -280,8 +284,14 @@ MapPage BuildMapPage(const PoiDocument& document, const MapPageOptions& options)
   text += ServiceLines(options);
   text += Utf8String(kLoadMarkerStart);
   MarkerWriter writer(document);
+  int written = 0;
   for (const int row : rows) {
-    if (writer.append(text, row) && page.firstMarkedRow < 0) page.firstMarkedRow = row;
+    if (!writer.append(text, row)) continue;
+    if (page.firstMarkedRow < 0) page.firstMarkedRow = row;
+    if (++written % kMarkersPerFunction == 0) {
+      const std::string next = "LoadMarkers" + std::to_string(written / kMarkersPerFunction);
+      text += "\t" + next + "();\r\n}\r\nfunction " + next + "()\r\n{\r\n";
+    }
   }
   text += ClosingPart(options);
   return page;

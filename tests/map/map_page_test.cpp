@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <fstream>
 #include <string>
 #include <vector>
@@ -128,6 +130,24 @@ TEST_F(MapPageTest, RowsWithoutBothCoordinatesGetNoLineAndShiftNothing) {
   EXPECT_EQ(lines[0], "\tAddMarker('Inn', 52.10000, -4.25000, '+31 20', 'Dam 1');\r\n");
   EXPECT_EQ(lines[1], "\tAddMarker('Hut', -0.50000, 5.00000, '', '');\r\n");
   EXPECT_EQ(page.firstMarkedRow, 1);
+}
+
+// Every 10,000 marker lines the rest goes on in a function of its own that the one before calls last,
+// and the closing part ends the last one.
+TEST_F(MapPageTest, ManyMarkersAreDealtIntoChainedFunctions) {
+  for (int i = 0; i < 20001; ++i) add(u"P");
+  const std::string page = BuildMapPage(document, options).text;
+  std::size_t lines = 0;
+  for (std::size_t at = page.find("\tAddMarker('"); at != std::string::npos; at = page.find("\tAddMarker('", at + 1)) ++lines;
+  EXPECT_EQ(lines, 20001u);
+  const std::size_t first = page.find("\tLoadMarkers1();\r\n}\r\nfunction LoadMarkers1()\r\n{\r\n");
+  const std::size_t second = page.find("\tLoadMarkers2();\r\n}\r\nfunction LoadMarkers2()\r\n{\r\n");
+  ASSERT_NE(first, std::string::npos);
+  ASSERT_NE(second, std::string::npos);
+  EXPECT_EQ(page.find("LoadMarkers3"), std::string::npos);
+  EXPECT_EQ(std::count(page.begin() + static_cast<std::ptrdiff_t>(first), page.begin() + static_cast<std::ptrdiff_t>(second),
+                       '\n'),
+            10000 + 4);
 }
 
 TEST_F(MapPageTest, CoordinatesLeaveInPlainDecimalWhateverTheDisplay) {

@@ -186,6 +186,24 @@ class MapPaneTest : public QObject {
     QTRY_VERIFY(Pois(web()).filter(name + u'|').join(u' ').endsWith(u"|10.00000"_s));
   }
 
+  // A document larger than one function of marker lines reaches the page whole.
+  void everyRowOfALargeDocumentGetsAMarker() {
+    const QString path = root_.filePath(u"many.csv"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    constexpr int kRows = 10050;
+    for (int row = 0; row < kRows; ++row) {
+      file.write(QByteArray::number(-170 + row % 340) + ".5," + QByteArray::number(-80 + row % 160) + ".25,Row " +
+                 QByteArray::number(row) + "\n");
+    }
+    file.close();
+    QVERIFY(window_->openPath(ToU16(path)));
+    QCOMPARE(document().rowCount(), kRows);
+    openMap();
+    QTRY_COMPARE(Pois(web()).size(), kRows);
+    QVERIFY(Pois(web()).contains(u"Row 10049|19.50000|49.25000"_s));
+  }
+
   // A POI's texts are only ever text on the page.
   void aHostileNameStaysText() {
     const QString hostile = u"</script><img src=x onerror=\"document.title='owned'\">'\\"_s;
