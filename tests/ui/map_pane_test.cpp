@@ -252,6 +252,9 @@ class MapPaneTest : public QObject {
     emit web()->page()->linkHovered(u"javascript:void(0)"_s);
     window_->tick();
     QCOMPARE(status->text(), QString());
+    emit web()->page()->linkHovered(web()->url().toString() + u"#"_s);
+    window_->tick();
+    QCOMPARE(status->text(), QString());
     emit web()->page()->linkHovered(QString());
     window_->tick();
     QCOMPARE(status->text(), u"Ready"_s);

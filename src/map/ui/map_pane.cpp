@@ -240,6 +240,11 @@ void MapPane::showPageStatus(const QString& text) {
     window_.showStatus(UiText(kReady), true);
     return;
   }
+  // The map's own controls link into the page itself, whose file path tells the user nothing.
+  if (text.startsWith(web_->url().toString(QUrl::RemoveFragment))) {
+    window_.showStatus(QString(), false);
+    return;
+  }
   const std::optional<int> help = LinkHelp(ToU16(text));
   window_.showStatus(!help ? text : *help != 0 ? UiText(*help) : QString(), false);
 }
