@@ -160,6 +160,31 @@ class MapPaneTest : public QObject {
     QTRY_VERIFY(Pois(web()).contains(before[1].section(u'|', 0, 2)));
   }
 
+  // "Update all moved markers": the host asks the page for each moved marker's update in turn.
+  void allMovedMarkersAreAppliedOneUndoStepEach() {
+    openMap();
+    QStringList before;
+    for (int row = 0; row < document().rowCount(); ++row) before << RowTexts(document(), row);
+    for (const int row : {3, 5}) {
+      const int index = MarkerIndex(web(), ToQString(document().text(row, kName)));
+      QVERIFY(index > 0);
+      Js(web(), u"revealPoi(%1); var m = markerOf(%1); m.setLatLng([g_lats[%1] - 1, g_lngs[%1] + 1]);"
+                "m.fire('dragend'); 0"_s.arg(index));
+    }
+    Js(web(), u"queueMessage('<\\t2'); 0"_s);
+    QTRY_VERIFY(RowTexts(document(), 3) != before[3] && RowTexts(document(), 5) != before[5]);
+    QCOMPARE(ToQString(document().text(5, kLat)),
+             QString::number(before[5].section(u'|', 2, 2).toDouble() - 1, 'f', 5));
+    for (int row = 0; row < document().rowCount(); ++row) {
+      if (row != 3 && row != 5) QCOMPARE(RowTexts(document(), row), before[row]);
+    }
+    window_->run(CommandId::Undo);
+    QCOMPARE(RowTexts(document(), 5), before[5]);
+    QVERIFY(RowTexts(document(), 3) != before[3]);
+    window_->run(CommandId::Undo);
+    QCOMPARE(RowTexts(document(), 3), before[3]);
+  }
+
   void clickingAMarkerSelectsItsRowAndTheMapAddsAndDeletes() {
     openMap();
     const int rows = document().rowCount();
