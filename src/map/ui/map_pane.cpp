@@ -14,6 +14,7 @@
 
 #include <future>
 #include <thread>
+#include <utility>
 
 #include "core/string_table.h"
 #include "editing/ui/cell_editor.h"
@@ -90,7 +91,17 @@ MapPane::MapPane(MainWindow& window) : window_(window), pane_(new QFrame) {
   });
 }
 
-MapPane::~MapPane() { window_.table().removeObserver(this); }
+// The web view goes first, while this object still lives: its page answers the scripts still
+// pending as it goes, and their answers come here.
+MapPane::~MapPane() {
+  releaseWebView();
+  window_.table().removeObserver(this);
+}
+
+void MapPane::releaseWebView() {
+  delete std::exchange(web_, nullptr);
+  channel_ = nullptr;
+}
 
 bool MapPane::mapShown() const { return pane_->isVisible() && web_ != nullptr; }
 
@@ -155,9 +166,7 @@ void MapPane::fail() {
   window_.showMapPane(false);
   pollTimer_.stop();
   ready_ = false;
-  delete web_;
-  web_ = nullptr;
-  channel_ = nullptr;
+  releaseWebView();
   window_.port().showMessage(kCannotUseMap, Severity::Information, LoadString(kCannotUseMap));
   window_.showStatus(UiText(kReady), true);
 }

@@ -55,6 +55,8 @@ class MapPane : public QObject, public MapServices, private TableObserver {
 
  private:
   bool embed();
+  // Deletes the web view; the answers of scripts still pending then find no view and are dropped.
+  void releaseWebView();
   void loadPage();
   // The map cannot be used: the pane goes, the engine with it, and the user is told once.
   void fail();
