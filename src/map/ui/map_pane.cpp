@@ -156,7 +156,6 @@ void MapPane::loadPage() {
       BuildMapPage(window_.table().document(), PageOptions(window_.settings(), view.font(), view.palette().color(QPalette::Text)));
   if (!page_.write(page.text, window_.port())) return;
   ready_ = false;
-  pendingShowSelection_ = false;
   web_->load(QUrl::fromLocalFile(ToQString(page_.path().u16string())));
   pollTimer_.start();
   if (page.firstMarkedRow >= 0) window_.table().makeVisible(page.firstMarkedRow);
@@ -199,7 +198,6 @@ void MapPane::handleMessage(const QString& text) {
   if (!ready_) {
     if (message->kind == PageMessageKind::Ready) {
       ready_ = true;
-      pendingShowSelection_ = true;
       window_.showStatus(UiText(kReady), true);
       showSelectedMarker();
     } else if (message->kind == PageMessageKind::Terminate) {
@@ -217,7 +215,6 @@ void MapPane::handleMessage(const QString& text) {
   applyingPageMessage_ = true;
   const BridgeResult result = ApplyPageMessage(window_.table(), *message, hostStartedUpdate_);
   applyingPageMessage_ = false;
-  pendingShowSelection_ = false;
   if (result.step == BridgeStep::Nothing) return;
   window_.afterEdit();
   if (result.step == BridgeStep::EditCell) editor.open(result.row, result.column);
@@ -268,7 +265,6 @@ void MapPane::putOption(int command) { put(PutGoogleMapsCall(command)); }
 
 void MapPane::showSelectedMarker() {
   selectionTimer_.stop();
-  pendingShowSelection_ = false;
   const int row = window_.table().firstSelected();
   if (row >= 0) put(PutGoogleMapsCall(0, MarkerTexts(window_.table().document(), row)));
 }

@@ -83,7 +83,6 @@ class MapPane : public QObject, public MapServices, private TableObserver {
   QTimer pollTimer_;
   QTimer selectionTimer_;
   bool ready_ = false;
-  bool pendingShowSelection_ = false;
   bool hostStartedUpdate_ = false;
   bool applyingPageMessage_ = false;
   // The removals of stale markers gathered while a command runs, sent together after it.
