@@ -11,6 +11,7 @@
 #include "shell/ui/dialog_fading.h"
 #include "shell/ui/main_window.h"
 #include "map/ui/map_pane.h"
+#include "device/ui/device_link.h"
 #include "editing/ui/qt_text.h"
 
 int main(int argc, char* argv[]) {
@@ -37,6 +38,7 @@ int main(int argc, char* argv[]) {
   qf::MainWindow window(
       qf::SettingsPath(qf::ToU16(QApplication::applicationFilePath()), settingsOverride));
   window.setMapServices(std::make_unique<qf::MapPane>(window));
+  window.setDeviceServices(std::make_unique<qf::DeviceLink>(window));
   window.show();
   // The main window fades in fully; dialogs stop just short of opaque.
   if (window.settings().on(qf::Switch::FadeWindow)) qf::FadeIn(window, 1.0);

@@ -161,6 +161,15 @@ ServiceSettings LoadServices(const ProfileFile& profile) {
   // A map without tiles shows nothing: an empty template is the default one.
   if (std::string tiles = profile.getString(kServices, "Map Tiles", ""); !tiles.empty()) services.mapTiles = tiles;
   services.mapTilesAttribution = profile.getString(kServices, "Map Tiles Attribution", services.mapTilesAttribution);
+  if (std::string address = profile.getString(kServices, "Device Address", ""); !address.empty()) {
+    services.deviceAddress = address;
+  }
+  services.ephemerisHost = profile.getString(kServices, "Ephemeris Host", "");
+  services.versionFile = profile.getString(kServices, "Version File", "");
+  services.tomtomLink = profile.getString(kServices, "TomTom Link", services.tomtomLink);
+  services.forumLink = profile.getString(kServices, "Forum Link", services.forumLink);
+  services.homeLink = profile.getString(kServices, "Home Link", "");
+  services.mailLink = profile.getString(kServices, "Mail Link", "");
   return services;
 }
 

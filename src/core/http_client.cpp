@@ -34,6 +34,22 @@ std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user)
   return bytes;
 }
 
+// Hands each piece of a streamed body to the caller's receiver; false from it ends the transfer.
+struct Streamer {
+  const HttpClient::Receiver& receive;
+  bool stopped = false;
+};
+
+std::size_t Stream(char* data, std::size_t size, std::size_t count, void* user) {
+  auto& streamer = *static_cast<Streamer*>(user);
+  const std::size_t bytes = size * count;
+  if (!streamer.receive(std::string_view(data, bytes))) {
+    streamer.stopped = true;
+    return 0;
+  }
+  return bytes;
+}
+
 }  // namespace
 
 HttpClient::HttpClient(Options options) : options_(std::move(options)) {
@@ -43,15 +59,12 @@ HttpClient::HttpClient(Options options) : options_(std::move(options)) {
 
 HttpClient::~HttpClient() { curl_easy_cleanup(static_cast<CURL*>(handle_)); }
 
-HttpReply HttpClient::get(const std::string& url) {
-  HttpReply reply;
+bool HttpClient::prepare(const std::string& url, HttpReply& reply) {
   CURL* curl = static_cast<CURL*>(handle_);
   if (curl == nullptr) {
     reply.failure = "the web client could not be started";
-    return reply;
+    return false;
   }
-  Collector collector{reply.body, options_.bodyLimit};
-  char error[CURL_ERROR_SIZE] = "";
   curl_easy_reset(curl);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_USERAGENT, options_.userAgent.c_str());
@@ -63,18 +76,75 @@ HttpReply HttpClient::get(const std::string& url) {
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 3L);
   curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &collector);
+  return true;
+}
+
+// Runs the prepared request. `ended`: the transfer was ended on purpose (a body cut at its limit,
+// a receiver that stopped), so its write error is no failure of the connection.
+void HttpClient::perform(HttpReply& reply, bool (*ended)(const void*), const void* writer) {
+  CURL* curl = static_cast<CURL*>(handle_);
+  char error[CURL_ERROR_SIZE] = "";
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
   const CURLcode result = curl_easy_perform(curl);
-  if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && collector.cut)) {
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+  if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && ended(writer))) {
     reply.delivered = true;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
   } else {
     reply.body.clear();
     reply.failure = error[0] != '\0' ? error : curl_easy_strerror(result);
   }
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+}
+
+HttpReply HttpClient::collect(HttpReply reply) {
+  CURL* curl = static_cast<CURL*>(handle_);
+  Collector collector{reply.body, options_.bodyLimit};
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &collector);
+  perform(reply, [](const void* c) { return static_cast<const Collector*>(c)->cut; }, &collector);
+  return reply;
+}
+
+HttpReply HttpClient::get(const std::string& url) {
+  HttpReply reply;
+  if (!prepare(url, reply)) return reply;
+  return collect(std::move(reply));
+}
+
+HttpReply HttpClient::get(const std::string& url, const Receiver& receive) {
+  HttpReply reply;
+  if (!prepare(url, reply)) return reply;
+  CURL* curl = static_cast<CURL*>(handle_);
+  Streamer streamer{receive};
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Stream);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &streamer);
+  perform(reply, [](const void*) { return false; }, nullptr);
+  if (streamer.stopped) {
+    reply.delivered = false;
+    reply.stopped = true;
+    reply.failure = "stopped";
+  }
+  return reply;
+}
+
+HttpReply HttpClient::send(const std::string& method, const std::string& url, std::string_view body,
+                           const std::vector<std::string>& headers) {
+  HttpReply reply;
+  if (!prepare(url, reply)) return reply;
+  CURL* curl = static_cast<CURL*>(handle_);
+  curl_slist* lines = nullptr;
+  for (const std::string& header : headers) lines = curl_slist_append(lines, header.c_str());
+  // No "Expect: 100-continue": small servers never answer it, and curl would wait a second.
+  lines = curl_slist_append(lines, "Expect:");
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, lines);
+  curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method.c_str());
+  if (!body.empty() || method == "POST" || method == "PUT") {
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+  }
+  reply = collect(std::move(reply));
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+  curl_slist_free_all(lines);
   return reply;
 }
 

@@ -68,7 +68,7 @@ constexpr CommandInfo kCommands[] = {
     {GoogleMaps, "&Map\tF5", {"F5"}, 40, None},
     // Shown in whatever program the desktop has for KML files, so the text names no product.
     {GoogleEarth, "Glob&e Program\tF6", {"F6"}, 41, None},
-    {QuickGpsFix, "&QuickGPSfix...\tCtrl+Q", {"Ctrl+Q"}, 42, None, NotYet},
+    {QuickGpsFix, "&QuickGPSfix...\tCtrl+Q", {"Ctrl+Q"}, 42, None},
     {ShowMenuBar, "Show &Menu Bar\tCtrl+Alt+M", {"Ctrl+Alt+M"}, -1, CheckMark},
     {ShowToolbar, "Show &Toolbar\tCtrl+Alt+T", {"Ctrl+Alt+T"}, -1, CheckMark},
     {LargeToolbar, "&Large Toolbar", kNoKeys, -1, CheckMark},

@@ -172,8 +172,26 @@ TEST(AppSettingsTest, ServicesNameTheGeocoder) {
   EXPECT_EQ(LoadSettings(Parsed("")).services, ServiceSettings{});
   const ServiceSettings xml =
       LoadSettings(Parsed("[Services]\nGeocoder=xml\nGeocoder Host=http://127.0.0.1:8080\nGeocoder Key=k1\n")).services;
-  EXPECT_EQ(xml, (ServiceSettings{GeocoderProvider::Xml, "http://127.0.0.1:8080", "k1"}));
+  ServiceSettings expected;
+  expected.geocoder = GeocoderProvider::Xml;
+  expected.geocoderHost = "http://127.0.0.1:8080";
+  expected.geocoderKey = "k1";
+  EXPECT_EQ(xml, expected);
   EXPECT_EQ(LoadSettings(Parsed("[Services]\nGeocoder=bing\n")).services.geocoder, GeocoderProvider::Nominatim);
+}
+
+TEST(AppSettingsTest, ServicesNameTheDeviceAndTheLinks) {
+  const ServiceSettings defaults = LoadSettings(Parsed("")).services;
+  EXPECT_EQ(defaults.deviceAddress, "169.254.255.1");
+  EXPECT_TRUE(defaults.versionFile.empty());  // no request until someone names the file
+  EXPECT_TRUE(defaults.ephemerisHost.empty());
+  const ServiceSettings own = LoadSettings(Parsed("[Services]\nDevice Address=127.0.0.1:8081\n"
+                                                  "Version File=http://127.0.0.1:8082/Quillfern/VersionEn.inf\n"
+                                                  "Mail Link=mailto:someone@example.org\n")).services;
+  EXPECT_EQ(own.deviceAddress, "127.0.0.1:8081");
+  EXPECT_EQ(own.versionFile, "http://127.0.0.1:8082/Quillfern/VersionEn.inf");
+  EXPECT_EQ(own.mailLink, "mailto:someone@example.org");
+  EXPECT_EQ(own.tomtomLink, defaults.tomtomLink);
 }
 
 TEST(AppSettingsTest, ServicesNameTheMapTiles) {

@@ -312,6 +312,8 @@ void MainWindow::setMapServices(std::unique_ptr<MapServices> map) {
   connect(splitter_, &QSplitter::splitterMoved, this, [this] { rememberMapPaneWidth(); });
 }
 
+void MainWindow::setDeviceServices(std::unique_ptr<DeviceServices> device) { device_ = std::move(device); }
+
 void MainWindow::showMapPane(bool shown) {
   QWidget* pane = map_->pane();
   if (shown == pane->isVisible()) return;
@@ -534,6 +536,8 @@ CommandContext MainWindow::commandContext() const {
   context.homeServiceInstalled = *tomtomHomeInstalled_;
   context.googleEarthRegistered = globe_.available();
   context.mapPagePathExists = map_ != nullptr;
+  context.deviceConnected = device_ && device_->devicePresent();
+  context.deviceOffersScreenshots = device_ && device_->offersScreenshots();
   return context;
 }
 
@@ -661,6 +665,12 @@ void MainWindow::run(CommandId id) {
     case CommandId::QueryCoordinates:
     case CommandId::QueryAddresses:
       if (map_) map_->queryPositions(id == CommandId::QueryAddresses);
+      break;
+    case CommandId::OpenDevice:
+    case CommandId::DumpDevice:
+    case CommandId::SaveDevice:
+    case CommandId::QuickGpsFix:
+      if (device_) device_->run(id);
       break;
     case CommandId::GoogleEarth:
       globe_.show(document_, settings_, *port_);

@@ -25,6 +25,7 @@
 #include "shell/ui/convert_formats_dialog.h"
 #include "shell/ui/favorites_dialog.h"
 #include "shell/ui/globe_program.h"
+#include "shell/ui/device_services.h"
 #include "shell/ui/map_services.h"
 #include "shell/ui/translate_names_dialog.h"
 
@@ -79,6 +80,9 @@ class MainWindow : public QMainWindow {
   // The map layer, plugged in when the program starts; its pane goes beside the table.
   void setMapServices(std::unique_ptr<MapServices> map);
   MapServices* map() const { return map_.get(); }
+  // The device layer, plugged in when the program starts.
+  void setDeviceServices(std::unique_ptr<DeviceServices> device);
+  DeviceServices* device() const { return device_.get(); }
   // Shows the map pane at the width it last had ("IE Pane" at first, else half the window), or hides it.
   void showMapPane(bool shown);
 
@@ -226,6 +230,7 @@ class MainWindow : public QMainWindow {
   CheckSettings checkSettings_;
   QPointer<CheckResultsWindow> checkWindow_;
   std::unique_ptr<MapServices> map_;
+  std::unique_ptr<DeviceServices> device_;
   // Last, so that it goes first: no message from another program reaches a window half gone.
   std::unique_ptr<ExchangeServer> exchange_;
 };

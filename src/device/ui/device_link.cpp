@@ -1,0 +1,20 @@
+#include "device/ui/device_link.h"
+
+#include "shell/ui/main_window.h"
+
+namespace qf {
+
+DeviceLink::DeviceLink(MainWindow& window) : window_(window) {}
+
+bool DeviceLink::devicePresent() const { return false; }
+
+bool DeviceLink::offersScreenshots() const { return false; }
+
+void DeviceLink::run(CommandId command) {
+  switch (command) {
+    default:
+      break;
+  }
+}
+
+}  // namespace qf
