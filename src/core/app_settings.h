@@ -106,14 +106,14 @@ struct ServiceSettings {
   std::string deviceAddress = "169.254.255.1";
   // "Ephemeris Host": the host of the ephemeris download service, as "http://host" or a bare host name;
   // empty: none is known, and the download says it can not connect.
-  std::string ephemerisHost;
+  std::string ephemerisHost{};
   // "Version File": the URL of the file that announces a new version; empty: no check is made.
-  std::string versionFile;
+  std::string versionFile{};
   // "TomTom Link", "Forum Link", "Home Link", "Mail Link": the targets of the Help menu's four links.
   std::string tomtomLink = "https://www.tomtom.com/";
   std::string forumLink = "https://discussions.tomtom.com/";
-  std::string homeLink;
-  std::string mailLink;
+  std::string homeLink{};
+  std::string mailLink{};
   bool operator==(const ServiceSettings&) const = default;
 };
 
