@@ -1,7 +1,5 @@
 #include "formats/delimited_text.h"
 
-#include <unicode/ucnv.h>
-
 #include <algorithm>
 #include <charconv>
 #include <memory>
@@ -12,6 +10,7 @@
 #include "core/coordinates.h"
 #include "core/field_rules.h"
 #include "core/unicode.h"
+#include "formats/ansi_converter.h"
 #include "formats/file_pipeline.h"
 #include "formats/format_table.h"
 #include "formats/phonebook.h"
@@ -28,49 +27,8 @@ constexpr std::size_t kMaxKeptLength = 2 * kMaxLineLength;
 // No encoding in use needs more bytes for one UTF-16 unit (UTF-8 needs at most three, also for
 // invalid bytes), so converting this many bytes of a line gives all the characters that are kept.
 constexpr std::size_t kMaxLineBytes = kMaxKeptLength * 4;
-constexpr int kFallbackCodePage = 1252;
 
 bool IsLineEnd(char16_t c) { return c == u'\r' || c == u'\n'; }
-
-// ANSI text in a Windows code page. Code pages ICU does not know are taken as 1252; characters
-// the code page lacks are written as '?', as the system's own conversion does.
-class AnsiConverter {
- public:
-  explicit AnsiConverter(int codePage) {
-    UErrorCode status = U_ZERO_ERROR;
-    converter_.reset(ucnv_open(("windows-" + std::to_string(codePage)).c_str(), &status));
-    if (U_FAILURE(status) || !converter_) {
-      status = U_ZERO_ERROR;
-      converter_.reset(ucnv_open(("windows-" + std::to_string(kFallbackCodePage)).c_str(), &status));
-    }
-    status = U_ZERO_ERROR;
-    ucnv_setSubstChars(converter_.get(), "?", 1, &status);
-  }
-
-  std::u16string toUtf16(std::string_view bytes) {
-    std::u16string text(bytes.size(), u'\0');  // never more than one unit a byte in a Windows code page
-    UErrorCode status = U_ZERO_ERROR;
-    const std::int32_t length = ucnv_toUChars(converter_.get(), text.data(), static_cast<std::int32_t>(text.size()),
-                                              bytes.data(), static_cast<std::int32_t>(bytes.size()), &status);
-    text.resize(U_FAILURE(status) ? 0 : static_cast<std::size_t>(length));
-    return text;
-  }
-
-  std::string fromUtf16(std::u16string_view text) {
-    std::string bytes(text.size() * static_cast<std::size_t>(ucnv_getMaxCharSize(converter_.get())), '\0');
-    UErrorCode status = U_ZERO_ERROR;
-    const std::int32_t length = ucnv_fromUChars(converter_.get(), bytes.data(), static_cast<std::int32_t>(bytes.size()),
-                                                text.data(), static_cast<std::int32_t>(text.size()), &status);
-    bytes.resize(U_FAILURE(status) ? 0 : static_cast<std::size_t>(length));
-    return bytes;
-  }
-
- private:
-  struct Closer {
-    void operator()(UConverter* converter) const { ucnv_close(converter); }
-  };
-  std::unique_ptr<UConverter, Closer> converter_;
-};
 
 // The lines of a file as UTF-16, each cut to kMaxKeptLength. Only the part of a line that is
 // kept is converted, so a huge line costs no memory beyond the file.

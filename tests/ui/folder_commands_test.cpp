@@ -344,7 +344,10 @@ class FolderCommandsTest : public QObject {
     saveOv2(folder / "fish.ov2", {u"Fish & Chips 100%"});
     MainWindow window(settingsPath());
     QList<QUrl> opened;
-    window.setUrlOpener([&opened](const QUrl& url) { opened.append(url); });
+    window.setUrlOpener([&opened](const QUrl& url) {
+      opened.append(url);
+      return true;
+    });
     window.setTomTomHomeProbe([] { return false; });
     QVERIFY(test::ShowActive(window));
     test::OpenThroughMenu(window, folder / "fish.ov2");

@@ -46,6 +46,7 @@
 #include "shell/file_commands.h"
 #include "shell/option_changes.h"
 #include "shell/status_text.h"
+#include "shell/version_check.h"
 #include "core/string_table.h"
 #include "shell/ui/about_dialog.h"
 #include "shell/ui/appearance.h"
@@ -98,7 +99,7 @@ MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
     : QMainWindow(parent),
       settingsPath_(std::move(settingsPath)),
       tomtomHomeProbe_([] { return HasUrlHandler(u"tomtomhome"_s); }),
-      urlOpener_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
+      urlOpener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
   StartSettings start = ReadSettingsFile(settingsPath_);
   settings_ = start.settings;
   settingsWarnings_ = std::move(start.warnings);
@@ -178,6 +179,32 @@ MainWindow::MainWindow(fs::path settingsPath, QWidget* parent)
   newDocument();
   exchange_ = std::make_unique<ExchangeServer>(
       LoadString(kProgramName), [this](const ExchangeMessage& message) { return answerPeer(message); });
+  startVersionCheck();
+}
+
+void MainWindow::startVersionCheck() {
+  versionNotice_ = new VersionNotice(
+      *statusBar(),
+      [this](int now) { updateSettingsFile([now](ProfileFile& profile) { WriteLastNotify(profile, now); }); },
+      [this] { run(CommandId::QuillfernHome); }, this);
+  ProfileFile profile;
+  profile.load(settingsPath_);
+  versionNotice_->start({.url = settings_.services.versionFile,
+                         .ownVersion = OwnVersionText(QUILLFERN_VERSION),
+                         .codePage = settings_.codePage,
+                         .lastNotify = ReadLastNotify(profile)});
+}
+
+void MainWindow::openHelpLink(CommandId id) {
+  const ServiceSettings& services = settings_.services;
+  const std::string& target = id == CommandId::TomTomHome  ? services.tomtomLink
+                              : id == CommandId::UserForum ? services.forumLink
+                              : id == CommandId::QuillfernHome ? services.homeLink
+                                                               : services.mailLink;
+  const bool opened = !target.empty() && urlOpener_(QUrl(QString::fromStdString(target)));
+  if (!opened && id == CommandId::MailtoProgramer) {
+    port_->showMessage(kCannotStartMail, Severity::Information, LoadString(kCannotStartMail));
+  }
 }
 
 // The results window observes the table, which goes before the window's children do.
@@ -671,6 +698,12 @@ void MainWindow::run(CommandId id) {
     case CommandId::SaveDevice:
     case CommandId::QuickGpsFix:
       if (device_) device_->run(id);
+      break;
+    case CommandId::TomTomHome:
+    case CommandId::UserForum:
+    case CommandId::QuillfernHome:
+    case CommandId::MailtoProgramer:
+      openHelpLink(id);
       break;
     case CommandId::GoogleEarth:
       globe_.show(document_, settings_, *port_);
@@ -1216,7 +1249,7 @@ void MainWindow::openFavorites() {
 
 void MainWindow::addFavorite() {
   const int row = table_.firstSelected();
-  if (row >= 0) urlOpener_(QUrl::fromEncoded(QByteArray::fromStdString(AddFavoriteUrl(document_, row))));
+  if (row >= 0) (void)urlOpener_(QUrl::fromEncoded(QByteArray::fromStdString(AddFavoriteUrl(document_, row))));
 }
 
 void MainWindow::addRecentFile(const fs::path& path) {

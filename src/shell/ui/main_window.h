@@ -28,6 +28,7 @@
 #include "shell/ui/device_services.h"
 #include "shell/ui/map_services.h"
 #include "shell/ui/translate_names_dialog.h"
+#include "shell/ui/version_notice.h"
 
 class QKeyEvent;
 class QLabel;
@@ -100,7 +101,9 @@ class MainWindow : public QMainWindow {
     tomtomHomeProbe_ = std::move(probe);
     tomtomHomeInstalled_.reset();
   }
-  void setUrlOpener(std::function<void(const QUrl&)> opener) { urlOpener_ = std::move(opener); }
+  // How links reach the desktop: false when no program takes them (tests look at the links instead).
+  void setUrlOpener(std::function<bool(const QUrl&)> opener) { urlOpener_ = std::move(opener); }
+  VersionNotice& versionNotice() { return *versionNotice_; }
   const QTimer& autoSaveTimer() const { return autoSaveTimer_; }
   // The length of the automatic save's minute (tests shorten it to see the timer fire).
   void setAutoSaveMinute(int milliseconds) {
@@ -185,6 +188,10 @@ class MainWindow : public QMainWindow {
   // returning how many duplicates it left out.
   void receiveRows(const std::function<int()>& insert);
   void restartAutoSave();
+  // The weekly look for a newer version, started with the window.
+  void startVersionCheck();
+  // The Help menu's links to web pages and to the mail program.
+  void openHelpLink(CommandId id);
   // Changes the settings file through `change`, unless the file is one that could not be read: its
   // settings would be lost.
   void updateSettingsFile(const std::function<void(ProfileFile&)>& change);
@@ -223,7 +230,8 @@ class MainWindow : public QMainWindow {
   FavoritesChoice favoritesChoice_;
   std::function<bool()> tomtomHomeProbe_;
   mutable std::optional<bool> tomtomHomeInstalled_;  // asked once, when the commands are first enabled
-  std::function<void(const QUrl&)> urlOpener_;
+  std::function<bool(const QUrl&)> urlOpener_;
+  VersionNotice* versionNotice_ = nullptr;
   GlobeProgram globe_;
   FindState find_;
   QPointer<FindDialog> findDialog_;
