@@ -43,6 +43,11 @@ Commands:
                      once a second, unless the settings file or --provider xml --host H
                      (and --key K) name a service of the XML geocoding protocol; Ctrl+C stops
                      and writes the POIs done so far
+  quickgpsfix DRIVE [--chip global|sirf] [--ephemeris-host URL]
+                     download the GPS ephemeris (QuickGPSfix data) of the navigation device
+                     mounted at DRIVE into its ephem folder; the chip is told by the data file
+                     there unless --chip names it; the download service is the "Ephemeris
+                     Host" setting unless --ephemeris-host names one; Ctrl+C stops
 
 Options:
   --format N             force the output format of convert (a file-dialog format number)
@@ -102,7 +107,8 @@ int main(int argc, char** argv) {
     // These options take the next argument as their value.
     static constexpr std::string_view kWithValue[] = {"--encoding", "--to",       "--near",   "--tomtom",
                                                       "--windows",  "--settings", "--format", "--input-format",
-                                                      "--provider", "--host",     "--key"};
+                                                      "--provider", "--host",     "--key",
+                                                      "--chip",     "--ephemeris-host"};
     if (std::ranges::find(kWithValue, arg) != std::end(kWithValue) && i + 1 >= argc) {
       return qf::UsageError("option '" + std::string(arg) + "' needs a value");
     }
@@ -164,6 +170,10 @@ int main(int argc, char** argv) {
       request.host = std::string(value());
     } else if (arg == "--key") {
       request.key = std::string(value());
+    } else if (arg == "--chip") {
+      request.chip = std::string(value());
+    } else if (arg == "--ephemeris-host") {
+      request.ephemerisHost = std::string(value());
     } else if (arg == "--settings") {
       request.settingsPath = std::string(value());
     } else if (arg == "--format" || arg == "--input-format") {
