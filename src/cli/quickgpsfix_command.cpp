@@ -27,8 +27,10 @@ int QuickGpsFix(const CliRequest& request) {
     return UsageError("--chip takes global or sirf");
   }
   CliUserPort port;
-  std::optional<EphemerisChip> chip = ChipOn(drive);
-  if (request.chip) chip = *request.chip == "global" ? EphemerisChip::GlobalLocate : EphemerisChip::SirfStar;
+  const std::optional<EphemerisChip> chip =
+      !request.chip              ? ChipOn(drive)
+      : *request.chip == "global" ? EphemerisChip::GlobalLocate
+                                  : EphemerisChip::SirfStar;
   if (!chip) return Fail(port, kCannotRecognizeChip);
   const std::string host = request.ephemerisHost.value_or(
       ReadSettingsFile(SettingsPath(request.executable, request.settingsPath)).settings.services.ephemerisHost);
