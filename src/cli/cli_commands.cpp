@@ -8,6 +8,7 @@
 
 #include "cli/cli_user_port.h"
 #include "cli/device_commands.h"
+#include "cli/quickgpsfix_command.h"
 #include "core/app_settings.h"
 #include "core/check_sets.h"
 #include "core/coordinates.h"
@@ -458,6 +459,7 @@ int RunCliCommand(const CliRequest& request) {
       {"query-name", {}, QueryName},
       {"batch", {"DIR"}, Batch},
       {"geocode", {"FILE", "OUT"}, Geocode},
+      {"quickgpsfix", {"DRIVE"}, QuickGpsFix},
   };
   const auto command = std::ranges::find(kCommands, request.command, &Command::name);
   if (command == std::end(kCommands)) return UsageError("unknown command '" + request.command + "'");

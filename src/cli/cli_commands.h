@@ -44,6 +44,8 @@ struct CliRequest {
   std::optional<std::string> key;              // geocode --key
   std::optional<std::string> deviceUrl;        // device: --device-url, in place of "Device Address"
   std::optional<std::string> with;             // device put --with: the companion kinds, e.g. "bmp,ogg"
+  std::optional<std::string> chip;             // quickgpsfix --chip global|sirf
+  std::optional<std::string> ephemerisHost;    // quickgpsfix --ephemeris-host
 };
 
 // Runs the command; the exit status is 0 on success, 1 when an operation failed

@@ -53,6 +53,11 @@ Commands:
                      given kinds beside it; a file of another format is sent as an OV2
                      file converted from it
   device delete NAME every file of the POI file NAME on the device
+  quickgpsfix DRIVE [--chip global|sirf] [--ephemeris-host URL]
+                     download the GPS ephemeris (QuickGPSfix data) of the navigation device
+                     mounted at DRIVE into its ephem folder; the chip is told by the data file
+                     there unless --chip names it; the download service is the "Ephemeris
+                     Host" setting unless --ephemeris-host names one; Ctrl+C stops
 
 Options:
   --format N             force the output format of convert (a file-dialog format number)
@@ -115,7 +120,7 @@ int main(int argc, char** argv) {
     static constexpr std::string_view kWithValue[] = {"--encoding", "--to",       "--near",   "--tomtom",
                                                       "--windows",  "--settings", "--format", "--input-format",
                                                       "--provider", "--host",     "--key",
-                                                      "--device-url", "--with"};
+                                                      "--device-url", "--with", "--chip", "--ephemeris-host"};
     if (std::ranges::find(kWithValue, arg) != std::end(kWithValue) && i + 1 >= argc) {
       return qf::UsageError("option '" + std::string(arg) + "' needs a value");
     }
@@ -181,6 +186,10 @@ int main(int argc, char** argv) {
       request.deviceUrl = std::string(value());
     } else if (arg == "--with") {
       request.with = std::string(value());
+    } else if (arg == "--chip") {
+      request.chip = std::string(value());
+    } else if (arg == "--ephemeris-host") {
+      request.ephemerisHost = std::string(value());
     } else if (arg == "--settings") {
       request.settingsPath = std::string(value());
     } else if (arg == "--format" || arg == "--input-format") {

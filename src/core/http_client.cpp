@@ -50,6 +50,10 @@ std::size_t Stream(char* data, std::size_t size, std::size_t count, void* user) 
   return bytes;
 }
 
+int AskToStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return (*static_cast<const std::function<bool()>*>(user))() ? 1 : 0;
+}
+
 }  // namespace
 
 HttpClient::HttpClient(Options options) : options_(std::move(options)) {
@@ -76,6 +80,11 @@ bool HttpClient::prepare(const std::string& url, HttpReply& reply) {
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 3L);
   curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
+  if (options_.stopRequested) {
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, AskToStop);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &options_.stopRequested);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  }
   return true;
 }
 
@@ -90,6 +99,10 @@ void HttpClient::perform(HttpReply& reply, bool (*ended)(const void*), const voi
   if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && ended(writer))) {
     reply.delivered = true;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
+  } else if (result == CURLE_ABORTED_BY_CALLBACK) {
+    reply.body.clear();
+    reply.stopped = true;
+    reply.failure = "stopped";
   } else {
     reply.body.clear();
     reply.failure = error[0] != '\0' ? error : curl_easy_strerror(result);

@@ -27,6 +27,9 @@ class HttpClient {
     std::chrono::milliseconds connectTimeout{10'000};
     std::chrono::milliseconds timeout{30'000};  // a server that stops answering must not hold the caller forever
     std::size_t bodyLimit = 65'535;
+    // Asked while a request runs, at least about once a second even when nothing arrives: true ends
+    // the request, and the reply then says `stopped`. For a user who gives up on a silent server.
+    std::function<bool()> stopRequested = nullptr;
   };
 
   explicit HttpClient(Options options);

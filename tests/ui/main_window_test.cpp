@@ -704,6 +704,7 @@ class MainWindowTest : public QObject {
       QVERIFY2(!window.action(id)->isEnabled(), Command(id).menuText);
     }
     QVERIFY(window.action(CommandId::Open)->isEnabled());
+    QVERIFY(window.action(CommandId::QuickGpsFix)->isEnabled());  // it looks for the device itself
     // Nothing to check or show on a map, and no device.
     for (CommandId id : {CommandId::Check, CommandId::GoogleMaps, CommandId::OpenDevice}) {
       QVERIFY2(!window.action(id)->isEnabled(), Command(id).menuText);

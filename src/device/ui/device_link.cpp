@@ -1,5 +1,6 @@
 #include "device/ui/device_link.h"
 
+#include "device/ui/quick_gps_fix_dialog.h"
 #include "shell/ui/main_window.h"
 
 namespace qf {
@@ -12,6 +13,8 @@ bool DeviceLink::offersScreenshots() const { return false; }
 
 void DeviceLink::run(CommandId command) {
   switch (command) {
+    case CommandId::QuickGpsFix:
+      return RunQuickGpsFix(window_);
     default:
       break;
   }

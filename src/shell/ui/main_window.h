@@ -77,6 +77,8 @@ class MainWindow : public QMainWindow {
   void afterEdit();
   // A text in the status bar; with `readyAfter` "Ready" comes back on the next tick.
   void showStatus(const QString& text, bool readyAfter);
+  // The status bar's progress bar, for a dialog that shows there that it is busy.
+  QProgressBar& progressBar() { return *progressBar_; }
 
   // The map layer, plugged in when the program starts; its pane goes beside the table.
   void setMapServices(std::unique_ptr<MapServices> map);
