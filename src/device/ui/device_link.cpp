@@ -1,5 +1,6 @@
 #include "device/ui/device_link.h"
 
+#include "device/ui/dump_flow.h"
 #include "shell/ui/main_window.h"
 
 namespace qf {
@@ -12,6 +13,9 @@ bool DeviceLink::offersScreenshots() const { return false; }
 
 void DeviceLink::run(CommandId command) {
   switch (command) {
+    case CommandId::DumpDevice:
+      RunDumpDevice(window_, ScreenshotKind::None);
+      break;
     default:
       break;
   }

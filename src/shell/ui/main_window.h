@@ -83,6 +83,13 @@ class MainWindow : public QMainWindow {
   // The device layer, plugged in when the program starts.
   void setDeviceServices(std::unique_ptr<DeviceServices> device);
   DeviceServices* device() const { return device_.get(); }
+  // A folder command's run: the wait cursor, its status line with Esc, then its message (public for
+  // the device layer's dump, which runs as the folder commands do).
+  void runFolderOperation(const std::function<void(const StatusLine&)>& work);
+  const std::filesystem::path& settingsPath() const { return settingsPath_; }
+  // Changes the settings file through `change`, unless the file is one that could not be read: its
+  // settings would be lost.
+  void updateSettingsFile(const std::function<void(ProfileFile&)>& change);
   // Shows the map pane at the width it last had ("IE Pane" at first, else half the window), or hides it.
   void showMapPane(bool shown);
 
@@ -160,8 +167,6 @@ class MainWindow : public QMainWindow {
   // The folder commands and the favourites of a Nav2 device.
   void convertFormats();
   void translateNames();
-  // A folder command's run: the wait cursor, its status line with Esc, then its message.
-  void runFolderOperation(const std::function<void(const StatusLine&)>& work);
   void openFavorites();
   void addFavorite();
 
@@ -185,9 +190,6 @@ class MainWindow : public QMainWindow {
   // returning how many duplicates it left out.
   void receiveRows(const std::function<int()>& insert);
   void restartAutoSave();
-  // Changes the settings file through `change`, unless the file is one that could not be read: its
-  // settings would be lost.
-  void updateSettingsFile(const std::function<void(ProfileFile&)>& change);
 
   std::filesystem::path settingsPath_;
   AppSettings settings_;
