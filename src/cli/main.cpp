@@ -53,6 +53,13 @@ Commands:
                      given kinds beside it; a file of another format is sent as an OV2
                      file converted from it
   device delete NAME every file of the POI file NAME on the device
+  device dump DIR [--size WxH|--percent P] [--rotate 90] [--format png] [--timestamp]
+                     copy the device's screenshots into DIR (made when missing), scaled to
+                     W x H pixels or P percent, turned clockwise by 90, 180 or 270 degrees,
+                     encoded as jpeg, gif, png, tiff or bmp (default: as the device keeps
+                     them, copied unchanged) and, with --timestamp, named with the time the
+                     device gives them (PNG screenshots only); --overwrite answers the
+                     questions about existing files; Ctrl+C stops after the file under way
 
 Options:
   --format N             force the output format of convert (a file-dialog format number)
@@ -74,9 +81,10 @@ Options:
   --translate-name       save OV2 files under the device's char-code name ("Translate Name")
   --overwrite-read-only  answer yes when asked to replace a read-only file
   --overwrite=ask|yes|no
-                         batch: whether to replace files that exist already; ask (default)
-                         reads y, a, n, o or c (yes, yes to all, no, no to all, cancel) from
-                         standard input, which may be a pipe; the end of the input answers no
+                         batch and device dump: whether to replace files that exist already;
+                         ask (default) reads y, a, n, o or c (yes, yes to all, no, no to all,
+                         cancel) from standard input, which may be a pipe; the end of the
+                         input answers no
   --settings PATH        read settings from PATH instead of the default settings file
   --device-url ADDRESS   the device's address (host or host:port) in place of the
                          "Device Address" setting
@@ -115,7 +123,8 @@ int main(int argc, char** argv) {
     static constexpr std::string_view kWithValue[] = {"--encoding", "--to",       "--near",   "--tomtom",
                                                       "--windows",  "--settings", "--format", "--input-format",
                                                       "--provider", "--host",     "--key",
-                                                      "--device-url", "--with"};
+                                                      "--device-url", "--with",   "--size",   "--percent",
+                                                      "--rotate"};
     if (std::ranges::find(kWithValue, arg) != std::end(kWithValue) && i + 1 >= argc) {
       return qf::UsageError("option '" + std::string(arg) + "' needs a value");
     }
@@ -183,6 +192,12 @@ int main(int argc, char** argv) {
       request.with = std::string(value());
     } else if (arg == "--settings") {
       request.settingsPath = std::string(value());
+    } else if (arg == "--size" || arg == "--percent" || arg == "--rotate") {
+      (arg == "--size" ? request.dumpSize : arg == "--percent" ? request.dumpPercent : request.rotate) = value();
+    } else if (arg == "--timestamp") {
+      request.timestamp = true;
+    } else if (arg == "--format" && !ParseNumber(argv[i + 1])) {
+      request.imageFormat = value();  // the dump's image format; any other command refuses it below
     } else if (arg == "--format" || arg == "--input-format") {
       const auto number = ParseNumber(value());
       const std::optional<qf::FileFormat> format = number ? qf::FormatNumbered(*number) : std::nullopt;
@@ -205,6 +220,9 @@ int main(int argc, char** argv) {
   }
   request.command = positional.front();
   request.files.assign(positional.begin() + 1, positional.end());
+  if (request.imageFormat && (request.command != "device" || request.files.empty() || request.files[0] != "dump")) {
+    return qf::UsageError("--format needs a format number from 0 to 21");
+  }
   std::error_code error;
   request.executable = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) request.executable = argv[0];
