@@ -12,6 +12,7 @@ namespace {
 // A screenshot is a screen: anything far larger is refused before its pixels take the memory.
 constexpr long long kMaxPixels = 32LL * 1024 * 1024;
 
+// Before any image object is made: a library that is not set up yet cannot even build one.
 void InitializeOnce() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -33,7 +34,6 @@ const char* CoderOf(std::span<const std::uint8_t> bytes) {
 bool Decode(std::span<const std::uint8_t> bytes, Magick::Image& image) {
   const char* coder = CoderOf(bytes);
   if (coder == nullptr) return false;
-  InitializeOnce();
   try {
     image.quiet(true);
     image.read(Magick::Blob(bytes.data(), bytes.size()), coder);
@@ -48,6 +48,7 @@ bool Decode(std::span<const std::uint8_t> bytes, Magick::Image& image) {
 }  // namespace
 
 std::optional<ImageSize> DecodedImageSize(std::span<const std::uint8_t> bytes) {
+  InitializeOnce();
   Magick::Image image;
   if (!Decode(bytes, image)) return std::nullopt;
   return ImageSize{static_cast<int>(image.columns()), static_cast<int>(image.rows())};
@@ -55,6 +56,7 @@ std::optional<ImageSize> DecodedImageSize(std::span<const std::uint8_t> bytes) {
 
 bool ConvertImage(std::span<const std::uint8_t> bytes, std::optional<ImageSize> target, int quarterTurns,
                   ImageFormat format, std::vector<std::uint8_t>& encoded) {
+  InitializeOnce();
   Magick::Image image;
   if (!Decode(bytes, image)) return false;
   try {
