@@ -46,6 +46,11 @@ struct CliRequest {
   std::optional<std::string> with;             // device put --with: the companion kinds, e.g. "bmp,ogg"
   std::optional<std::string> chip;             // quickgpsfix --chip global|sirf
   std::optional<std::string> ephemerisHost;    // quickgpsfix --ephemeris-host
+  std::optional<std::string> dumpSize;         // device dump --size WxH
+  std::optional<std::string> dumpPercent;      // device dump --percent P
+  std::optional<std::string> rotate;           // device dump --rotate 0|90|180|270
+  std::optional<std::string> imageFormat;      // device dump --format jpeg|gif|png|tiff|bmp
+  bool timestamp = false;                      // device dump --timestamp
 };
 
 // Runs the command; the exit status is 0 on success, 1 when an operation failed

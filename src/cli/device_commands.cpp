@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "cli/cli_user_port.h"
+#include "cli/dump_command.h"
 #include "core/app_settings.h"
 #include "core/private_folder.h"
 #include "core/settings_location.h"
@@ -202,8 +203,9 @@ int RunDeviceCommand(const CliRequest& request) {
       {"get", {"NAME", "OUT"}, Get},
       {"put", {"FILE"}, Put},
       {"delete", {"NAME"}, Delete},
+      {"dump", {"DIR"}, [](const CliRequest& r, DeviceSession& s) { return RunDumpCommand(r, s.port, s.client); }},
   };
-  if (request.files.empty()) return UsageError("device: missing list, get, put or delete");
+  if (request.files.empty()) return UsageError("device: missing list, get, put, delete or dump");
   const auto command = std::ranges::find(kCommands, request.files[0], &DeviceCommand::name);
   if (command == std::end(kCommands)) return UsageError("device: unknown command '" + request.files[0] + "'");
   const std::size_t given = request.files.size() - 1;

@@ -53,11 +53,8 @@ Commands:
                      given kinds beside it; a file of another format is sent as an OV2
                      file converted from it
   device delete NAME every file of the POI file NAME on the device
-  quickgpsfix DRIVE [--chip global|sirf] [--ephemeris-host URL]
-                     download the GPS ephemeris (QuickGPSfix data) of the navigation device
-                     mounted at DRIVE into its ephem folder; the chip is told by the data file
-                     there unless --chip names it; the download service is the "Ephemeris
-                     Host" setting unless --ephemeris-host names one; Ctrl+C stops
+                                                      "--device-url", "--with", "--chip", "--ephemeris-host", "--size",
+                                                      "--percent", "--rotate"};
 
 Options:
   --format N             force the output format of convert (a file-dialog format number)
@@ -79,9 +76,10 @@ Options:
   --translate-name       save OV2 files under the device's char-code name ("Translate Name")
   --overwrite-read-only  answer yes when asked to replace a read-only file
   --overwrite=ask|yes|no
-                         batch: whether to replace files that exist already; ask (default)
-                         reads y, a, n, o or c (yes, yes to all, no, no to all, cancel) from
-                         standard input, which may be a pipe; the end of the input answers no
+                         batch and device dump: whether to replace files that exist already;
+                         ask (default) reads y, a, n, o or c (yes, yes to all, no, no to all,
+                         cancel) from standard input, which may be a pipe; the end of the
+                         input answers no
   --settings PATH        read settings from PATH instead of the default settings file
   --device-url ADDRESS   the device's address (host or host:port) in place of the
                          "Device Address" setting
@@ -120,7 +118,8 @@ int main(int argc, char** argv) {
     static constexpr std::string_view kWithValue[] = {"--encoding", "--to",       "--near",   "--tomtom",
                                                       "--windows",  "--settings", "--format", "--input-format",
                                                       "--provider", "--host",     "--key",
-                                                      "--device-url", "--with", "--chip", "--ephemeris-host"};
+                                                      "--device-url", "--with", "--chip", "--ephemeris-host", "--size",
+                                                      "--percent", "--rotate"};
     if (std::ranges::find(kWithValue, arg) != std::end(kWithValue) && i + 1 >= argc) {
       return qf::UsageError("option '" + std::string(arg) + "' needs a value");
     }
@@ -192,6 +191,12 @@ int main(int argc, char** argv) {
       request.ephemerisHost = std::string(value());
     } else if (arg == "--settings") {
       request.settingsPath = std::string(value());
+    } else if (arg == "--size" || arg == "--percent" || arg == "--rotate") {
+      (arg == "--size" ? request.dumpSize : arg == "--percent" ? request.dumpPercent : request.rotate) = value();
+    } else if (arg == "--timestamp") {
+      request.timestamp = true;
+    } else if (arg == "--format" && !ParseNumber(argv[i + 1])) {
+      request.imageFormat = value();  // the dump's image format; any other command refuses it below
     } else if (arg == "--format" || arg == "--input-format") {
       const auto number = ParseNumber(value());
       const std::optional<qf::FileFormat> format = number ? qf::FormatNumbered(*number) : std::nullopt;
@@ -214,6 +219,9 @@ int main(int argc, char** argv) {
   }
   request.command = positional.front();
   request.files.assign(positional.begin() + 1, positional.end());
+  if (request.imageFormat && (request.command != "device" || request.files.empty() || request.files[0] != "dump")) {
+    return qf::UsageError("--format needs a format number from 0 to 21");
+  }
   std::error_code error;
   request.executable = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) request.executable = argv[0];

@@ -86,6 +86,13 @@ class MainWindow : public QMainWindow {
   // The device layer, plugged in when the program starts.
   void setDeviceServices(std::unique_ptr<DeviceServices> device);
   DeviceServices* device() const { return device_.get(); }
+  // A folder command's run: the wait cursor, its status line with Esc, then its message (public for
+  // the device layer's dump, which runs as the folder commands do).
+  void runFolderOperation(const std::function<void(const StatusLine&)>& work);
+  const std::filesystem::path& settingsPath() const { return settingsPath_; }
+  // Changes the settings file through `change`, unless the file is one that could not be read: its
+  // settings would be lost.
+  void updateSettingsFile(const std::function<void(ProfileFile&)>& change);
   // Shows the map pane at the width it last had ("IE Pane" at first, else half the window), or hides it.
   void showMapPane(bool shown);
 
@@ -165,8 +172,6 @@ class MainWindow : public QMainWindow {
   // The folder commands and the favourites of a Nav2 device.
   void convertFormats();
   void translateNames();
-  // A folder command's run: the wait cursor, its status line with Esc, then its message.
-  void runFolderOperation(const std::function<void(const StatusLine&)>& work);
   void openFavorites();
   void addFavorite();
 
@@ -194,9 +199,6 @@ class MainWindow : public QMainWindow {
   void startVersionCheck();
   // The Help menu's links to web pages and to the mail program.
   void openHelpLink(CommandId id);
-  // Changes the settings file through `change`, unless the file is one that could not be read: its
-  // settings would be lost.
-  void updateSettingsFile(const std::function<void(ProfileFile&)>& change);
 
   std::filesystem::path settingsPath_;
   AppSettings settings_;
