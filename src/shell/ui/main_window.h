@@ -83,6 +83,16 @@ class MainWindow : public QMainWindow {
   // The device layer, plugged in when the program starts.
   void setDeviceServices(std::unique_ptr<DeviceServices> device);
   DeviceServices* device() const { return device_.get(); }
+  // The document stands in for a file kept elsewhere (the device's): it is read from `file`, keeps
+  // `title`, has no path and joins no recent list.
+  bool openStandIn(const std::filesystem::path& file, std::u16string_view title);
+  // A picture of the document's own in the status bar, until the next file operation.
+  void showDocumentPicture(QPixmap picture);
+  // The save prompt of an unsaved document; false when the user cancels.
+  bool confirmDiscard();
+  // Changes the settings file through `change`, unless the file is one that could not be read: its
+  // settings would be lost.
+  void updateSettingsFile(const std::function<void(ProfileFile&)>& change);
   // Shows the map pane at the width it last had ("IE Pane" at first, else half the window), or hides it.
   void showMapPane(bool shown);
 
@@ -149,13 +159,14 @@ class MainWindow : public QMainWindow {
 
   // The automatic save's tick.
   void autoSave();
-  bool confirmDiscard();
   void newDocument();
   // Open, Save As (Save), Import and Export through a file dialog.
   void fileWithDialog(FileOperation operation);
   std::optional<ChosenFile> chooseFile(FileOperation operation);
   bool save(bool quiet);
-  bool runFileOperation(FileOperation operation, FileFormat format, const std::filesystem::path& path);
+  // remember: the file joins the recent list.
+  bool runFileOperation(FileOperation operation, FileFormat format, const std::filesystem::path& path,
+                        bool remember = true);
   void addRecentFile(const std::filesystem::path& path);
   // The folder commands and the favourites of a Nav2 device.
   void convertFormats();
@@ -185,9 +196,6 @@ class MainWindow : public QMainWindow {
   // returning how many duplicates it left out.
   void receiveRows(const std::function<int()>& insert);
   void restartAutoSave();
-  // Changes the settings file through `change`, unless the file is one that could not be read: its
-  // settings would be lost.
-  void updateSettingsFile(const std::function<void(ProfileFile&)>& change);
 
   std::filesystem::path settingsPath_;
   AppSettings settings_;
