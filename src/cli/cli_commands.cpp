@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "cli/cli_user_port.h"
+#include "cli/device_commands.h"
 #include "core/app_settings.h"
 #include "core/check_sets.h"
 #include "core/coordinates.h"
@@ -447,6 +448,7 @@ struct Command {
 }  // namespace
 
 int RunCliCommand(const CliRequest& request) {
+  if (request.command == "device") return RunDeviceCommand(request);  // sub-commands of its own
   static const Command kCommands[] = {
       {"convert", {"IN", "OUT"}, Convert},
       {"info", {"FILE"}, Info},

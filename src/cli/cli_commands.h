@@ -42,6 +42,8 @@ struct CliRequest {
   std::optional<std::string> provider;         // geocode --provider nominatim|xml
   std::optional<std::string> host;             // geocode --host
   std::optional<std::string> key;              // geocode --key
+  std::optional<std::string> deviceUrl;        // device: --device-url, in place of "Device Address"
+  std::optional<std::string> with;             // device put --with: the companion kinds, e.g. "bmp,ogg"
 };
 
 // Runs the command; the exit status is 0 on success, 1 when an operation failed

@@ -43,6 +43,16 @@ Commands:
                      once a second, unless the settings file or --provider xml --host H
                      (and --key K) name a service of the XML geocoding protocol; Ctrl+C stops
                      and writes the POIs done so far
+  device list        the POI files on the navigation device: name, date, size and the
+                     kinds present (ov2, bmp, ogg, rpf, vif), one file a line
+  device get NAME OUT
+                     download NAME's ov2 file (or NAME.bmp, NAME.ogg, ... for another kind)
+                     from the device to OUT
+  device put FILE [--with bmp,ogg,...]
+                     send FILE to the device under its own name, with the files of the
+                     given kinds beside it; a file of another format is sent as an OV2
+                     file converted from it
+  device delete NAME every file of the POI file NAME on the device
 
 Options:
   --format N             force the output format of convert (a file-dialog format number)
@@ -68,6 +78,8 @@ Options:
                          reads y, a, n, o or c (yes, yes to all, no, no to all, cancel) from
                          standard input, which may be a pipe; the end of the input answers no
   --settings PATH        read settings from PATH instead of the default settings file
+  --device-url ADDRESS   the device's address (host or host:port) in place of the
+                         "Device Address" setting
   -h, --help             show this help (also: quillfern-cli help)
   --version              show the version
 
@@ -102,7 +114,8 @@ int main(int argc, char** argv) {
     // These options take the next argument as their value.
     static constexpr std::string_view kWithValue[] = {"--encoding", "--to",       "--near",   "--tomtom",
                                                       "--windows",  "--settings", "--format", "--input-format",
-                                                      "--provider", "--host",     "--key"};
+                                                      "--provider", "--host",     "--key",
+                                                      "--device-url", "--with"};
     if (std::ranges::find(kWithValue, arg) != std::end(kWithValue) && i + 1 >= argc) {
       return qf::UsageError("option '" + std::string(arg) + "' needs a value");
     }
@@ -164,6 +177,10 @@ int main(int argc, char** argv) {
       request.host = std::string(value());
     } else if (arg == "--key") {
       request.key = std::string(value());
+    } else if (arg == "--device-url") {
+      request.deviceUrl = std::string(value());
+    } else if (arg == "--with") {
+      request.with = std::string(value());
     } else if (arg == "--settings") {
       request.settingsPath = std::string(value());
     } else if (arg == "--format" || arg == "--input-format") {

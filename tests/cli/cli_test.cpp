@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "fakes/fake_device.h"
 #include "fakes/fake_geocoder.h"
 #include "support/test_support.h"
 
@@ -601,6 +602,69 @@ TEST_F(CliTest, GeocodeFillsInTheMissingCoordinatesAndWritesTheResult) {
   EXPECT_EQ(lost.status, 1);
   EXPECT_NE(lost.err.find("quillfern-cli: Can not connect to " + geocoder.url() + "\n"), std::string::npos) << lost.err;
   EXPECT_EQ(cli("cat '" + out.string() + "'").out, "Office\t\t\t\t1 Main St, Springfield\n");
+}
+
+TEST_F(CliTest, DeviceListGetAndDelete) {
+  test::FakeDevice device;
+  device.setFile("Home.ov2", "HOME-OV2");
+  device.setFile("Home.bmp", "BMHOME");
+  device.setFile("notes.txt", "text");
+  device.setFile("Work \x1b[2J.ov2", "WORK-OV2");  // a terminal escape in a device's name
+  const std::string at = " --device-url http://" + device.address() + "/";
+  CliRun run = cli("device list" + at);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Home\t2024-05-01 12:00\t8 bytes\tov2,bmp\nWork ?[2J\t2024-05-01 12:00\t8 bytes\tov2\n");
+
+  const fs::path icon = dir / "icon.bmp";
+  run = cli("device get Home.bmp '" + icon.string() + "'" + at);
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::stringstream bytes;
+  bytes << std::ifstream(icon, std::ios::binary).rdbuf();
+  EXPECT_EQ(bytes.str(), "BMHOME");
+  run = cli("device get Nowhere '" + (dir / "nowhere.ov2").string() + "'" + at);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "quillfern-cli: Can not read files from GPS device\n");
+  EXPECT_FALSE(fs::exists(dir / "nowhere.ov2"));
+
+  device.setDeletesFail(true);
+  EXPECT_EQ(cli("device delete Home" + at).status, 1);
+  device.setDeletesFail(false);
+  EXPECT_EQ(cli("device delete Home" + at).status, 0);
+  EXPECT_EQ(cli("device delete Home" + at).status, 1);  // nothing of that name left
+  EXPECT_EQ(device.files().size(), 2u);
+
+  const std::string gone = test::FakeDevice().address();
+  run = cli("device list --device-url " + gone);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "quillfern-cli: Can not connect to GPS device\n");
+  EXPECT_EQ(cli("device" + at).status, 2);
+  EXPECT_EQ(cli("device get Home" + at).status, 2);
+}
+
+TEST_F(CliTest, DevicePutSendsTheFileAndItsCompanions) {
+  test::FakeDevice device;
+  const std::string at = " --device-url " + device.address();
+  std::ofstream(dir / "Stops.ov2", std::ios::binary) << "OV2 bytes";
+  std::ofstream(dir / "Stops.bmp", std::ios::binary) << "BM icon";
+  CliRun run = cli("device put '" + (dir / "Stops.ov2").string() + "' --with bmp" + at);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(cli("device put '" + (dir / "Stops.ov2").string() + "' --with png" + at).status, 2);
+  // A file of another format goes as an OV2 file made from it, with its companions.
+  std::ofstream(dir / "Walk.gpx") << R"(<?xml version="1.0"?><gpx version="1.1"><wpt lat="52.5" lon="13.4"><name>Gate</name></wpt></gpx>)";
+  std::ofstream(dir / "Walk.ogg", std::ios::binary) << "OggS sound";
+  run = cli("device put '" + (dir / "Walk.gpx").string() + "' --with ogg" + at);
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::map<std::string, std::string> files = device.files();
+  ASSERT_EQ(files.size(), 4u);
+  EXPECT_EQ(files.at("Stops.ov2"), "OV2 bytes");
+  EXPECT_EQ(files.at("Stops.bmp"), "BM icon");
+  EXPECT_EQ(files.at("Walk.ogg"), "OggS sound");
+  std::ofstream(dir / "back.ov2", std::ios::binary) << files.at("Walk.ov2");
+  EXPECT_EQ(cli("cat '" + (dir / "back.ov2").string() + "'").out, "Gate\t13.40000\t52.50000\t\t\n");
+  device.setUploadAnswer("Result 507 Insufficient Storage");
+  run = cli("device put '" + (dir / "Stops.ov2").string() + "'" + at);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "quillfern-cli: Memory space is not enough: Can not finish file associated operations\n");
 }
 
 }  // namespace
