@@ -46,7 +46,7 @@ int main(int argc, char* argv[]) {
   // Only for this run: the setting stays as it is.
   if (parser.isSet(deviceOption)) {
     QString address = parser.value(deviceOption);
-    address.remove(QRegularExpression(QStringLiteral("^http://|/$")));
+    address.remove(QRegularExpression(QStringLiteral("^http://|/+$")));
     window.settings().services.deviceAddress = address.toStdString();
   }
   window.setDeviceServices(std::make_unique<qf::DeviceLink>(window));
