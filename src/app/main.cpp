@@ -1,6 +1,7 @@
 // The desktop editor: settings, the main window, and the file named on the command line.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <filesystem>
@@ -30,6 +31,10 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption settingsOption(QStringLiteral("settings"), QStringLiteral("Use this settings file."),
                                           QStringLiteral("path"));
   parser.addOption(settingsOption);
+  const QCommandLineOption deviceOption(QStringLiteral("device-url"),
+                                        QStringLiteral("Look for the navigation device at this address (host or host:port)."),
+                                        QStringLiteral("address"));
+  parser.addOption(deviceOption);
   parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A POI file to open."), QStringLiteral("[file]"));
   parser.process(application);
 
@@ -38,6 +43,12 @@ int main(int argc, char* argv[]) {
   qf::MainWindow window(
       qf::SettingsPath(qf::ToU16(QApplication::applicationFilePath()), settingsOverride));
   window.setMapServices(std::make_unique<qf::MapPane>(window));
+  // Only for this run: the setting stays as it is.
+  if (parser.isSet(deviceOption)) {
+    QString address = parser.value(deviceOption);
+    address.remove(QRegularExpression(QStringLiteral("^http://|/+$")));
+    window.settings().services.deviceAddress = address.toStdString();
+  }
   window.setDeviceServices(std::make_unique<qf::DeviceLink>(window));
   window.show();
   // The main window fades in fully; dialogs stop just short of opaque.

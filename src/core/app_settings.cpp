@@ -18,6 +18,7 @@ constexpr std::string_view kProfile = "Profile";
 constexpr std::string_view kCheckPoi = "Check POI";
 constexpr std::string_view kBasePoints = "Base Points";
 constexpr std::string_view kServices = "Services";
+constexpr std::string_view kOpenDevice = "Open Device";
 
 constexpr std::array<std::string_view, kSwitchCount> kSwitchKeys = {
     "Show Menu Bar", "Show Toolbar",       "Large Toolbar",    "Wrap Toolbar",      "Lng First",
@@ -261,6 +262,8 @@ AppSettings LoadSettings(const ProfileFile& profile) {
   const int codePage = StoredCodePage(profile);
   settings.codePage = IsAnsiCodePage(codePage) ? codePage : DefaultCodePage();
   settings.services = LoadServices(profile);
+  settings.openDevice = {std::max(profile.getInt(kOpenDevice, "Width", 0), kMinOpenDeviceWidth),
+                         std::max(profile.getInt(kOpenDevice, "Height", 0), kMinOpenDeviceHeight)};
   return settings;
 }
 
@@ -335,6 +338,11 @@ void SaveBasePointIndex(const AppSettings& settings, ProfileFile& profile) {
 void SaveBasePointDialogSize(const AppSettings& settings, ProfileFile& profile) {
   profile.setInt(kBasePoints, "Width", settings.basePoints.dialogWidth);
   profile.setInt(kBasePoints, "Height", settings.basePoints.dialogHeight);
+}
+
+void SaveOpenDeviceSize(const AppSettings& settings, ProfileFile& profile) {
+  profile.setInt(kOpenDevice, "Width", settings.openDevice.width);
+  profile.setInt(kOpenDevice, "Height", settings.openDevice.height);
 }
 
 void SaveCheckWindow(const AppSettings& settings, ProfileFile& profile) {

@@ -92,6 +92,15 @@ struct BasePointSettings {
   bool operator==(const BasePointSettings&) const = default;
 };
 
+// Section "Open Device": the size of the Open GPS Device window, never below its least.
+inline constexpr int kMinOpenDeviceWidth = 480;
+inline constexpr int kMinOpenDeviceHeight = 360;
+struct OpenDeviceSettings {
+  int width = kMinOpenDeviceWidth;
+  int height = kMinOpenDeviceHeight;
+  bool operator==(const OpenDeviceSettings&) const = default;
+};
+
 // Section "Services": the web services the program asks.
 enum class GeocoderProvider { Nominatim, Xml };  // "Geocoder": "nominatim" or "xml"
 struct ServiceSettings {
@@ -142,6 +151,7 @@ struct AppSettings {
   SavedRect checkWindow;  // section "Check POI": the check-results window
   int codePage = 1252;    // "Code Page": the Windows code page of ANSI text files
   ServiceSettings services;
+  OpenDeviceSettings openDevice;
 
   bool on(Switch s) const { return switches[static_cast<std::size_t>(s)]; }
   void set(Switch s, bool value) { switches[static_cast<std::size_t>(s)] = value; }
@@ -191,6 +201,7 @@ void SaveBasePointList(const AppSettings& settings, ProfileFile& profile);
 void SaveBasePointIndex(const AppSettings& settings, ProfileFile& profile);
 void SaveBasePointDialogSize(const AppSettings& settings, ProfileFile& profile);
 void SaveCheckWindow(const AppSettings& settings, ProfileFile& profile);
+void SaveOpenDeviceSize(const AppSettings& settings, ProfileFile& profile);
 
 // "Profile"/"Last Notify": seconds since 1 January 2001 of the last new-version notice; 0 when never.
 int ReadLastNotify(const ProfileFile& profile);

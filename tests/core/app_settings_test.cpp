@@ -67,6 +67,19 @@ TEST(AppSettingsTest, ClampsOrReplacesOutOfRangeNumbers) {
   EXPECT_EQ(basePoints("Width=200\nHeight=361\n").dialogHeight, 361);
 }
 
+TEST(AppSettingsTest, OpenDeviceSizeIsNeverBelowItsLeast) {
+  const auto size = [](std::string_view lines) {
+    return LoadSettings(Parsed("[Open Device]\n" + std::string(lines))).openDevice;
+  };
+  EXPECT_EQ(size(""), (OpenDeviceSettings{480, 360}));
+  EXPECT_EQ(size("Width=300\nHeight=700\n"), (OpenDeviceSettings{480, 700}));
+  AppSettings settings;
+  settings.openDevice = {640, 400};
+  ProfileFile profile;
+  SaveOpenDeviceSize(settings, profile);
+  EXPECT_EQ(LoadSettings(profile).openDevice, (OpenDeviceSettings{640, 400}));
+}
+
 TEST(AppSettingsTest, AnyNonZeroSwitchIsOnAndIsWrittenBackAsOne) {
   ProfileFile profile = Parsed("[Options]\nShow Toolbar=5\nShow Menu Bar=abc\nLng First=-1\nDMS Format=\n");
   const AppSettings settings = LoadSettings(profile);

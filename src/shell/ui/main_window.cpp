@@ -632,6 +632,10 @@ void MainWindow::showDocumentIcon() {
   } else if (choice.icon != DocumentIcon::None) {
     picture = QIcon(u":/icons/%1.svg"_s.arg(kFiles[static_cast<int>(choice.icon)])).pixmap(16, 16);
   }
+  showDocumentPicture(std::move(picture));
+}
+
+void MainWindow::showDocumentPicture(QPixmap picture) {
   // At most 24 pixels high, the width in proportion.
   if (picture.height() > 24) picture = picture.scaledToHeight(24, Qt::SmoothTransformation);
   documentIcon_->setPixmap(picture);
@@ -1082,7 +1086,8 @@ void MainWindow::restartAutoSave() {
   if (settings_.on(Switch::BackupFile)) autoSaveTimer_.start(settings_.backupInterval * autoSaveMinute_);
 }
 
-bool MainWindow::runFileOperation(FileOperation operation, FileFormat format, const fs::path& path) {
+bool MainWindow::runFileOperation(FileOperation operation, FileFormat format, const fs::path& path,
+                                  bool remember) {
   if (operation == FileOperation::Open) closeCheck();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   busy_ = true;
@@ -1113,8 +1118,20 @@ bool MainWindow::runFileOperation(FileOperation operation, FileFormat format, co
   showDocumentIcon();
   if (result != 0) return false;
   // The device's file is no document file of the user's.
-  if (!favourites) addRecentFile(path);
+  if (!favourites && remember) addRecentFile(path);
   return true;
+}
+
+bool MainWindow::openStandIn(const fs::path& file, std::u16string_view title) {
+  const bool opened = runFileOperation(FileOperation::Open, FileFormat::Ov2, file, false);
+  // Even what a failed read left must never be saved over the stand-in file.
+  if (document_.path == file) {
+    document_.path.clear();
+    document_.title = title;
+    showDocumentIcon();
+  }
+  afterEdit();
+  return opened;
 }
 
 bool MainWindow::openPath(const fs::path& path) {

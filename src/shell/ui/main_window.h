@@ -90,6 +90,13 @@ class MainWindow : public QMainWindow {
   // the device layer's dump, which runs as the folder commands do).
   void runFolderOperation(const std::function<void(const StatusLine&)>& work);
   const std::filesystem::path& settingsPath() const { return settingsPath_; }
+  // The document stands in for a file kept elsewhere (the device's): it is read from `file`, keeps
+  // `title`, has no path and joins no recent list.
+  bool openStandIn(const std::filesystem::path& file, std::u16string_view title);
+  // A picture of the document's own in the status bar, until the next file operation.
+  void showDocumentPicture(QPixmap picture);
+  // The save prompt of an unsaved document; false when the user cancels.
+  bool confirmDiscard();
   // Changes the settings file through `change`, unless the file is one that could not be read: its
   // settings would be lost.
   void updateSettingsFile(const std::function<void(ProfileFile&)>& change);
@@ -161,13 +168,14 @@ class MainWindow : public QMainWindow {
 
   // The automatic save's tick.
   void autoSave();
-  bool confirmDiscard();
   void newDocument();
   // Open, Save As (Save), Import and Export through a file dialog.
   void fileWithDialog(FileOperation operation);
   std::optional<ChosenFile> chooseFile(FileOperation operation);
   bool save(bool quiet);
-  bool runFileOperation(FileOperation operation, FileFormat format, const std::filesystem::path& path);
+  // remember: the file joins the recent list.
+  bool runFileOperation(FileOperation operation, FileFormat format, const std::filesystem::path& path,
+                        bool remember = true);
   void addRecentFile(const std::filesystem::path& path);
   // The folder commands and the favourites of a Nav2 device.
   void convertFormats();
