@@ -53,8 +53,18 @@ Commands:
                      given kinds beside it; a file of another format is sent as an OV2
                      file converted from it
   device delete NAME every file of the POI file NAME on the device
-                                                      "--device-url", "--with", "--chip", "--ephemeris-host", "--size",
-                                                      "--percent", "--rotate"};
+  device dump DIR [--size WxH|--percent P] [--rotate 90] [--format png] [--timestamp]
+                     copy the device's screenshots into DIR (made when missing), scaled to
+                     W x H pixels or P percent, turned clockwise by 90, 180 or 270 degrees,
+                     encoded as jpeg, gif, png, tiff or bmp (default: as the device keeps
+                     them, copied unchanged) and, with --timestamp, named with the time the
+                     device gives them (PNG screenshots only); --overwrite answers the
+                     questions about existing files; Ctrl+C stops after the file under way
+  quickgpsfix DRIVE [--chip global|sirf] [--ephemeris-host URL]
+                     download the GPS ephemeris (QuickGPSfix data) of the navigation device
+                     mounted at DRIVE into its ephem folder; the chip is told by the data file
+                     there unless --chip names it; the download service is the "Ephemeris
+                     Host" setting unless --ephemeris-host names one; Ctrl+C stops
 
 Options:
   --format N             force the output format of convert (a file-dialog format number)
