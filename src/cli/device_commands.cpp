@@ -128,7 +128,8 @@ int Delete(const CliRequest& request, DeviceSession& session) {
 // The kinds of --with (e.g. "bmp,ogg") added to the ov2 file; nothing when one is unknown.
 std::optional<DeviceFileMask> MaskWith(const std::optional<std::string>& with) {
   DeviceFileMask mask = MaskOf(DeviceFileKind::Ov2);
-  std::string_view rest = with.value_or("");
+  const std::string kinds = with.value_or("");
+  std::string_view rest = kinds;
   while (!rest.empty()) {
     const std::size_t comma = std::min(rest.find(','), rest.size());
     const auto kind = KindOfExtension(rest.substr(0, comma));
