@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/cli_run.h"
 #include "fakes/fake_device.h"
 #include "fakes/fake_geocoder.h"
 #include "support/test_support.h"
@@ -24,31 +25,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using test::CliRun;
 
 class CliTest : public ::testing::Test {
  protected:
   // Runs the tool with a settings file of its own, so the user's settings never leak in, and with
   // `input` as its standard input.
   CliRun cli(const std::string& arguments, const std::string& input = "") {
-    const fs::path err = dir / "stderr.txt";
-    const fs::path in = dir / "stdin.txt";
-    std::ofstream(in, std::ios::binary) << input;
-    const std::string command = std::string("'") + QUILLFERN_CLI + "' --settings '" + (dir / "settings.ini").string() +
-                                "' " + arguments + " 2>'" + err.string() + "' <'" + in.string() + "'";
-    CliRun run{};
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-    run.status = WEXITSTATUS(pclose(pipe));
-    std::stringstream text;
-    text << std::ifstream(err).rdbuf();
-    run.err = text.str();
-    return run;
+    return test::RunCli(dir, arguments, input);
   }
   std::string corpus(const char* file) { return "'" + test::CorpusPath(file).string() + "'"; }
 

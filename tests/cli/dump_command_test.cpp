@@ -2,12 +2,11 @@
 #include <Magick++.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 
 #include "fakes/fake_device.h"
+#include "cli/cli_run.h"
 #include "support/test_support.h"
 
 namespace qf {
@@ -15,26 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using test::CliRun;
 
-CliRun Cli(const fs::path& dir, const std::string& arguments) {
-  const fs::path err = dir / "stderr.txt";
-  const std::string command = std::string("'") + QUILLFERN_CLI + "' --settings '" + (dir / "settings.ini").string() +
-                              "' " + arguments + " 2>'" + err.string() + "' </dev/null";
-  CliRun run{};
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-  run.status = WEXITSTATUS(pclose(pipe));
-  std::stringstream text;
-  text << std::ifstream(err).rdbuf();
-  run.err = text.str();
-  return run;
-}
+CliRun Cli(const fs::path& dir, const std::string& arguments) { return test::RunCli(dir, arguments); }
 
 std::string Png() {
   Magick::InitializeMagick(nullptr);

@@ -1,13 +1,12 @@
 // quillfern-cli quickgpsfix as a user runs it, against an ephemeris service of the test's own.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "fakes/fake_ephemeris_server.h"
+#include "cli/cli_run.h"
 #include "support/test_support.h"
 
 namespace qf {
@@ -15,27 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using test::CliRun;
 
-// The tool with a settings file of its own, which names no ephemeris host.
-CliRun Cli(const fs::path& dir, const std::string& arguments) {
-  const fs::path err = dir / "stderr.txt";
-  const std::string command = std::string("'") + QUILLFERN_CLI + "' --settings '" + (dir / "settings.ini").string() +
-                              "' " + arguments + " 2>'" + err.string() + "' </dev/null";
-  CliRun run{};
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-  run.status = WEXITSTATUS(pclose(pipe));
-  std::stringstream text;
-  text << std::ifstream(err).rdbuf();
-  run.err = text.str();
-  return run;
-}
+CliRun Cli(const fs::path& dir, const std::string& arguments) { return test::RunCli(dir, arguments); }
 
 std::string ReadText(const fs::path& path) {
   std::stringstream text;

@@ -42,41 +42,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Answers the modal dialogs as they come, one step each, in order.
-class DialogScript : public QObject {
- public:
-  using Step = std::function<void(QWidget*)>;
-
-  explicit DialogScript(std::initializer_list<Step> steps) : steps_(steps) {
-    // Polled, because the dialogs appear inside nested event loops that the test cannot wait on.
-    poll_.setInterval(10);
-    connect(&poll_, &QTimer::timeout, this, [this] {
-      QWidget* dialog = QApplication::activeModalWidget();
-      if (!dialog || dialog == handled_ || steps_.empty()) return;
-      handled_ = dialog;
-      const Step step = steps_.front();
-      steps_.pop_front();
-      step(dialog);
-    });
-    poll_.start();
-  }
-  bool finished() const { return steps_.empty(); }
-
- private:
-  std::deque<Step> steps_;
-  QTimer poll_;
-  QPointer<QWidget> handled_;
-};
-
-// A step that clicks a message box's button and keeps its text.
-DialogScript::Step Click(QMessageBox::StandardButton button, QString* text = nullptr) {
-  return [button, text](QWidget* dialog) {
-    auto* box = qobject_cast<QMessageBox*>(dialog);
-    QVERIFY2(box, qPrintable(dialog->windowTitle()));
-    if (text) *text = box->text();
-    box->button(button)->click();
-  };
-}
+using test::Click;
+using test::DialogScript;
 
 template <class Control>
 Control* Named(QWidget* dialog, const QString& text) {

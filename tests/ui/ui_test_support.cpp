@@ -45,6 +45,28 @@ void DialogAnswerer::answerNext(QMessageBox::StandardButton button) {
   });
 }
 
+DialogScript::DialogScript(std::initializer_list<Step> steps) : steps_(steps) {
+  poll_.setInterval(10);
+  connect(&poll_, &QTimer::timeout, this, [this] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (!dialog || dialog == handled_ || steps_.empty()) return;
+    handled_ = dialog;
+    const Step step = steps_.front();
+    steps_.pop_front();
+    step(dialog);
+  });
+  poll_.start();
+}
+
+DialogScript::Step Click(QMessageBox::StandardButton button, QString* text) {
+  return [button, text](QWidget* dialog) {
+    auto* box = qobject_cast<QMessageBox*>(dialog);
+    QVERIFY2(box, qPrintable(dialog->windowTitle()));
+    if (text) *text = box->text();
+    box->button(button)->click();
+  };
+}
+
 std::filesystem::path CorpusFile(const char* relative) { return std::filesystem::path(QUILLFERN_CORPUS) / relative; }
 
 bool ShowActive(MainWindow& window) {

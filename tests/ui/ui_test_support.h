@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
+#include <deque>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 
 #include "core/poi_document.h"
 
@@ -31,6 +34,23 @@ class DialogAnswerer {
   QString lastText_;
   int answered_ = 0;
 };
+
+// Answers the modal dialogs of a command as they come, one step each, in order. Polled, because the
+// dialogs appear inside nested event loops that the test cannot wait on.
+class DialogScript : public QObject {
+ public:
+  using Step = std::function<void(QWidget*)>;
+  explicit DialogScript(std::initializer_list<Step> steps);
+  bool finished() const { return steps_.empty(); }
+
+ private:
+  std::deque<Step> steps_;
+  QTimer poll_;
+  QPointer<QWidget> handled_;
+};
+
+// A step that clicks a message box's button and keeps its text.
+DialogScript::Step Click(QMessageBox::StandardButton button, QString* text = nullptr);
 
 std::filesystem::path CorpusFile(const char* relative);
 
