@@ -27,13 +27,13 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kMaxDestination = 260;
-constexpr int kMaxSizeDigits = 4;
+constexpr int kLargestSize = 9999;  // four digits
 constexpr int kOkCheckDelay = 100;  // ms after a change
 
 QSpinBox* SizeBox(QWidget* parent, const char* name) {
   auto* box = new QSpinBox(parent);
   box->setObjectName(QString::fromLatin1(name));
-  box->setRange(0, 9999);  // any number of four digits: the range of the unit is checked on OK
+  box->setRange(0, kLargestSize);  // any number of four digits: the range of the unit is checked on OK
   box->setAccelerated(true);
   return box;
 }
