@@ -275,6 +275,31 @@ class DeviceWindowTest : public QObject {
     QCOMPARE(uploads[0].parts[1].bytes, "BMicon");
     QCOMPARE(device_->files().at("Trip.ov2").size(), fs::file_size(path("Trip.ov2")));
   }
+
+  // When the ov2 file beside it cannot be written, nothing is sent and the document stays the KML file.
+  void aFailedOv2SaveLeavesTheDocumentAsItWas() {
+    const fs::path kml = path("Walk.kml");
+    {
+      PoiDocument made;
+      AppendPoi(made, u"Bridge", false);
+      SetCoordinateText(made, 0, kLng, u"4.9", false);
+      SetCoordinateText(made, 0, kLat, u"52.37", false);
+      SilentUserPort port;
+      QCOMPARE(RunFileOperation(made, FileOperation::Save, FileFormat::Kml, kml, AppSettings{}, port), 0);
+    }
+    fs::create_directory(path("Walk.ov2"));  // in the way of the file
+    QVERIFY(window_->openPath(kml));
+    {
+      DialogScript script{[](QWidget* dialog) { static_cast<SaveDeviceDialog*>(dialog)->okButton()->click(); },
+                          Click(QMessageBox::Ok)};
+      window_->action(CommandId::SaveDevice)->trigger();
+      QVERIFY(script.finished());
+    }
+    QCOMPARE(document().path, kml);
+    QCOMPARE(document().format, FileFormat::Kml);
+    QVERIFY(!document().modified);
+    QCOMPARE(device_->uploads().size(), 0u);
+  }
 };
 
 }  // namespace qf

@@ -195,12 +195,21 @@ DeviceResult DeviceCommands::documentToSend(bool fromDisk, fs::path& file) {
     if (document.modified) return kCancelled;
   }
   if (document.format != FileFormat::Ov2) {
-    // The device takes ov2 files: the document becomes the ov2 file beside the one it was read from.
+    // The device takes ov2 files: the document becomes the ov2 file beside the one it was read from,
+    // unless that save fails, when it stays the file it was.
+    const fs::path readFrom = document.path;
+    const FileFormat readAs = document.format;
+    const bool wasModified = document.modified;
     document.path.replace_extension(".ov2");
     document.format = FileFormat::Ov2;
     document.modified = true;
     window_.run(CommandId::Save);
-    if (document.modified) return kCancelled;
+    if (document.modified) {
+      document.path = readFrom;
+      document.format = readAs;
+      document.modified = wasModified;
+      return kCancelled;
+    }
   }
   file = document.path;
   return 0;
