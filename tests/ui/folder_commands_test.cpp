@@ -13,8 +13,10 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 #include <QUrl>
 
+#include <cstdlib>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -30,6 +32,7 @@
 #include "formats/name_translation.h"
 #include "shell/ui/convert_formats_dialog.h"
 #include "shell/ui/favorites_dialog.h"
+#include "shell/ui/folder_dialog.h"
 #include "shell/ui/main_window.h"
 #include "shell/ui/name_preview.h"
 #include "shell/ui/translate_names_dialog.h"
@@ -183,6 +186,39 @@ class FolderCommandsTest : public QObject {
     QCOMPARE(Contents(folder / "a.ov2"), source);
     QVERIFY(!fs::exists(folder / "notes.gpx"));
     QCOMPARE(window.table().document().rowCount(), 0);  // the document is not touched
+  }
+
+  // A drive plugged in or taken away while a folder dialog is open shows in its tree at once.
+  void folderDialogsFollowTheDrives() {
+    // A drive of the test's own, taken away again however the test ends.
+    struct Drive {
+      std::string point = "/media/quillfern-test-" + std::to_string(QCoreApplication::applicationPid());
+      bool mount() {
+        fs::create_directories(point);
+        return std::system(("mount -t tmpfs -o size=1m quillfern-test '" + point + "' 2>/dev/null").c_str()) == 0;
+      }
+      void unmount() { std::system(("umount '" + point + "' 2>/dev/null").c_str()); }
+      ~Drive() {
+        unmount();
+        std::error_code ignored;
+        fs::remove(point, ignored);
+      }
+    } drive;
+    FolderDialog dialog(u"Convert Folder"_s, u"Position of folder:"_s, nullptr);
+    auto* tree = dialog.findChild<QTreeWidget*>();
+    const QString point = QString::fromStdString(drive.point);
+    const auto listed = [tree, &point] {
+      for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        if (tree->topLevelItem(i)->text(0).contains(point)) return i;
+      }
+      return -1;
+    };
+    QCOMPARE(listed(), -1);
+    if (!drive.mount()) QSKIP("mounting a drive needs rights this test does not have");
+    QTRY_COMPARE(listed(), 0);  // the drives come first
+    drive.unmount();
+    QTRY_COMPARE(listed(), -1);
+    QCOMPARE(tree->topLevelItem(tree->topLevelItemCount() - 1)->text(0), u"/"_s);
   }
 
   void translateNamesBothWays() {

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QStyle>
@@ -27,6 +28,7 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kFilledRole = Qt::UserRole + 1;
+constexpr int kDriveRole = Qt::UserRole + 2;
 
 QString ToQPath(const fs::path& path) { return QString::fromStdString(path.string()); }
 fs::path ToPath(const QString& path) { return fs::path(path.toStdString()); }
@@ -79,12 +81,19 @@ FolderDialog::FolderDialog(const QString& caption, const QString& position, QWid
   tree_ = new QTreeWidget(this);
   tree_->setHeaderHidden(true);
   tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  for (const QStorageInfo& volume : RemovableVolumes()) {
-    const QString name = volume.displayName();
-    addRoot(name == volume.rootPath() ? name : u"%1 (%2)"_s.arg(name, volume.rootPath()), ToPath(volume.rootPath()));
+  showDrives();
+  // The system marks its mount table when a drive comes or goes; the drives are then listed again.
+  mounts_.setFileName(u"/proc/self/mounts"_s);
+  if (mounts_.open(QIODevice::ReadOnly)) {
+    auto* notifier = new QSocketNotifier(mounts_.handle(), QSocketNotifier::Exception, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+      mounts_.seek(0);
+      mounts_.readAll();  // reading the table again clears its mark
+      showDrives();
+    });
   }
-  addRoot(u"~"_s, ToPath(QDir::homePath()));
-  addRoot(u"/"_s, "/");
+  addRoot(tree_->topLevelItemCount(), u"~"_s, ToPath(QDir::homePath()));
+  addRoot(tree_->topLevelItemCount(), u"/"_s, "/");
   // No folder is chosen until the user chooses one; otherwise the tree takes its first folder as
   // soon as it gets the focus.
   tree_->setCurrentIndex(QModelIndex());
@@ -111,11 +120,25 @@ FolderDialog::FolderDialog(const QString& caption, const QString& position, QWid
   resize(520, 520);
 }
 
-void FolderDialog::addRoot(const QString& label, const fs::path& path) {
-  auto* item = new QTreeWidgetItem(tree_, {label});
+void FolderDialog::showDrives() {
+  for (int i = tree_->topLevelItemCount() - 1; i >= 0; --i) {
+    if (tree_->topLevelItem(i)->data(0, kDriveRole).toBool()) delete tree_->takeTopLevelItem(i);
+  }
+  int at = 0;
+  for (const QStorageInfo& volume : RemovableVolumes()) {
+    const QString name = volume.displayName();
+    const QString label = name == volume.rootPath() ? name : u"%1 (%2)"_s.arg(name, volume.rootPath());
+    addRoot(at++, label, ToPath(volume.rootPath()))->setData(0, kDriveRole, true);
+  }
+}
+
+QTreeWidgetItem* FolderDialog::addRoot(int at, const QString& label, const fs::path& path) {
+  auto* item = new QTreeWidgetItem(QStringList{label});
+  tree_->insertTopLevelItem(at, item);
   item->setData(0, kPathRole, ToQPath(path));
   item->setIcon(0, style()->standardIcon(path == "/" ? QStyle::SP_DriveHDIcon : QStyle::SP_DirIcon));
   item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+  return item;
 }
 
 void FolderDialog::fillChildren(QTreeWidgetItem* item) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFile>
 
 #include <filesystem>
 #include <optional>
@@ -47,7 +48,9 @@ class FolderDialog : public QDialog {
  private:
   void showPosition();
 
-  void addRoot(const QString& label, const std::filesystem::path& path);
+  // The mounted removable drives, first in the tree, listed again as they come and go.
+  void showDrives();
+  QTreeWidgetItem* addRoot(int at, const QString& label, const std::filesystem::path& path);
   // A folder's subfolders are read when it is first opened.
   void fillChildren(QTreeWidgetItem* item);
 
@@ -57,6 +60,7 @@ class FolderDialog : public QDialog {
   QBoxLayout* options_;
   QBoxLayout* buttons_;
   QPushButton* ok_;
+  QFile mounts_;
 };
 
 // The user's home, Desktop and Documents folders, which status lines name instead of spelling out.
