@@ -43,6 +43,16 @@ QPushButton* Button(QWidget* dialog, const QString& text) {
   return nullptr;
 }
 
+// A KML file of one POI with a position.
+bool SaveOnePoiAsKml(const fs::path& kml) {
+  PoiDocument made;
+  AppendPoi(made, u"Bridge", false);
+  SetCoordinateText(made, 0, kLng, u"4.9", false);
+  SetCoordinateText(made, 0, kLat, u"52.37", false);
+  SilentUserPort port;
+  return RunFileOperation(made, FileOperation::Save, FileFormat::Kml, kml, AppSettings{}, port) == 0;
+}
+
 // The Name column of the Open GPS Device list, top to bottom.
 QStringList ListedNames(QWidget* dialog) {
   const QAbstractItemModel* model = static_cast<OpenDeviceDialog*>(dialog)->list()->model();
@@ -240,14 +250,7 @@ class DeviceWindowTest : public QObject {
   // afterwards; the companion chosen goes in the same request.
   void saveKmlLeavesAnOv2BesideIt() {
     const fs::path kml = path("Trip.kml");
-    {
-      PoiDocument made;
-      AppendPoi(made, u"Bridge", false);
-      SetCoordinateText(made, 0, kLng, u"4.9", false);
-      SetCoordinateText(made, 0, kLat, u"52.37", false);
-      SilentUserPort port;
-      QCOMPARE(RunFileOperation(made, FileOperation::Save, FileFormat::Kml, kml, AppSettings{}, port), 0);
-    }
+    QVERIFY(SaveOnePoiAsKml(kml));
     std::ofstream(path("Trip.bmp"), std::ios::binary) << "BMicon";
     QVERIFY(window_->openPath(kml));
     {
@@ -279,14 +282,7 @@ class DeviceWindowTest : public QObject {
   // When the ov2 file beside it cannot be written, nothing is sent and the document stays the KML file.
   void aFailedOv2SaveLeavesTheDocumentAsItWas() {
     const fs::path kml = path("Walk.kml");
-    {
-      PoiDocument made;
-      AppendPoi(made, u"Bridge", false);
-      SetCoordinateText(made, 0, kLng, u"4.9", false);
-      SetCoordinateText(made, 0, kLat, u"52.37", false);
-      SilentUserPort port;
-      QCOMPARE(RunFileOperation(made, FileOperation::Save, FileFormat::Kml, kml, AppSettings{}, port), 0);
-    }
+    QVERIFY(SaveOnePoiAsKml(kml));
     fs::create_directory(path("Walk.ov2"));  // in the way of the file
     QVERIFY(window_->openPath(kml));
     {
