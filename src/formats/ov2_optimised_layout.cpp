@@ -184,6 +184,10 @@ class OptimisedLayout::Impl {
   void buildGroups() {
     listByBlock();
     taken_.assign(cells_.size(), false);
+    // Room for the most there can be, so that growing never holds two copies: only the part
+    // filled takes memory.
+    groups_.reserve(cells_.size() / 2);
+    groupCells_.reserve(cells_.size());
     std::vector<std::uint32_t> partners;  // by creation rank
     for (std::uint32_t rank = 0; rank + 1 < creationOrder_.size(); ++rank) {
       fetchScanAhead(rank);
@@ -215,15 +219,17 @@ class OptimisedLayout::Impl {
       cellBytes_[c] = cells_[c].rowCount >= 3 ? kSkipperBytes : 0;
       for (std::uint32_t row : rowsOf(cells_[c])) cellBytes_[c] += recordSizes[row];
     }
-    for (Group& group : groups_) {
+    groupBytes_.resize(groups_.size());
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
       std::uint32_t rows = 0;
-      for (std::uint32_t c : cellsOf(group)) rows += cells_[c].rowCount;
-      group.kept = group.endCell - group.firstCell >= 3 || rows >= 3;
-      group.bytes = kSkipperBytes;
-      for (std::uint32_t c : cellsOf(group)) {
-        taken_[c] = group.kept;
-        group.bytes += cellBytes_[c];
+      for (std::uint32_t c : cellsOf(groups_[g])) rows += cells_[c].rowCount;
+      const bool kept = groups_[g].endCell - groups_[g].firstCell >= 3 || rows >= 3;
+      std::size_t bytes = kSkipperBytes;
+      for (std::uint32_t c : cellsOf(groups_[g])) {
+        taken_[c] = kept;
+        bytes += cellBytes_[c];
       }
+      groupBytes_[g] = kept ? bytes : 0;
     }
     orderCells();
     orderRows();
@@ -242,12 +248,12 @@ class OptimisedLayout::Impl {
     std::size_t blocks = 0;
     std::size_t groupedCells = 0;
     bool bareRecords = false;
-    for (const Group& group : groups_) {
-      if (!group.kept) continue;
-      top.widen(group.bounds.box());
-      topBytes += group.bytes;
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+      if (groupBytes_[g] == 0) continue;
+      top.widen(groups_[g].bounds.box());
+      topBytes += groupBytes_[g];
       ++blocks;
-      groupedCells += group.endCell - group.firstCell;
+      groupedCells += groups_[g].endCell - groups_[g].firstCell;
     }
     for (std::size_t j = groupedCells; j < fileCells_.size(); ++j) {
       fetchCellAhead(j);
@@ -266,10 +272,10 @@ class OptimisedLayout::Impl {
       if (cells_[c].rowCount >= 3) MakeSkipperRecord(cellBytes_[c], cells_[c].bounds.box(), out.buffer());
       for (std::uint32_t k = 0; k < cells_[c].rowCount; ++k) writeRow(nextRow++);
     };
-    for (const Group& group : groups_) {
-      if (!group.kept) continue;
-      MakeSkipperRecord(group.bytes, group.bounds.box(), out.buffer());
-      for (std::uint32_t k = group.firstCell; k < group.endCell; ++k) writeCell();
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+      if (groupBytes_[g] == 0) continue;
+      MakeSkipperRecord(groupBytes_[g], groups_[g].bounds.box(), out.buffer());
+      for (std::uint32_t k = groups_[g].firstCell; k < groups_[g].endCell; ++k) writeCell();
     }
     while (nextCell < fileCells_.size()) writeCell();
   }
@@ -295,8 +301,6 @@ class OptimisedLayout::Impl {
     std::uint32_t firstCell;  // in groupCells_; the cell that started the group comes first
     std::uint32_t endCell = 0;
     Bounds bounds;
-    bool kept = false;
-    std::size_t bytes = 0;
   };
 
   // Sorts rowsByCell_ by square, stably, which puts the rows of each cell together, in row
@@ -442,14 +446,16 @@ class OptimisedLayout::Impl {
   // the cells no group holds, in creation order.
   void orderCells() {
     fileCells_.reserve(cells_.size());
-    for (const Group& group : groups_) {
-      if (!group.kept) continue;
-      const std::span<const std::uint32_t> cells = cellsOf(group);
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+      if (groupBytes_[g] == 0) continue;
+      const std::span<const std::uint32_t> cells = cellsOf(groups_[g]);
       fileCells_.insert(fileCells_.end(), cells.begin(), cells.end());
     }
     for (std::uint32_t c : creationOrder_) {
       if (!taken_[c]) fileCells_.push_back(c);
     }
+    // Writing needs only the groups' sizes from now on.
+    Release(groupCells_);
   }
 
   // Their rows, as write() takes them.
@@ -484,6 +490,7 @@ class OptimisedLayout::Impl {
   std::vector<std::uint32_t> candidates_;   // cells
   std::vector<bool> taken_;
   std::vector<Group> groups_;
+  std::vector<std::size_t> groupBytes_;  // with the group's skipper; none when the group is not kept
   std::vector<std::uint32_t> groupCells_;
 };
 

@@ -1,6 +1,7 @@
 #include "formats/ov2_writer.h"
 
 #include <algorithm>
+#include <numeric>
 #include <span>
 #include <thread>
 #include <vector>
@@ -106,7 +107,11 @@ class Ov2Writer {
         made.clear();
         copied = 0;
         const std::size_t end = std::min(k + 2 * kStretch, order.size());
-        maker = std::jthread([&, end, begin = std::min(k + kStretch, end)] {
+        const std::size_t begin = std::min(k + kStretch, end);
+        // Room for them all at once: growing would hold two copies for a moment.
+        made.reserve(std::accumulate(order.begin() + begin, order.begin() + end, std::size_t{0},
+                                     [&](std::size_t sum, std::uint32_t i) { return sum + recordSizes[i]; }));
+        maker = std::jthread([&, begin, end] {
           for (std::size_t i = begin; i < end; ++i) {
             fetchAhead(order, i);
             makeAgain(order[i], made);
