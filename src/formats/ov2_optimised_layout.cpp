@@ -183,30 +183,32 @@ class OptimisedLayout::Impl {
   // around it. The group lists them in creation order, as a pairwise scan would.
   void buildGroups() {
     listByBlock();
-    taken_.assign(cells_.size(), false);
+    std::vector<bool> taken(cells_.size());  // by creation rank
     // Room for the most there can be, so that growing never holds two copies: only the part
     // filled takes memory.
     groups_.reserve(cells_.size() / 2);
     groupCells_.reserve(cells_.size());
-    std::vector<std::uint32_t> partners;  // by creation rank
+    std::vector<Candidate> partners;
     for (std::uint32_t rank = 0; rank + 1 < creationOrder_.size(); ++rank) {
       fetchScanAhead(rank);
+      if (taken[rank]) continue;
       const std::uint32_t a = creationOrder_[rank];
-      if (taken_[a]) continue;
       partners.clear();
       Bounds groupBounds = cells_[a].bounds;
-      const Block& home = blocks_[blockOfCell_[a]];
+      const Block& home = blocks_[blockOfRank_[rank]];
       for (std::size_t side = 0; side < 3; ++side) {
         for (std::uint32_t b = home.around[side]; b < home.around[side] + home.beside[side]; ++b) {
           takePartners(blocks_[b], rank, partners, groupBounds);
         }
       }
-      if (!partners.empty()) addGroup(a, partners, groupBounds);
+      if (partners.empty()) continue;
+      std::sort(partners.begin(), partners.end(), [](Candidate x, Candidate y) { return x.rank < y.rank; });
+      for (const Candidate& partner : partners) taken[partner.rank] = true;
+      addGroup(a, partners, groupBounds);
     }
     // Only the scan needs these.
-    Release(ranks_);
     Release(blocks_);
-    Release(blockOfCell_);
+    Release(blockOfRank_);
     Release(candidates_);
   }
 
@@ -214,6 +216,7 @@ class OptimisedLayout::Impl {
   // block takes, so that each skipper can be written before the records it covers; then the
   // cells and rows in the order the file holds them. Row i's record takes recordSizes[i] bytes.
   void measure(std::span<const std::uint16_t> recordSizes) {
+    taken_.assign(cells_.size(), false);
     cellBytes_.resize(cells_.size());
     for (std::size_t c = 0; c < cells_.size(); ++c) {
       cellBytes_[c] = cells_[c].rowCount >= 3 ? kSkipperBytes : 0;
@@ -297,6 +300,11 @@ class OptimisedLayout::Impl {
     std::array<std::uint32_t, 3> around;
     std::array<std::uint8_t, 3> beside;
   };
+  // A cell that may join a group, and its creation rank.
+  struct Candidate {
+    std::uint32_t cell;
+    std::uint32_t rank;
+  };
   struct Group {
     std::uint32_t firstCell;  // in groupCells_; the cell that started the group comes first
     std::uint32_t endCell = 0;
@@ -329,22 +337,21 @@ class OptimisedLayout::Impl {
   // blocks of a column around a cell are one stretch of the list. In square order, the cells of
   // a block are already together.
   void listByBlock() {
-    ranks_.resize(cells_.size());
-    for (std::uint32_t rank = 0; rank < creationOrder_.size(); ++rank) ranks_[creationOrder_[rank]] = rank;
+    candidates_.resize(cells_.size());
+    for (std::uint32_t c = 0; c < cells_.size(); ++c) candidates_[c].cell = c;
+    for (std::uint32_t rank = 0; rank < creationOrder_.size(); ++rank) candidates_[creationOrder_[rank]].rank = rank;
     const auto blockOf = [this](std::size_t c) { return grid_.blockOf(cells_[c].bounds.corner()); };
     std::vector<std::uint64_t> numbers;  // of the blocks
     numbers.reserve(RunCount(cells_.size(), blockOf));
     blocks_.reserve(numbers.capacity());
-    candidates_.resize(cells_.size());
-    std::iota(candidates_.begin(), candidates_.end(), 0u);
-    blockOfCell_.reserve(cells_.size());
+    blockOfRank_.resize(cells_.size());
     for (std::uint32_t c = 0; c < cells_.size(); ++c) {
       if (numbers.empty() || numbers.back() != blockOf(c)) {
         numbers.push_back(blockOf(c));
         blocks_.push_back({c, c, {}, {}});
       }
       ++blocks_.back().end;
-      blockOfCell_.push_back(static_cast<std::uint32_t>(blocks_.size() - 1));
+      blockOfRank_[candidates_[c].rank] = static_cast<std::uint32_t>(blocks_.size() - 1);
     }
     findBlocksAround(numbers);
   }
@@ -378,27 +385,23 @@ class OptimisedLayout::Impl {
     const auto ahead = [&](std::size_t steps) -> std::optional<std::uint32_t> {
       const std::size_t at = rank + steps * kStep;
       if (at >= creationOrder_.size()) return std::nullopt;
-      return creationOrder_[at];
+      return static_cast<std::uint32_t>(at);
     };
-    if (const auto c = ahead(4)) {
-      __builtin_prefetch(&blockOfCell_[*c]);
-      __builtin_prefetch(&cells_[*c]);
-    }
-    if (const auto c = ahead(3)) __builtin_prefetch(&blocks_[blockOfCell_[*c]]);
-    if (const auto c = ahead(2)) {
-      const Block& home = blocks_[blockOfCell_[*c]];
+    if (const auto r = ahead(4)) __builtin_prefetch(&cells_[creationOrder_[*r]]);
+    if (const auto r = ahead(3)) __builtin_prefetch(&blocks_[blockOfRank_[*r]]);
+    if (const auto r = ahead(2)) {
+      const Block& home = blocks_[blockOfRank_[*r]];
       for (std::size_t side = 0; side < 3; ++side) {
         if (home.beside[side] > 0) __builtin_prefetch(&blocks_[home.around[side]]);
       }
     }
-    if (const auto c = ahead(1)) {
-      const Block& home = blocks_[blockOfCell_[*c]];
+    if (const auto r = ahead(1)) {
+      const Block& home = blocks_[blockOfRank_[*r]];
       for (std::size_t side = 0; side < 3; ++side) {
         if (home.beside[side] == 0) continue;
         const std::uint32_t first = blocks_[home.around[side]].begin;
         __builtin_prefetch(&candidates_[first]);
         __builtin_prefetch(&cells_[first]);
-        __builtin_prefetch(&ranks_[first]);
       }
     }
   }
@@ -406,14 +409,14 @@ class OptimisedLayout::Impl {
   // Moves the cells of `block` that join the group of the cell created `rank`th to `partners`,
   // widening `groupBounds` by them. Cells created before it leave the block too: later groups
   // start at later cells, which only take cells created after them.
-  void takePartners(Block& block, std::uint32_t rank, std::vector<std::uint32_t>& partners, Bounds& groupBounds) {
+  void takePartners(Block& block, std::uint32_t rank, std::vector<Candidate>& partners, Bounds& groupBounds) {
     const Bounds& reach = cells_[creationOrder_[rank]].bounds;
     auto kept = candidates_.begin() + block.begin;
     for (auto c = kept; c != candidates_.begin() + block.end; ++c) {
-      if (ranks_[*c] <= rank) continue;
-      if (Meet(reach, cells_[*c].bounds)) {
-        partners.push_back(ranks_[*c]);
-        groupBounds.widen(cells_[*c].bounds);
+      if (c->rank <= rank) continue;
+      if (Meet(reach, cells_[c->cell].bounds)) {
+        partners.push_back(*c);
+        groupBounds.widen(cells_[c->cell].bounds);
       } else {
         *kept++ = *c;
       }
@@ -421,16 +424,11 @@ class OptimisedLayout::Impl {
     block.end = static_cast<std::uint32_t>(kept - candidates_.begin());
   }
 
-  // The group of cell `a` and its partners, given by creation rank, listed in creation order.
-  void addGroup(std::uint32_t a, std::vector<std::uint32_t>& partners, const Bounds& groupBounds) {
-    std::sort(partners.begin(), partners.end());
+  // The group of cell `a` and its partners, which are in creation order.
+  void addGroup(std::uint32_t a, std::span<const Candidate> partners, const Bounds& groupBounds) {
     Group group{.firstCell = static_cast<std::uint32_t>(groupCells_.size()), .bounds = groupBounds};
     groupCells_.push_back(a);
-    taken_[a] = true;
-    for (std::uint32_t rank : partners) {
-      groupCells_.push_back(creationOrder_[rank]);
-      taken_[creationOrder_[rank]] = true;
-    }
+    for (const Candidate& partner : partners) groupCells_.push_back(partner.cell);
     group.endCell = static_cast<std::uint32_t>(groupCells_.size());
     groups_.push_back(group);
   }
@@ -484,11 +482,10 @@ class OptimisedLayout::Impl {
   std::vector<std::uint32_t> rowsByCell_;
   std::vector<std::uint32_t> fileCells_;
   std::vector<std::uint32_t> fileOrder_;
-  std::vector<std::uint32_t> ranks_;        // by cell, in creation order
   std::vector<Block> blocks_;               // those holding cells, in number order
-  std::vector<std::uint32_t> blockOfCell_;  // by cell, in blocks_
-  std::vector<std::uint32_t> candidates_;   // cells
-  std::vector<bool> taken_;
+  std::vector<std::uint32_t> blockOfRank_;  // by creation rank, in blocks_
+  std::vector<Candidate> candidates_;       // in square order
+  std::vector<bool> taken_;                 // by cell: whether a kept group holds it
   std::vector<Group> groups_;
   std::vector<std::size_t> groupBytes_;  // with the group's skipper; none when the group is not kept
   std::vector<std::uint32_t> groupCells_;
