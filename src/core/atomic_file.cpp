@@ -164,6 +164,20 @@ bool AtomicFile::write(const void* data, std::size_t size) {
   return !failed_;
 }
 
+bool AtomicFile::rewrite(std::uint64_t offset, const void* data, std::size_t size) {
+  if (fd_ < 0 || failed_ || !flushBuffer()) return false;
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  while (size > 0) {
+    const ssize_t written = ::pwrite(fd_, bytes, size, static_cast<off_t>(offset));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return failWithErrno();
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+    offset += static_cast<std::uint64_t>(written);
+  }
+  return true;
+}
+
 bool AtomicFile::commit() {
   if (fd_ < 0 || failed_ || !flushBuffer()) {
     discard();

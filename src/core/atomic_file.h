@@ -32,6 +32,7 @@ class AtomicFile : public ByteSink {
   bool open(const std::filesystem::path& target, Links links = Links::Follow);
   // Buffered append; false after any failure (including a failed or missing open).
   bool write(const void* data, std::size_t size) override;
+  bool rewrite(std::uint64_t offset, const void* data, std::size_t size) override;
   // Flushes, syncs and renames over the target; false (target untouched) on any failure.
   bool commit();
   // What the system said about the first failure since open; empty when there was none, or when

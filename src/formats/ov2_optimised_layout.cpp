@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <numeric>
 #include <optional>
@@ -174,8 +175,30 @@ class OptimisedLayout::Impl {
       }
       cell.rowCount = end - begin;
       cells_.push_back(cell);
+      cellSkippers_ += cell.rowCount >= 3 ? 1 : 0;
     }
     findCreationOrder();
+    keptCells_.assign(cells_.size(), false);
+  }
+
+  // Whether the body opens with a skipper over all of it, which it does unless it is one block:
+  // a single cell of three or more rows, or the group of the first cell when every other cell
+  // joins it and it stays.
+  bool hasTopSkipper() const {
+    if (cells_.empty()) return false;
+    const Cell& first = cells_[creationOrder_.front()];
+    if (cells_.size() == 1) return first.rowCount < 3;
+    const bool allJoinFirst = std::all_of(cells_.begin(), cells_.end(),
+                                          [&first](const Cell& cell) { return Meet(first.bounds, cell.bounds); });
+    return !(allJoinFirst && (cells_.size() >= 3 || rowsByCell_.size() >= 3));
+  }
+
+  // The skipper over the whole body, once every group that stays is written; `recordBytes` is
+  // the size of all the records.
+  void makeTopSkipper(std::size_t recordBytes, std::vector<std::uint8_t>& out) const {
+    Bounds all = cells_.front().bounds;
+    for (const Cell& cell : cells_) all.widen(cell.bounds);
+    MakeSkipperRecord((1 + keptGroups_ + cellSkippers_) * kSkipperBytes + recordBytes, all.box(), out);
   }
 
   // Each cell not yet taken starts a group with every later free cell whose box, grown by
@@ -189,6 +212,11 @@ class OptimisedLayout::Impl {
     groups_.reserve(cells_.size() / 2);
     groupCells_.reserve(cells_.size());
     std::vector<Candidate> partners;
+    // Whatever happens, the writer of the groups learns that there are no more.
+    struct Ended {
+      Impl& layout;
+      ~Ended() { layout.publish(true); }
+    } ended{*this};
     for (std::uint32_t rank = 0; rank + 1 < creationOrder_.size(); ++rank) {
       fetchScanAhead(rank);
       if (taken[rank]) continue;
@@ -205,6 +233,7 @@ class OptimisedLayout::Impl {
       std::sort(partners.begin(), partners.end(), [](Candidate x, Candidate y) { return x.rank < y.rank; });
       for (const Candidate& partner : partners) taken[partner.rank] = true;
       addGroup(a, partners, groupBounds);
+      publish(false);
     }
     // Only the scan needs these.
     Release(blocks_);
@@ -212,79 +241,80 @@ class OptimisedLayout::Impl {
     Release(candidates_);
   }
 
-  // Which groups stay (three or more cells, or three or more rows) and how many bytes every
-  // block takes, so that each skipper can be written before the records it covers; then the
-  // cells and rows in the order the file holds them. Row i's record takes recordSizes[i] bytes.
-  void measure(std::span<const std::uint16_t> recordSizes) {
-    taken_.assign(cells_.size(), false);
-    cellBytes_.resize(cells_.size());
-    for (std::size_t c = 0; c < cells_.size(); ++c) {
-      cellBytes_[c] = cells_[c].rowCount >= 3 ? kSkipperBytes : 0;
-      for (std::uint32_t row : rowsOf(cells_[c])) cellBytes_[c] += recordSizes[row];
-    }
-    groupBytes_.resize(groups_.size());
-    for (std::size_t g = 0; g < groups_.size(); ++g) {
-      std::uint32_t rows = 0;
-      for (std::uint32_t c : cellsOf(groups_[g])) rows += cells_[c].rowCount;
-      const bool kept = groups_[g].endCell - groups_[g].firstCell >= 3 || rows >= 3;
-      std::size_t bytes = kSkipperBytes;
-      for (std::uint32_t c : cellsOf(groups_[g])) {
-        taken_[c] = kept;
-        bytes += cellBytes_[c];
+  // Writes each group that stays (three or more cells, or three or more rows) as soon as the
+  // scan finds it, until the scan ends: the group's skipper, then its cells. Row i's record takes
+  // recordSizes[i] bytes; writeRecord(rows, k) writes that of rows[k], the rows in the order they
+  // are written.
+  void writeKeptGroups(BackgroundWriter& out, std::span<const std::uint16_t> recordSizes,
+                       const std::function<void(std::span<const std::uint32_t>, std::size_t)>& writeRecord) {
+    std::vector<std::uint32_t> rows;  // of the groups that stay among those found since last time
+    std::uint32_t next = 0;
+    for (;;) {
+      const std::uint32_t state = published_.load(std::memory_order_acquire);
+      const std::span<const Group> found(groups_.data() + next, (state & ~kScanEnded) - next);
+      rows.clear();
+      for (const Group& group : found) {
+        if (!stays(group)) continue;
+        for (std::uint32_t c : cellsOf(group)) {
+          const std::span<const std::uint32_t> cellRows = rowsOf(cells_[c]);
+          rows.insert(rows.end(), cellRows.begin(), cellRows.end());
+        }
       }
-      groupBytes_[g] = kept ? bytes : 0;
+      std::size_t k = 0;
+      for (const Group& group : found) {
+        if (!stays(group)) continue;
+        std::size_t bytes = kSkipperBytes;
+        for (std::uint32_t c : cellsOf(group)) bytes += cellBytes(c, recordSizes);
+        MakeSkipperRecord(bytes, group.bounds.box(), out.buffer());
+        for (std::uint32_t c : cellsOf(group)) {
+          if (cells_[c].rowCount >= 3) {
+            MakeSkipperRecord(cellBytes(c, recordSizes), cells_[c].bounds.box(), out.buffer());
+          }
+          for (std::uint32_t n = 0; n < cells_[c].rowCount; ++n) writeRecord(rows, k++);
+          keptCells_[c] = true;
+        }
+        ++keptGroups_;
+      }
+      next += static_cast<std::uint32_t>(found.size());
+      if ((state & kScanEnded) != 0) return;
+      published_.wait(state, std::memory_order_acquire);
     }
-    orderCells();
-    orderRows();
   }
 
-  // The rows in the order the file holds them, once measured.
-  std::span<const std::uint32_t> fileOrder() const { return fileOrder_; }
-
-  // Writes the file body after the signal mark: the kept groups, then the cells no group
-  // holds, inside a top skipper unless that would hold exactly one block. Nothing at all
-  // when there are no rows. writeRow(i) writes the record of fileOrder()[i].
-  void write(BackgroundWriter& out, const std::function<void(std::size_t)>& writeRow) const {
-    if (cells_.empty()) return;
-    SkipperBox top = kInvertedBox;
-    std::size_t topBytes = kSkipperBytes;
-    std::size_t blocks = 0;
-    std::size_t groupedCells = 0;
-    bool bareRecords = false;
-    for (std::size_t g = 0; g < groups_.size(); ++g) {
-      if (groupBytes_[g] == 0) continue;
-      top.widen(groups_[g].bounds.box());
-      topBytes += groupBytes_[g];
-      ++blocks;
-      groupedCells += groups_[g].endCell - groups_[g].firstCell;
+  // The cells no group that stays holds, in creation order, and their rows in the order the
+  // file holds them, once the groups are written.
+  void orderBareCells() {
+    for (std::uint32_t c : creationOrder_) {
+      if (!keptCells_[c]) fileCells_.push_back(c);
     }
-    for (std::size_t j = groupedCells; j < fileCells_.size(); ++j) {
+    for (std::size_t j = 0; j < fileCells_.size(); ++j) {
+      fetchCellAhead(j);
+      const std::span<const std::uint32_t> rows = rowsOf(cells_[fileCells_[j]]);
+      bareOrder_.insert(bareOrder_.end(), rows.begin(), rows.end());
+    }
+  }
+  std::span<const std::uint32_t> bareOrder() const { return bareOrder_; }
+
+  // Writes those cells, each of three or more rows behind its own skipper; writeRow(i) writes the
+  // record of bareOrder()[i].
+  void writeBareCells(BackgroundWriter& out, std::span<const std::uint16_t> recordSizes,
+                      const std::function<void(std::size_t)>& writeRow) const {
+    std::size_t nextRow = 0;
+    for (std::size_t j = 0; j < fileCells_.size(); ++j) {
       fetchCellAhead(j);
       const Cell& cell = cells_[fileCells_[j]];
-      top.widen(cell.bounds.box());
-      topBytes += cellBytes_[fileCells_[j]];
-      ++blocks;
-      bareRecords = bareRecords || cell.rowCount < 3;
+      if (cell.rowCount >= 3) {
+        std::size_t bytes = kSkipperBytes;
+        for (std::size_t k = 0; k < cell.rowCount; ++k) bytes += recordSizes[bareOrder_[nextRow + k]];
+        MakeSkipperRecord(bytes, cell.bounds.box(), out.buffer());
+      }
+      for (std::uint32_t k = 0; k < cell.rowCount; ++k) writeRow(nextRow++);
     }
-    if (blocks > 1 || bareRecords) MakeSkipperRecord(topBytes, top, out.buffer());
-    std::size_t nextCell = 0;
-    std::size_t nextRow = 0;
-    const auto writeCell = [&] {
-      fetchCellAhead(nextCell);
-      const std::uint32_t c = fileCells_[nextCell++];
-      if (cells_[c].rowCount >= 3) MakeSkipperRecord(cellBytes_[c], cells_[c].bounds.box(), out.buffer());
-      for (std::uint32_t k = 0; k < cells_[c].rowCount; ++k) writeRow(nextRow++);
-    };
-    for (std::size_t g = 0; g < groups_.size(); ++g) {
-      if (groupBytes_[g] == 0) continue;
-      MakeSkipperRecord(groupBytes_[g], groups_[g].bounds.box(), out.buffer());
-      for (std::uint32_t k = groups_[g].firstCell; k < groups_[g].endCell; ++k) writeCell();
-    }
-    while (nextCell < fileCells_.size()) writeCell();
   }
 
  private:
   static constexpr std::uint32_t kNoCell = 0xFFFFFFFF;
+  static constexpr std::uint32_t kScanEnded = 0x80000000;
 
   struct Cell {
     Bounds bounds;
@@ -433,6 +463,28 @@ class OptimisedLayout::Impl {
     groups_.push_back(group);
   }
 
+  // Tells the writer of the groups how many there are, and whether the scan has ended. It is woken
+  // now and then, not for every group.
+  void publish(bool ended) {
+    constexpr std::uint32_t kWakeEvery = 1024;
+    const auto found = static_cast<std::uint32_t>(groups_.size());
+    published_.store(found | (ended ? kScanEnded : 0), std::memory_order_release);
+    if (ended || found % kWakeEvery == 0) published_.notify_one();
+  }
+
+  bool stays(const Group& group) const {
+    std::uint32_t rows = 0;
+    for (std::uint32_t c : cellsOf(group)) rows += cells_[c].rowCount;
+    return group.endCell - group.firstCell >= 3 || rows >= 3;
+  }
+
+  // The bytes of cell c's records, and of its skipper if it has one.
+  std::size_t cellBytes(std::uint32_t c, std::span<const std::uint16_t> recordSizes) const {
+    std::size_t bytes = cells_[c].rowCount >= 3 ? kSkipperBytes : 0;
+    for (std::uint32_t row : rowsOf(cells_[c])) bytes += recordSizes[row];
+    return bytes;
+  }
+
   std::span<const std::uint32_t> cellsOf(const Group& group) const {
     return {groupCells_.data() + group.firstCell, group.endCell - group.firstCell};
   }
@@ -440,54 +492,28 @@ class OptimisedLayout::Impl {
     return {rowsByCell_.data() + cell.firstRow, cell.rowCount};
   }
 
-  // The cells in the order the file holds them: those of the kept groups, group by group, then
-  // the cells no group holds, in creation order.
-  void orderCells() {
-    fileCells_.reserve(cells_.size());
-    for (std::size_t g = 0; g < groups_.size(); ++g) {
-      if (groupBytes_[g] == 0) continue;
-      const std::span<const std::uint32_t> cells = cellsOf(groups_[g]);
-      fileCells_.insert(fileCells_.end(), cells.begin(), cells.end());
-    }
-    for (std::uint32_t c : creationOrder_) {
-      if (!taken_[c]) fileCells_.push_back(c);
-    }
-    // Writing needs only the groups' sizes from now on.
-    Release(groupCells_);
-  }
-
-  // Their rows, as write() takes them.
-  void orderRows() {
-    fileOrder_.reserve(rowsByCell_.size());
-    for (std::size_t j = 0; j < fileCells_.size(); ++j) {
-      fetchCellAhead(j);
-      const std::span<const std::uint32_t> rows = rowsOf(cells_[fileCells_[j]]);
-      fileOrder_.insert(fileOrder_.end(), rows.begin(), rows.end());
-    }
-    Release(rowsByCell_);
-  }
-
   // File order jumps through the cells, so each is asked for some cells before its turn.
   [[gnu::always_inline]] void fetchCellAhead(std::size_t j) const {
     constexpr std::size_t kAhead = 8;
     if (j + kAhead >= fileCells_.size()) return;
     __builtin_prefetch(&cells_[fileCells_[j + kAhead]]);
-    __builtin_prefetch(&cellBytes_[fileCells_[j + kAhead]]);
   }
 
   SquareGrid grid_;
   std::vector<Cell> cells_;  // in square order
   std::vector<std::uint32_t> creationOrder_;
-  std::vector<std::size_t> cellBytes_;  // with the cell's skipper, if any
   std::vector<std::uint32_t> rowsByCell_;
-  std::vector<std::uint32_t> fileCells_;
-  std::vector<std::uint32_t> fileOrder_;
+  std::size_t cellSkippers_ = 0;            // cells of three or more rows
+  std::vector<std::uint32_t> fileCells_;    // those no group that stays holds, in creation order
+  std::vector<std::uint32_t> bareOrder_;    // their rows
   std::vector<Block> blocks_;               // those holding cells, in number order
   std::vector<std::uint32_t> blockOfRank_;  // by creation rank, in blocks_
   std::vector<Candidate> candidates_;       // in square order
-  std::vector<bool> taken_;                 // by cell: whether a kept group holds it
+  std::vector<bool> keptCells_;             // those a group that stays holds
   std::vector<Group> groups_;
-  std::vector<std::size_t> groupBytes_;  // with the group's skipper; none when the group is not kept
+  // The groups found so far, with kScanEnded once the scan has ended.
+  std::atomic<std::uint32_t> published_ = 0;
+  std::size_t keptGroups_ = 0;
   std::vector<std::uint32_t> groupCells_;
 };
 
@@ -495,11 +521,21 @@ OptimisedLayout::OptimisedLayout() : impl_(std::make_unique<Impl>()) {}
 OptimisedLayout::~OptimisedLayout() = default;
 
 void OptimisedLayout::buildCells(std::span<const UnitPosition> positions) { impl_->buildCells(positions); }
+bool OptimisedLayout::hasTopSkipper() const { return impl_->hasTopSkipper(); }
 void OptimisedLayout::buildGroups() { impl_->buildGroups(); }
-void OptimisedLayout::measure(std::span<const std::uint16_t> recordSizes) { impl_->measure(recordSizes); }
-std::span<const std::uint32_t> OptimisedLayout::fileOrder() const { return impl_->fileOrder(); }
-void OptimisedLayout::write(BackgroundWriter& out, const std::function<void(std::size_t)>& writeRow) const {
-  impl_->write(out, writeRow);
+void OptimisedLayout::writeKeptGroups(
+    BackgroundWriter& out, std::span<const std::uint16_t> recordSizes,
+    const std::function<void(std::span<const std::uint32_t>, std::size_t)>& writeRecord) {
+  impl_->writeKeptGroups(out, recordSizes, writeRecord);
+}
+void OptimisedLayout::orderBareCells() { impl_->orderBareCells(); }
+std::span<const std::uint32_t> OptimisedLayout::bareOrder() const { return impl_->bareOrder(); }
+void OptimisedLayout::writeBareCells(BackgroundWriter& out, std::span<const std::uint16_t> recordSizes,
+                                     const std::function<void(std::size_t)>& writeRow) const {
+  impl_->writeBareCells(out, recordSizes, writeRow);
+}
+void OptimisedLayout::makeTopSkipper(std::size_t recordBytes, std::vector<std::uint8_t>& out) const {
+  impl_->makeTopSkipper(recordBytes, out);
 }
 
 }  // namespace qf

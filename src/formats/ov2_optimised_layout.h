@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "core/background_writer.h"
 #include "formats/ov2_record_maker.h"
@@ -12,8 +13,9 @@
 namespace qf {
 
 // The optimised file body: the rows in cells of 0.05 degree, nearby cells in groups, each group,
-// and each cell of three or more rows, behind its own skipper. It is built in steps, so that the
-// writer can give memory back and find the records' sizes on another core in between.
+// and each cell of three or more rows, behind its own skipper, and all of it behind a top skipper
+// unless it is a single block. It is built in steps, so that the writer can give memory back in
+// between, and write the groups on another core while they are being found.
 class OptimisedLayout {
  public:
   OptimisedLayout();
@@ -21,16 +23,25 @@ class OptimisedLayout {
 
   // The cells of the rows at `positions` (a row is its index there).
   void buildCells(std::span<const UnitPosition> positions);
-  // The groups of nearby cells.
+  // Whether the body opens with the top skipper, known before the groups are.
+  bool hasTopSkipper() const;
+  // Finds the groups of nearby cells.
   void buildGroups();
-  // Which groups stay and how many bytes every block takes, so that each skipper can be written
-  // before the records it covers; row i's record takes recordSizes[i] bytes.
-  void measure(std::span<const std::uint16_t> recordSizes);
-  // The rows in the order the file holds them, once measured.
-  std::span<const std::uint32_t> fileOrder() const;
-  // Writes the file body after the signal mark, skippers and all; writeRow(i) writes the record
-  // of fileOrder()[i]. Nothing at all when there are no rows.
-  void write(BackgroundWriter& out, const std::function<void(std::size_t)>& writeRow) const;
+  // Run on another thread while buildGroups runs: writes each group that stays, skippers and all,
+  // as soon as it is found, and returns once the last one is written. Row i's record takes
+  // recordSizes[i] bytes; writeRecord(rows, k) writes that of rows[k], the rows in the order they
+  // are written, so that it can fetch those after it ahead of their turn.
+  void writeKeptGroups(BackgroundWriter& out, std::span<const std::uint16_t> recordSizes,
+                       const std::function<void(std::span<const std::uint32_t>, std::size_t)>& writeRecord);
+  // Then the cells no group that stays holds: orderBareCells finds their rows in the order the
+  // file holds them, and writeBareCells writes them after the groups; writeRow(i) writes the
+  // record of bareOrder()[i].
+  void orderBareCells();
+  std::span<const std::uint32_t> bareOrder() const;
+  void writeBareCells(BackgroundWriter& out, std::span<const std::uint16_t> recordSizes,
+                      const std::function<void(std::size_t)>& writeRow) const;
+  // The top skipper, once all is written; `recordBytes` is the size of all the records.
+  void makeTopSkipper(std::size_t recordBytes, std::vector<std::uint8_t>& out) const;
 
  private:
   class Impl;

@@ -9,6 +9,7 @@
 #include "core/background_writer.h"
 #include "formats/file_pipeline.h"
 #include "formats/ov2_optimised_layout.h"
+#include "formats/ov2_record.h"
 #include "formats/ov2_record_maker.h"
 #include "formats/signal_mark.h"
 
@@ -19,11 +20,16 @@ namespace {
 class Ov2Writer {
  public:
   Ov2Writer(FileSession& session, ByteSink& out)
-      : session_(session), document_(session.document), out_(out), make_(RecordMakerFor(session.document)) {}
+      : session_(session),
+        document_(session.document),
+        sink_(out),
+        out_(out),
+        make_(RecordMakerFor(session.document)) {}
 
   int run() {
     if (const auto mark = MarkForSave(document_, session_.settings.on(Switch::SignalMark))) {
       out_.append(*mark);
+      bodyStart_ = mark->size();
     }
     rows_ = session_.rowsToWrite();
     const bool everyPosition = readPositions();
@@ -34,7 +40,8 @@ class Ov2Writer {
     }
     // Rows without a position are written too, with the missing-coordinate mark.
     session_.counts = {.written = static_cast<int>(rows_.size())};
-    return out_.finish() ? 0 : kCannotWrite;
+    if (!out_.finish()) return kCannotWrite;
+    return topSkipper_.empty() || sink_.rewrite(bodyStart_, topSkipper_.data(), topSkipper_.size()) ? 0 : kCannotWrite;
   }
 
  private:
@@ -69,27 +76,39 @@ class Ov2Writer {
     }
   }
 
+  // The groups are found on this core while another makes each record once in row order, which
+  // reads the rows fast, to learn its size, and then writes each group that stays as soon as it is
+  // found. Holding the records instead would take as much memory again as the file; so would
+  // keeping the positions, which are read again. The cells left over follow, and the top skipper,
+  // whose size depends on how many groups stay, is written over its place at the end.
   void writeOptimised() {
     OptimisedLayout layout;
-    // The skippers need the records' sizes before the records. They are found by making each
-    // record once in row order, which reads the rows fast, on a second core while this one
-    // lays out the cells: both only read the rows. Holding the records instead would take as
-    // much memory again as the file; so would keeping the positions, which are read again.
     std::vector<std::uint16_t> recordSizes(rows_.size());
+    std::size_t recordBytes = 0;
     {
-      std::jthread sizer([&] {
+      std::jthread groupWriter([&] {
         std::vector<std::uint8_t> record;
         for (std::size_t i = 0; i < rows_.size(); ++i) {
           record.clear();
           recordSizes[i] = static_cast<std::uint16_t>(make_(rowAt(i), UnitPosition{}, record));
+          recordBytes += recordSizes[i];
         }
+        layout.writeKeptGroups(out_, recordSizes, [&](std::span<const std::uint32_t> order, std::size_t k) {
+          fetchAhead(order, k);
+          makeAgain(order[k], out_.buffer());
+          out_.passOn();
+        });
       });
       layout.buildCells(positions_);
       // Its memory goes back at once (assigning {} would keep it).
       std::vector<UnitPosition>().swap(positions_);
+      const bool top = layout.hasTopSkipper();
+      if (top) out_.buffer().resize(out_.buffer().size() + ov2::kSkipperBytes);  // its place
       layout.buildGroups();
+      groupWriter.join();
+      if (top) layout.makeTopSkipper(recordBytes, topSkipper_);
     }
-    layout.measure(recordSizes);
+    layout.orderBareCells();
     writeInFileOrder(layout, recordSizes);
   }
 
@@ -97,11 +116,12 @@ class Ov2Writer {
   // every other stretch of records meanwhile, into memory, and this one copies them out in turn.
   void writeInFileOrder(const OptimisedLayout& layout, std::span<const std::uint16_t> recordSizes) {
     constexpr std::size_t kStretch = std::size_t{1} << 16;
-    const std::span<const std::uint32_t> order = layout.fileOrder();
+    const std::span<const std::uint32_t> order = layout.bareOrder();
+    const std::size_t alreadyWritten = rows_.size() - order.size();
     std::vector<std::uint8_t> made;  // the records of the other core's stretch
     std::size_t copied = 0;          // bytes of them written
     std::jthread maker;
-    layout.write(out_, [&](std::size_t k) {
+    layout.writeBareCells(out_, recordSizes, [&](std::size_t k) {
       const bool ours = k / kStretch % 2 == 0;
       if (ours && k % kStretch == 0) {
         made.clear();
@@ -127,7 +147,7 @@ class Ov2Writer {
         copied += recordSizes[order[k]];
         out_.buffer().insert(out_.buffer().end(), from, made.begin() + static_cast<std::ptrdiff_t>(copied));
       }
-      session_.progress(order.size(), k + 1);
+      session_.progress(rows_.size(), alreadyWritten + k + 1);
       out_.passOn();
     });
   }
@@ -156,7 +176,10 @@ class Ov2Writer {
 
   FileSession& session_;
   PoiDocument& document_;
+  ByteSink& sink_;
   BackgroundWriter out_;
+  std::size_t bodyStart_ = 0;             // where the body starts: after the signal mark, if any
+  std::vector<std::uint8_t> topSkipper_;  // written over its place once all else is written
   const RecordMaker make_;
   std::vector<int> rows_;
   std::vector<UnitPosition> positions_;

@@ -471,6 +471,19 @@ TEST_F(Ov2WriterTest, FastOptimiserEqualsThePlainAlgorithm) {
   }
 }
 
+// The top skipper is written over its place once its size is known: after the mark, not over it.
+TEST_F(Ov2WriterTest, OptimisedSaveWithTheMarkHasTheTopSkipperAfterIt) {
+  settings.set(Switch::OptimisePoi, true);
+  settings.set(Switch::SignalMark, true);
+  for (int i = 0; i < 40; ++i) add(u"P", 489000 + i * 4000, 5237000 - i * 3000, i % 2 ? u"1" : u"");
+  const Bytes bytes = write();
+  ASSERT_GT(bytes.size(), 21u);
+  SignalMark mark;
+  std::copy(bytes.begin(), bytes.begin() + 21, mark.begin());
+  EXPECT_TRUE(IsValidMark(mark, kPoiMarkSum));
+  EXPECT_EQ(Bytes(bytes.begin() + 21, bytes.end()), LiteralOptimised(document));
+}
+
 // Enough rows that the records are made on two cores, stretch by stretch, of different sizes.
 TEST_F(Ov2WriterTest, FastOptimiserEqualsThePlainAlgorithmOnManyRows) {
   settings.set(Switch::OptimisePoi, true);
