@@ -15,12 +15,14 @@ BackgroundWriter::BackgroundWriter(ByteSink& sink) : sink_(sink) {
 bool BackgroundWriter::finish() {
   wait();
   if (good_ && !buffer_.empty()) good_ = sink_.write(buffer_.data(), buffer_.size());
+  passed_ += buffer_.size();
   buffer_.clear();
   return good_;
 }
 
 void BackgroundWriter::flush() {
   wait();
+  passed_ += buffer_.size();
   if (good_ && !buffer_.empty()) {
     writing_.swap(buffer_);
     writer_ = std::jthread([this] { written_ = sink_.write(writing_.data(), writing_.size()); });

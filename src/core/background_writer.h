@@ -29,6 +29,8 @@ class BackgroundWriter {
     passOn();
   }
   bool good() const { return good_; }
+  // The bytes appended so far, passed on or not.
+  std::uint64_t size() const { return passed_ + buffer_.size(); }
   // Writes what is left, here: a small file starts no thread. False when any write failed.
   bool finish();
 
@@ -44,6 +46,7 @@ class BackgroundWriter {
   std::vector<std::uint8_t> writing_;
   std::jthread writer_;
   bool written_ = true;
+  std::uint64_t passed_ = 0;
   bool good_ = true;
 };
 

@@ -22,9 +22,6 @@ constexpr std::int64_t kCellSize = 5000;     // 0.05 degree
 constexpr std::int64_t kCellMargin = 1;      // a cell's box reaches this far past its rows
 constexpr std::int64_t kGroupReach = 10000;  // 0.1 degree
 
-// A skipper being filled starts inverted, so that the first box merged into it replaces it.
-constexpr SkipperBox kInvertedBox = {-kMaxLongitudeUnits, -kMaxLatitudeUnits, kMaxLongitudeUnits, kMaxLatitudeUnits};
-
 // The extent of a cell's rows. Its box adds the margin, which can leave the 32-bit range.
 struct Bounds {
   std::int32_t east;
@@ -175,7 +172,6 @@ class OptimisedLayout::Impl {
       }
       cell.rowCount = end - begin;
       cells_.push_back(cell);
-      cellSkippers_ += cell.rowCount >= 3 ? 1 : 0;
     }
     findCreationOrder();
     keptCells_.assign(cells_.size(), false);
@@ -193,12 +189,11 @@ class OptimisedLayout::Impl {
     return !(allJoinFirst && (cells_.size() >= 3 || rowsByCell_.size() >= 3));
   }
 
-  // The skipper over the whole body, once every group that stays is written; `recordBytes` is
-  // the size of all the records.
-  void makeTopSkipper(std::size_t recordBytes, std::vector<std::uint8_t>& out) const {
+  // The top skipper's box, which holds every cell's.
+  SkipperBox topBox() const {
     Bounds all = cells_.front().bounds;
     for (const Cell& cell : cells_) all.widen(cell.bounds);
-    MakeSkipperRecord((1 + keptGroups_ + cellSkippers_) * kSkipperBytes + recordBytes, all.box(), out);
+    return all.box();
   }
 
   // Each cell not yet taken starts a group with every later free cell whose box, grown by
@@ -242,40 +237,31 @@ class OptimisedLayout::Impl {
   }
 
   // Writes each group that stays (three or more cells, or three or more rows) as soon as the
-  // scan finds it, until the scan ends: the group's skipper, then its cells. Row i's record takes
-  // recordSizes[i] bytes; writeRecord(rows, k) writes that of rows[k], the rows in the order they
-  // are written.
-  void writeKeptGroups(BackgroundWriter& out, std::span<const std::uint16_t> recordSizes,
-                       const std::function<void(std::span<const std::uint32_t>, std::size_t)>& writeRecord) {
-    std::vector<std::uint32_t> rows;  // of the groups that stay among those found since last time
-    std::uint32_t next = 0;
-    for (;;) {
+  // scan finds it, until the scan ends: the group's skipper, then its cells. makeRecord(rows, k,
+  // to) makes that of rows[k], the rows in the order they are written.
+  void writeKeptGroups(BackgroundWriter& out, const RecordMaking& makeRecord) {
+    std::vector<std::uint32_t> rows;   // of the groups being written
+    std::vector<std::uint8_t> inside;  // what a group's skipper covers
+    for (std::uint32_t written = 0;;) {
       const std::uint32_t state = published_.load(std::memory_order_acquire);
-      const std::span<const Group> found(groups_.data() + next, (state & ~kScanEnded) - next);
-      rows.clear();
-      for (const Group& group : found) {
-        if (!stays(group)) continue;
-        for (std::uint32_t c : cellsOf(group)) {
-          const std::span<const std::uint32_t> cellRows = rowsOf(cells_[c]);
-          rows.insert(rows.end(), cellRows.begin(), cellRows.end());
-        }
-      }
-      std::size_t k = 0;
-      for (const Group& group : found) {
-        if (!stays(group)) continue;
-        std::size_t bytes = kSkipperBytes;
-        for (std::uint32_t c : cellsOf(group)) bytes += cellBytes(c, recordSizes);
-        MakeSkipperRecord(bytes, group.bounds.box(), out.buffer());
-        for (std::uint32_t c : cellsOf(group)) {
-          if (cells_[c].rowCount >= 3) {
-            MakeSkipperRecord(cellBytes(c, recordSizes), cells_[c].bounds.box(), out.buffer());
+      const std::uint32_t found = state & ~kScanEnded;
+      if (found > written) {
+        const std::span<const Group> fresh(groups_.data() + written, found - written);
+        listRows(fresh, rows);
+        std::size_t k = 0;
+        for (const Group& group : fresh) {
+          if (!stays(group)) continue;
+          inside.clear();
+          for (std::uint32_t c : cellsOf(group)) {
+            writeCell(cells_[c], inside, [&](std::vector<std::uint8_t>& to) { makeRecord(rows, k++, to); });
+            keptCells_[c] = true;
           }
-          for (std::uint32_t n = 0; n < cells_[c].rowCount; ++n) writeRecord(rows, k++);
-          keptCells_[c] = true;
+          MakeSkipperRecord(kSkipperBytes + inside.size(), group.bounds.box(), out.buffer());
+          out.buffer().insert(out.buffer().end(), inside.begin(), inside.end());
+          out.passOn();
         }
-        ++keptGroups_;
+        written = found;
       }
-      next += static_cast<std::uint32_t>(found.size());
       if ((state & kScanEnded) != 0) return;
       published_.wait(state, std::memory_order_acquire);
     }
@@ -284,6 +270,9 @@ class OptimisedLayout::Impl {
   // The cells no group that stays holds, in creation order, and their rows in the order the
   // file holds them, once the groups are written.
   void orderBareCells() {
+    // Room for the most there can be: only the part filled takes memory.
+    fileCells_.reserve(cells_.size());
+    bareOrder_.reserve(rowsByCell_.size());
     for (std::uint32_t c : creationOrder_) {
       if (!keptCells_[c]) fileCells_.push_back(c);
     }
@@ -292,23 +281,23 @@ class OptimisedLayout::Impl {
       const std::span<const std::uint32_t> rows = rowsOf(cells_[fileCells_[j]]);
       bareOrder_.insert(bareOrder_.end(), rows.begin(), rows.end());
     }
+    // Writing them needs only the cells from now on.
+    Release(creationOrder_);
+    Release(rowsByCell_);
+    Release(keptCells_);
+    Release(groups_);
+    Release(groupCells_);
   }
   std::span<const std::uint32_t> bareOrder() const { return bareOrder_; }
 
-  // Writes those cells, each of three or more rows behind its own skipper; writeRow(i) writes the
-  // record of bareOrder()[i].
-  void writeBareCells(BackgroundWriter& out, std::span<const std::uint16_t> recordSizes,
-                      const std::function<void(std::size_t)>& writeRow) const {
+  // Writes those cells; writeRow(i, to) writes the record of bareOrder()[i].
+  void writeBareCells(BackgroundWriter& out,
+                      const std::function<void(std::size_t, std::vector<std::uint8_t>&)>& writeRow) const {
     std::size_t nextRow = 0;
     for (std::size_t j = 0; j < fileCells_.size(); ++j) {
       fetchCellAhead(j);
-      const Cell& cell = cells_[fileCells_[j]];
-      if (cell.rowCount >= 3) {
-        std::size_t bytes = kSkipperBytes;
-        for (std::size_t k = 0; k < cell.rowCount; ++k) bytes += recordSizes[bareOrder_[nextRow + k]];
-        MakeSkipperRecord(bytes, cell.bounds.box(), out.buffer());
-      }
-      for (std::uint32_t k = 0; k < cell.rowCount; ++k) writeRow(nextRow++);
+      writeCell(cells_[fileCells_[j]], out.buffer(), [&](std::vector<std::uint8_t>& to) { writeRow(nextRow++, to); });
+      out.passOn();
     }
   }
 
@@ -478,11 +467,26 @@ class OptimisedLayout::Impl {
     return group.endCell - group.firstCell >= 3 || rows >= 3;
   }
 
-  // The bytes of cell c's records, and of its skipper if it has one.
-  std::size_t cellBytes(std::uint32_t c, std::span<const std::uint16_t> recordSizes) const {
-    std::size_t bytes = cells_[c].rowCount >= 3 ? kSkipperBytes : 0;
-    for (std::uint32_t row : rowsOf(cells_[c])) bytes += recordSizes[row];
-    return bytes;
+  // The rows of the groups that stay among `groups`, in the order they are written.
+  void listRows(std::span<const Group> groups, std::vector<std::uint32_t>& rows) const {
+    rows.clear();
+    for (const Group& group : groups) {
+      if (!stays(group)) continue;
+      for (std::uint32_t c : cellsOf(group)) {
+        const std::span<const std::uint32_t> cellRows = rowsOf(cells_[c]);
+        rows.insert(rows.end(), cellRows.begin(), cellRows.end());
+      }
+    }
+  }
+
+  // Appends a cell to `to`: its records, made by makeRecord(to), behind a skipper when there are
+  // three or more.
+  template <typename MakeRecord>
+  static void writeCell(const Cell& cell, std::vector<std::uint8_t>& to, MakeRecord makeRecord) {
+    const std::size_t start = to.size();
+    if (cell.rowCount >= 3) to.resize(start + kSkipperBytes);  // filled in once the records are made
+    for (std::uint32_t k = 0; k < cell.rowCount; ++k) makeRecord(to);
+    if (cell.rowCount >= 3) PutSkipperRecord(to.size() - start, cell.bounds.box(), to.data() + start);
   }
 
   std::span<const std::uint32_t> cellsOf(const Group& group) const {
@@ -503,7 +507,6 @@ class OptimisedLayout::Impl {
   std::vector<Cell> cells_;  // in square order
   std::vector<std::uint32_t> creationOrder_;
   std::vector<std::uint32_t> rowsByCell_;
-  std::size_t cellSkippers_ = 0;            // cells of three or more rows
   std::vector<std::uint32_t> fileCells_;    // those no group that stays holds, in creation order
   std::vector<std::uint32_t> bareOrder_;    // their rows
   std::vector<Block> blocks_;               // those holding cells, in number order
@@ -513,7 +516,6 @@ class OptimisedLayout::Impl {
   std::vector<Group> groups_;
   // The groups found so far, with kScanEnded once the scan has ended.
   std::atomic<std::uint32_t> published_ = 0;
-  std::size_t keptGroups_ = 0;
   std::vector<std::uint32_t> groupCells_;
 };
 
@@ -523,19 +525,15 @@ OptimisedLayout::~OptimisedLayout() = default;
 void OptimisedLayout::buildCells(std::span<const UnitPosition> positions) { impl_->buildCells(positions); }
 bool OptimisedLayout::hasTopSkipper() const { return impl_->hasTopSkipper(); }
 void OptimisedLayout::buildGroups() { impl_->buildGroups(); }
-void OptimisedLayout::writeKeptGroups(
-    BackgroundWriter& out, std::span<const std::uint16_t> recordSizes,
-    const std::function<void(std::span<const std::uint32_t>, std::size_t)>& writeRecord) {
-  impl_->writeKeptGroups(out, recordSizes, writeRecord);
+void OptimisedLayout::writeKeptGroups(BackgroundWriter& out, const RecordMaking& makeRecord) {
+  impl_->writeKeptGroups(out, makeRecord);
 }
 void OptimisedLayout::orderBareCells() { impl_->orderBareCells(); }
 std::span<const std::uint32_t> OptimisedLayout::bareOrder() const { return impl_->bareOrder(); }
-void OptimisedLayout::writeBareCells(BackgroundWriter& out, std::span<const std::uint16_t> recordSizes,
-                                     const std::function<void(std::size_t)>& writeRow) const {
-  impl_->writeBareCells(out, recordSizes, writeRow);
+void OptimisedLayout::writeBareCells(
+    BackgroundWriter& out, const std::function<void(std::size_t, std::vector<std::uint8_t>&)>& writeRow) const {
+  impl_->writeBareCells(out, writeRow);
 }
-void OptimisedLayout::makeTopSkipper(std::size_t recordBytes, std::vector<std::uint8_t>& out) const {
-  impl_->makeTopSkipper(recordBytes, out);
-}
+SkipperBox OptimisedLayout::topBox() const { return impl_->topBox(); }
 
 }  // namespace qf

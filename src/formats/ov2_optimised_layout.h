@@ -18,30 +18,31 @@ namespace qf {
 // between, and write the groups on another core while they are being found.
 class OptimisedLayout {
  public:
+  // makeRecord(rows, k, to) appends the record of rows[k] to `to`; `rows` are in the order the
+  // records are made, so that it can fetch those after it ahead of their turn.
+  using RecordMaking = std::function<void(std::span<const std::uint32_t>, std::size_t, std::vector<std::uint8_t>&)>;
+
   OptimisedLayout();
   ~OptimisedLayout();
 
   // The cells of the rows at `positions` (a row is its index there).
   void buildCells(std::span<const UnitPosition> positions);
-  // Whether the body opens with the top skipper, known before the groups are.
+  // Whether the body opens with the top skipper, known before the groups are, and its box; its
+  // size is that of the whole body.
   bool hasTopSkipper() const;
+  SkipperBox topBox() const;
   // Finds the groups of nearby cells.
   void buildGroups();
   // Run on another thread while buildGroups runs: writes each group that stays, skippers and all,
-  // as soon as it is found, and returns once the last one is written. Row i's record takes
-  // recordSizes[i] bytes; writeRecord(rows, k) writes that of rows[k], the rows in the order they
-  // are written, so that it can fetch those after it ahead of their turn.
-  void writeKeptGroups(BackgroundWriter& out, std::span<const std::uint16_t> recordSizes,
-                       const std::function<void(std::span<const std::uint32_t>, std::size_t)>& writeRecord);
+  // as soon as it is found, and returns once the last one is written.
+  void writeKeptGroups(BackgroundWriter& out, const RecordMaking& makeRecord);
   // Then the cells no group that stays holds: orderBareCells finds their rows in the order the
-  // file holds them, and writeBareCells writes them after the groups; writeRow(i) writes the
-  // record of bareOrder()[i].
+  // file holds them, and writeBareCells writes them after the groups; writeRow(i, to) appends the
+  // record of bareOrder()[i] to `to`.
   void orderBareCells();
   std::span<const std::uint32_t> bareOrder() const;
-  void writeBareCells(BackgroundWriter& out, std::span<const std::uint16_t> recordSizes,
-                      const std::function<void(std::size_t)>& writeRow) const;
-  // The top skipper, once all is written; `recordBytes` is the size of all the records.
-  void makeTopSkipper(std::size_t recordBytes, std::vector<std::uint8_t>& out) const;
+  void writeBareCells(BackgroundWriter& out,
+                      const std::function<void(std::size_t, std::vector<std::uint8_t>&)>& writeRow) const;
 
  private:
   class Impl;

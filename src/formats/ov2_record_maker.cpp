@@ -155,7 +155,10 @@ RecordMaker RecordMakerFor(const PoiDocument& document) {
 }
 
 void MakeSkipperRecord(std::size_t length, const SkipperBox& box, std::vector<std::uint8_t>& out) {
-  std::uint8_t* p = Extend(out, ov2::kSkipperBytes);
+  PutSkipperRecord(length, box, Extend(out, ov2::kSkipperBytes));
+}
+
+void PutSkipperRecord(std::size_t length, const SkipperBox& box, std::uint8_t* p) {
   p[0] = static_cast<std::uint8_t>(RecordType::kSkipper);
   PutUint32(p + 1, static_cast<std::uint32_t>(length));
   PutInt32(p + 5, static_cast<std::int32_t>(box.east));

@@ -36,15 +36,11 @@ struct SkipperBox {
   std::int64_t north;
   std::int64_t west;
   std::int64_t south;
-
-  void widen(const SkipperBox& other) {
-    east = std::max(east, other.east);
-    north = std::max(north, other.north);
-    west = std::min(west, other.west);
-    south = std::min(south, other.south);
-  }
 };
 // A skipper over `length` bytes, itself included.
 void MakeSkipperRecord(std::size_t length, const SkipperBox& box, std::vector<std::uint8_t>& out);
+// The same over the skipper's bytes at `at`, for a skipper whose length is known only once the
+// records after it are made.
+void PutSkipperRecord(std::size_t length, const SkipperBox& box, std::uint8_t* at);
 
 }  // namespace qf

@@ -1,7 +1,6 @@
 #include "formats/ov2_writer.h"
 
 #include <algorithm>
-#include <numeric>
 #include <span>
 #include <thread>
 #include <vector>
@@ -76,79 +75,64 @@ class Ov2Writer {
     }
   }
 
-  // The groups are found on this core while another makes each record once in row order, which
-  // reads the rows fast, to learn its size, and then writes each group that stays as soon as it is
-  // found. Holding the records instead would take as much memory again as the file; so would
-  // keeping the positions, which are read again. The cells left over follow, and the top skipper,
-  // whose size depends on how many groups stay, is written over its place at the end.
+  // The groups are found on this core while another writes each group that stays as soon as it
+  // is found. The cells left over follow. The top skipper, whose size is known only at the end, is
+  // then written over its place.
   void writeOptimised() {
     OptimisedLayout layout;
-    std::vector<std::uint16_t> recordSizes(rows_.size());
-    std::size_t recordBytes = 0;
+    layout.buildCells(positions_);
+    // Its memory goes back at once (assigning {} would keep it); the positions are read again.
+    std::vector<UnitPosition>().swap(positions_);
+    const bool top = layout.hasTopSkipper();
+    if (top) out_.buffer().resize(out_.buffer().size() + ov2::kSkipperBytes);
     {
       std::jthread groupWriter([&] {
-        std::vector<std::uint8_t> record;
-        for (std::size_t i = 0; i < rows_.size(); ++i) {
-          record.clear();
-          recordSizes[i] = static_cast<std::uint16_t>(make_(rowAt(i), UnitPosition{}, record));
-          recordBytes += recordSizes[i];
-        }
-        layout.writeKeptGroups(out_, recordSizes, [&](std::span<const std::uint32_t> order, std::size_t k) {
-          fetchAhead(order, k);
-          makeAgain(order[k], out_.buffer());
-          out_.passOn();
-        });
+        layout.writeKeptGroups(
+            out_, [this](std::span<const std::uint32_t> order, std::size_t k, std::vector<std::uint8_t>& to) {
+              fetchAhead(order, k);
+              makeAgain(order[k], to);
+            });
       });
-      layout.buildCells(positions_);
-      // Its memory goes back at once (assigning {} would keep it).
-      std::vector<UnitPosition>().swap(positions_);
-      const bool top = layout.hasTopSkipper();
-      if (top) out_.buffer().resize(out_.buffer().size() + ov2::kSkipperBytes);  // its place
       layout.buildGroups();
-      groupWriter.join();
-      if (top) layout.makeTopSkipper(recordBytes, topSkipper_);
     }
     layout.orderBareCells();
-    writeInFileOrder(layout, recordSizes);
+    writeInFileOrder(layout);
+    if (top) MakeSkipperRecord(out_.size() - bodyStart_, layout.topBox(), topSkipper_);
   }
 
   // File order jumps through the rows, which makes each record slow to make: a second core makes
   // every other stretch of records meanwhile, into memory, and this one copies them out in turn.
-  void writeInFileOrder(const OptimisedLayout& layout, std::span<const std::uint16_t> recordSizes) {
+  void writeInFileOrder(const OptimisedLayout& layout) {
     constexpr std::size_t kStretch = std::size_t{1} << 16;
     const std::span<const std::uint32_t> order = layout.bareOrder();
     const std::size_t alreadyWritten = rows_.size() - order.size();
     std::vector<std::uint8_t> made;  // the records of the other core's stretch
-    std::size_t copied = 0;          // bytes of them written
+    std::vector<std::size_t> ends;   // where each of them ends there
     std::jthread maker;
-    layout.writeBareCells(out_, recordSizes, [&](std::size_t k) {
+    layout.writeBareCells(out_, [&](std::size_t k, std::vector<std::uint8_t>& to) {
       const bool ours = k / kStretch % 2 == 0;
       if (ours && k % kStretch == 0) {
-        made.clear();
-        copied = 0;
         const std::size_t end = std::min(k + 2 * kStretch, order.size());
-        const std::size_t begin = std::min(k + kStretch, end);
-        // Room for them all at once: growing would hold two copies for a moment.
-        made.reserve(std::accumulate(order.begin() + begin, order.begin() + end, std::size_t{0},
-                                     [&](std::size_t sum, std::uint32_t i) { return sum + recordSizes[i]; }));
-        maker = std::jthread([&, begin, end] {
+        maker = std::jthread([&, end, begin = std::min(k + kStretch, end)] {
+          made.clear();
+          ends.clear();
           for (std::size_t i = begin; i < end; ++i) {
             fetchAhead(order, i);
             makeAgain(order[i], made);
+            ends.push_back(made.size());
           }
         });
       }
       if (ours) {
         fetchAhead(order, k);
-        makeAgain(order[k], out_.buffer());
+        makeAgain(order[k], to);
       } else {
         if (maker.joinable()) maker.join();
-        const auto from = made.begin() + static_cast<std::ptrdiff_t>(copied);
-        copied += recordSizes[order[k]];
-        out_.buffer().insert(out_.buffer().end(), from, made.begin() + static_cast<std::ptrdiff_t>(copied));
+        const std::size_t j = k % kStretch;
+        to.insert(to.end(), made.begin() + static_cast<std::ptrdiff_t>(j == 0 ? 0 : ends[j - 1]),
+                  made.begin() + static_cast<std::ptrdiff_t>(ends[j]));
       }
       session_.progress(rows_.size(), alreadyWritten + k + 1);
-      out_.passOn();
     });
   }
 
