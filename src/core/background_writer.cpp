@@ -1,5 +1,7 @@
 #include "core/background_writer.h"
 
+#include <algorithm>
+
 namespace qf {
 
 namespace {
@@ -17,7 +19,17 @@ bool BackgroundWriter::finish() {
   if (good_ && !buffer_.empty()) good_ = sink_.write(buffer_.data(), buffer_.size());
   passed_ += buffer_.size();
   buffer_.clear();
+  for (const auto& [offset, bytes] : rewrites_) good_ = good_ && sink_.rewrite(offset, bytes.data(), bytes.size());
+  rewrites_.clear();
   return good_;
+}
+
+void BackgroundWriter::rewrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (offset >= passed_) {
+    std::copy(bytes.begin(), bytes.end(), buffer_.begin() + static_cast<std::ptrdiff_t>(offset - passed_));
+  } else {
+    rewrites_.emplace_back(offset, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+  }
 }
 
 void BackgroundWriter::flush() {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/byte_sink.h"
@@ -31,6 +32,9 @@ class BackgroundWriter {
   bool good() const { return good_; }
   // The bytes appended so far, passed on or not.
   std::uint64_t size() const { return passed_ + buffer_.size(); }
+  // Puts `bytes` over ones appended before, `offset` bytes from the start: in the buffer while they
+  // are still there, otherwise in the sink once everything is written.
+  void rewrite(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   // Writes what is left, here: a small file starts no thread. False when any write failed.
   bool finish();
 
@@ -47,6 +51,7 @@ class BackgroundWriter {
   std::jthread writer_;
   bool written_ = true;
   std::uint64_t passed_ = 0;
+  std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> rewrites_;  // for the sink, at the end
   bool good_ = true;
 };
 

@@ -189,11 +189,11 @@ class OptimisedLayout::Impl {
     return !(allJoinFirst && (cells_.size() >= 3 || rowsByCell_.size() >= 3));
   }
 
-  // The top skipper's box, which holds every cell's.
-  SkipperBox topBox() const {
+  // Fills in the top skipper at `start`, once the body is written: its box holds every cell's.
+  void fillTopSkipper(BackgroundWriter& out, std::uint64_t start) const {
     Bounds all = cells_.front().bounds;
     for (const Cell& cell : cells_) all.widen(cell.bounds);
-    return all.box();
+    fillSkipper(out, start, all.box());
   }
 
   // Each cell not yet taken starts a group with every later free cell whose box, grown by
@@ -240,8 +240,7 @@ class OptimisedLayout::Impl {
   // scan finds it, until the scan ends: the group's skipper, then its cells. makeRecord(rows, k,
   // to) makes that of rows[k], the rows in the order they are written.
   void writeKeptGroups(BackgroundWriter& out, const RecordMaking& makeRecord) {
-    std::vector<std::uint32_t> rows;   // of the groups being written
-    std::vector<std::uint8_t> inside;  // what a group's skipper covers
+    std::vector<std::uint32_t> rows;  // of the groups being written
     for (std::uint32_t written = 0;;) {
       const std::uint32_t state = published_.load(std::memory_order_acquire);
       const std::uint32_t found = state & ~kScanEnded;
@@ -251,14 +250,13 @@ class OptimisedLayout::Impl {
         std::size_t k = 0;
         for (const Group& group : fresh) {
           if (!stays(group)) continue;
-          inside.clear();
+          const std::uint64_t start = out.size();
+          out.buffer().resize(out.buffer().size() + kSkipperBytes);  // filled in once the group is written
           for (std::uint32_t c : cellsOf(group)) {
-            writeCell(cells_[c], inside, [&](std::vector<std::uint8_t>& to) { makeRecord(rows, k++, to); });
+            writeCell(cells_[c], out, [&](std::vector<std::uint8_t>& to) { makeRecord(rows, k++, to); });
             keptCells_[c] = true;
           }
-          MakeSkipperRecord(kSkipperBytes + inside.size(), group.bounds.box(), out.buffer());
-          out.buffer().insert(out.buffer().end(), inside.begin(), inside.end());
-          out.passOn();
+          fillSkipper(out, start, group.bounds.box());
         }
         written = found;
       }
@@ -296,8 +294,7 @@ class OptimisedLayout::Impl {
     std::size_t nextRow = 0;
     for (std::size_t j = 0; j < fileCells_.size(); ++j) {
       fetchCellAhead(j);
-      writeCell(cells_[fileCells_[j]], out.buffer(), [&](std::vector<std::uint8_t>& to) { writeRow(nextRow++, to); });
-      out.passOn();
+      writeCell(cells_[fileCells_[j]], out, [&](std::vector<std::uint8_t>& to) { writeRow(nextRow++, to); });
     }
   }
 
@@ -479,14 +476,24 @@ class OptimisedLayout::Impl {
     }
   }
 
-  // Appends a cell to `to`: its records, made by makeRecord(to), behind a skipper when there are
+  // Writes a cell: its records, each appended by makeRecord(to), behind a skipper when there are
   // three or more.
   template <typename MakeRecord>
-  static void writeCell(const Cell& cell, std::vector<std::uint8_t>& to, MakeRecord makeRecord) {
-    const std::size_t start = to.size();
-    if (cell.rowCount >= 3) to.resize(start + kSkipperBytes);  // filled in once the records are made
-    for (std::uint32_t k = 0; k < cell.rowCount; ++k) makeRecord(to);
-    if (cell.rowCount >= 3) PutSkipperRecord(to.size() - start, cell.bounds.box(), to.data() + start);
+  static void writeCell(const Cell& cell, BackgroundWriter& out, MakeRecord makeRecord) {
+    const std::uint64_t start = out.size();
+    if (cell.rowCount >= 3) out.buffer().resize(out.buffer().size() + kSkipperBytes);  // filled in below
+    for (std::uint32_t k = 0; k < cell.rowCount; ++k) {
+      makeRecord(out.buffer());
+      out.passOn();
+    }
+    if (cell.rowCount >= 3) fillSkipper(out, start, cell.bounds.box());
+  }
+
+  // Fills in the skipper at `start` over what was written since.
+  static void fillSkipper(BackgroundWriter& out, std::uint64_t start, const SkipperBox& box) {
+    std::array<std::uint8_t, kSkipperBytes> skipper;
+    PutSkipperRecord(static_cast<std::size_t>(out.size() - start), box, skipper.data());
+    out.rewrite(start, skipper);
   }
 
   std::span<const std::uint32_t> cellsOf(const Group& group) const {
@@ -534,6 +541,8 @@ void OptimisedLayout::writeBareCells(
     BackgroundWriter& out, const std::function<void(std::size_t, std::vector<std::uint8_t>&)>& writeRow) const {
   impl_->writeBareCells(out, writeRow);
 }
-SkipperBox OptimisedLayout::topBox() const { return impl_->topBox(); }
+void OptimisedLayout::fillTopSkipper(BackgroundWriter& out, std::uint64_t start) const {
+  impl_->fillTopSkipper(out, start);
+}
 
 }  // namespace qf

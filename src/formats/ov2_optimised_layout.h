@@ -27,10 +27,10 @@ class OptimisedLayout {
 
   // The cells of the rows at `positions` (a row is its index there).
   void buildCells(std::span<const UnitPosition> positions);
-  // Whether the body opens with the top skipper, known before the groups are, and its box; its
-  // size is that of the whole body.
+  // Whether the body opens with the top skipper, known before the groups are. Its place is kept
+  // at `start` and filled in once the body is written.
   bool hasTopSkipper() const;
-  SkipperBox topBox() const;
+  void fillTopSkipper(BackgroundWriter& out, std::uint64_t start) const;
   // Finds the groups of nearby cells.
   void buildGroups();
   // Run on another thread while buildGroups runs: writes each group that stays, skippers and all,

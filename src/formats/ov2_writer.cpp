@@ -19,16 +19,11 @@ namespace {
 class Ov2Writer {
  public:
   Ov2Writer(FileSession& session, ByteSink& out)
-      : session_(session),
-        document_(session.document),
-        sink_(out),
-        out_(out),
-        make_(RecordMakerFor(session.document)) {}
+      : session_(session), document_(session.document), out_(out), make_(RecordMakerFor(session.document)) {}
 
   int run() {
     if (const auto mark = MarkForSave(document_, session_.settings.on(Switch::SignalMark))) {
       out_.append(*mark);
-      bodyStart_ = mark->size();
     }
     rows_ = session_.rowsToWrite();
     const bool everyPosition = readPositions();
@@ -39,8 +34,7 @@ class Ov2Writer {
     }
     // Rows without a position are written too, with the missing-coordinate mark.
     session_.counts = {.written = static_cast<int>(rows_.size())};
-    if (!out_.finish()) return kCannotWrite;
-    return topSkipper_.empty() || sink_.rewrite(bodyStart_, topSkipper_.data(), topSkipper_.size()) ? 0 : kCannotWrite;
+    return out_.finish() ? 0 : kCannotWrite;
   }
 
  private:
@@ -84,6 +78,7 @@ class Ov2Writer {
     // Its memory goes back at once (assigning {} would keep it); the positions are read again.
     std::vector<UnitPosition>().swap(positions_);
     const bool top = layout.hasTopSkipper();
+    const std::uint64_t topStart = out_.size();
     if (top) out_.buffer().resize(out_.buffer().size() + ov2::kSkipperBytes);
     {
       std::jthread groupWriter([&] {
@@ -97,7 +92,7 @@ class Ov2Writer {
     }
     layout.orderBareCells();
     writeInFileOrder(layout);
-    if (top) MakeSkipperRecord(out_.size() - bodyStart_, layout.topBox(), topSkipper_);
+    if (top) layout.fillTopSkipper(out_, topStart);
   }
 
   // File order jumps through the rows, which makes each record slow to make: a second core makes
@@ -160,10 +155,7 @@ class Ov2Writer {
 
   FileSession& session_;
   PoiDocument& document_;
-  ByteSink& sink_;
   BackgroundWriter out_;
-  std::size_t bodyStart_ = 0;             // where the body starts: after the signal mark, if any
-  std::vector<std::uint8_t> topSkipper_;  // written over its place once all else is written
   const RecordMaker make_;
   std::vector<int> rows_;
   std::vector<UnitPosition> positions_;

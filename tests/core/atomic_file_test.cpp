@@ -56,6 +56,23 @@ TEST(AtomicFileTest, ReplacesTheFileAndKeepsItsPermissions) {
   EXPECT_EQ(FileCount(folder), 1);
 }
 
+// Bytes already written can be put over again, also while some are still held in the buffer.
+TEST(AtomicFileTest, RewritesBytesAlreadyWritten) {
+  const auto target = TempDir() / "data.ov2";
+  auto content = Pattern(200'000);
+  AtomicFile file;
+  ASSERT_TRUE(file.open(target));
+  ASSERT_TRUE(file.write(content.data(), 150'000));
+  ASSERT_TRUE(file.write(&content[150'000], 50'000));
+  const std::vector<std::uint8_t> patch = {0xAA, 0xBB, 0xCC};
+  ASSERT_TRUE(file.rewrite(5, patch.data(), patch.size()));
+  ASSERT_TRUE(file.rewrite(199'998, patch.data(), 2));
+  ASSERT_TRUE(file.commit());
+  std::copy(patch.begin(), patch.end(), content.begin() + 5);
+  std::copy(patch.begin(), patch.begin() + 2, content.begin() + 199'998);
+  EXPECT_EQ(ReadBytes(target), content);
+}
+
 TEST(AtomicFileTest, NewFileGetsTheUsualPermissions) {
   const auto target = TempDir() / "new.ini";
   const mode_t mask = ::umask(022);
