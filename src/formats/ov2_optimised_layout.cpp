@@ -200,6 +200,12 @@ class OptimisedLayout::Impl {
   // 0.1 degree, overlaps its own grown box. Such cells lie in the same block or the eight
   // around it. The group lists them in creation order, as a pairwise scan would.
   void buildGroups() {
+    // Whatever happens, even running out of memory, the writer of the groups learns that there
+    // are no more, rather than wait for them.
+    struct Ended {
+      Impl& layout;
+      ~Ended() { layout.publish(true); }
+    } ended{*this};
     listByBlock();
     std::vector<bool> taken(cells_.size());  // by creation rank
     // Room for the most there can be, so that growing never holds two copies: only the part
@@ -207,11 +213,6 @@ class OptimisedLayout::Impl {
     groups_.reserve(cells_.size() / 2);
     groupCells_.reserve(cells_.size());
     std::vector<Candidate> partners;
-    // Whatever happens, the writer of the groups learns that there are no more.
-    struct Ended {
-      Impl& layout;
-      ~Ended() { layout.publish(true); }
-    } ended{*this};
     for (std::uint32_t rank = 0; rank + 1 < creationOrder_.size(); ++rank) {
       fetchScanAhead(rank);
       if (taken[rank]) continue;

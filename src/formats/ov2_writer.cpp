@@ -71,7 +71,7 @@ class Ov2Writer {
 
   // The groups are found on this core while another writes each group that stays as soon as it
   // is found. The cells left over follow. The top skipper, whose size is known only at the end, is
-  // then written over its place.
+  // then filled in at its place.
   void writeOptimised() {
     OptimisedLayout layout;
     layout.buildCells(positions_);
